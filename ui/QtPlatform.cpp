@@ -1,0 +1,138 @@
+#include "ui/QtPlatform.h"
+
+#include "ui/Colors.h"
+#include "ui/Fonts.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScreen>
+
+#if __has_include(<X11/extensions/XTest.h>)
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#define VELMORA_HAVE_XTEST 1
+#endif
+
+namespace vel {
+
+MsgAnswer QtPlatform::messageBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) {
+    QMessageBox box;
+    box.setWindowTitle(title);
+    box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    switch (icon) {
+    case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    }
+    if (buttons == MsgButtons::OkCancel) {
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    if (auto* cancel = box.button(QMessageBox::Cancel))
+        cancel->setText(QStringLiteral("Отказ"));
+    return box.exec() == QMessageBox::Cancel ? MsgAnswer::Cancel : MsgAnswer::Ok;
+}
+
+std::optional<QString> QtPlatform::openFileDialog(const QString& title, const QString& filter) {
+    // "Text Files (*.txt)|*.txt" -> "Text Files (*.txt) (*.txt)" is what Qt wants: description, then patterns.
+    QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList qtFilters;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        qtFilters << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
+                         QLatin1Char(')');
+    QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), title, lastDir_,
+                                                qtFilters.join(QStringLiteral(";;")));
+    if (path.isEmpty())
+        return std::nullopt;
+    lastDir_ = QFileInfo(path).absolutePath();
+    return path;
+}
+
+std::optional<std::int32_t> QtPlatform::colorDialog(std::int32_t initial) {
+    QColor c = QColorDialog::getColor(colorFromNumber(initial), QApplication::activeWindow());
+    if (!c.isValid())
+        return std::nullopt;
+    return colorToNumber(c);
+}
+
+std::optional<FontChoice> QtPlatform::fontDialog(const FontChoice& initial) {
+    bool ok = false;
+    QFont f = QFontDialog::getFont(&ok, displayFont(initial.name, initial.size), QApplication::activeWindow());
+    if (!ok)
+        return std::nullopt;
+    return FontChoice{f.family(), f.pointSizeF(), f.bold(), f.italic()};
+}
+
+void QtPlatform::clipboardClear() {
+    if (auto* cb = QGuiApplication::clipboard())
+        cb->clear();
+}
+
+void QtPlatform::clipboardSetText(const QString& text) {
+    if (auto* cb = QGuiApplication::clipboard())
+        cb->setText(text);
+}
+
+bool QtPlatform::sendReadAloudKeys() {
+#ifdef VELMORA_HAVE_XTEST
+    // Through the X server, so that a program holding a global shortcut receives it.
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    Display* dpy = x11 ? x11->display() : nullptr;
+    if (!dpy)
+        return false;
+    int ev = 0, err = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(dpy, &ev, &err, &major, &minor))
+        return false;
+    const KeyCode ctrl = XKeysymToKeycode(dpy, XK_Control_L);
+    const KeyCode f12 = XKeysymToKeycode(dpy, XK_F12);
+    if (!ctrl || !f12)
+        return false;
+    XTestFakeKeyEvent(dpy, ctrl, True, CurrentTime);
+    XTestFakeKeyEvent(dpy, f12, True, CurrentTime);
+    XTestFakeKeyEvent(dpy, f12, False, CurrentTime);
+    XTestFakeKeyEvent(dpy, ctrl, False, CurrentTime);
+    XSync(dpy, False);
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool QtPlatform::startProcess(const QString& program, const QStringList& args, const QString& workingDir) {
+    if (!QFileInfo(program).isExecutable())
+        return false;
+    return QProcess::startDetached(program, args, workingDir);
+}
+
+bool QtPlatform::deleteFile(const QString& path) { return QFile::remove(path); }
+
+void QtPlatform::beep() { QApplication::beep(); }
+
+ScreenMetrics QtPlatform::screen() const {
+    ScreenMetrics m;
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        const QSize px = s->size();
+        m.widthTwips = px.width() * m.twipsPerPixelX;
+        m.heightTwips = px.height() * m.twipsPerPixelY;
+    }
+    return m;
+}
+
+QTime QtPlatform::timeOfDay() const { return QTime::currentTime(); }
+
+} // namespace vel
