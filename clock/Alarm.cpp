@@ -105,9 +105,13 @@ Alarm::State Alarm::state() const {
     return ringTimerEnabled_ ? State::Ringing : State::Armed;
 }
 
-QString Alarm::hourCaption() const { return QString::number(hour_); }
+QString Alarm::hourCaption() const {
+    return QString::number(hour_);
+}
 
-QString Alarm::minutesCounter() const { return QString::number(minutes_); }
+QString Alarm::minutesCounter() const {
+    return QString::number(minutes_);
+}
 
 Alarm::Hammer Alarm::hammer() const {
     if (picture3Visible_)

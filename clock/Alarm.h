@@ -47,15 +47,15 @@ public:
     State state() const;
 
     // Controls, as the window shows them.
-    bool frameVisible() const { return frameVisible_; }           // Frame1
-    bool startButtonVisible() const { return startVisible_; }     // Command5
-    bool alarmHandVisible() const { return alarmHandVisible_; }   // s3
-    bool armedLabelVisible() const { return armedLabelVisible_; } // Label5
-    const QString& panelToolTip() const { return panelToolTip_; } // Command333's tooltip
-    QString hourCaption() const;                                  // Text555: "1" to "12"
+    bool frameVisible() const { return frameVisible_; }               // Frame1
+    bool startButtonVisible() const { return startVisible_; }         // Command5
+    bool alarmHandVisible() const { return alarmHandVisible_; }       // s3
+    bool armedLabelVisible() const { return armedLabelVisible_; }     // Label5
+    const QString& panelToolTip() const { return panelToolTip_; }     // Command333's tooltip
+    QString hourCaption() const;                                      // Text555: "1" to "12"
     const QString& minutesCaption() const { return minutesCaption_; } // Label6: ": 05"
     QString minutesCounter() const;                                   // Text666: "0" to "59"
-    bool labelsOpaque() const { return labelsOpaque_; } // back style of Text555 and Label6
+    bool labelsOpaque() const { return labelsOpaque_; }               // back style of Text555 and Label6
     Hammer hammer() const;
     bool picture2Visible() const { return picture2Visible_; }
     bool picture3Visible() const { return picture3Visible_; }

@@ -10,9 +10,13 @@ constexpr double kHalfTurn = 3.14;
 constexpr float kAphorismCount = 88;
 } // namespace
 
-double secondAngle(int second) { return second * 6.0; }
+double secondAngle(int second) {
+    return second * 6.0;
+}
 
-double minuteAngle(int minute) { return minute * 6.0; }
+double minuteAngle(int minute) {
+    return minute * 6.0;
+}
 
 double hourAngle(int hour, int minute) {
     // minute * 0.5 rather than (minute / 60) * 30: the latter is 15.499999999999998 at 00:31, which
@@ -40,7 +44,9 @@ Hands hands(int hour, int minute, int second) {
     return h;
 }
 
-Hands hands(const QTime& time) { return hands(time.hour(), time.minute(), time.second()); }
+Hands hands(const QTime& time) {
+    return hands(time.hour(), time.minute(), time.second());
+}
 
 int aphorismIndex(float r) {
     // Single precision on purpose: r just below 1 still gives 88.

@@ -33,9 +33,9 @@ double hourAngle(int hour, int minute);
 HandEnd handEnd(double angle, int length, float x1 = kCentreX, float y1 = kCentreY);
 
 struct Hands {
-    HandEnd second; // s
-    HandEnd minute; // s1
-    HandEnd hour;   // s2
+    HandEnd second;       // s
+    HandEnd minute;       // s1
+    HandEnd hour;         // s2
     double hourAngle = 0; // for the alarm check
 };
 
