@@ -2,7 +2,9 @@
 
 #include "ui/Colors.h"
 #include "ui/Fonts.h"
+#include "ui/X11Keys.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
@@ -15,12 +17,6 @@
 #include <QProcess>
 #include <QScreen>
 
-#if __has_include(<X11/extensions/XTest.h>)
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
-#define VELMORA_HAVE_XTEST 1
-#endif
 
 namespace vel {
 
@@ -89,28 +85,9 @@ void QtPlatform::clipboardSetText(const QString& text) {
 }
 
 bool QtPlatform::sendReadAloudKeys() {
-#ifdef VELMORA_HAVE_XTEST
     // Through the X server, so that a program holding a global shortcut receives it.
     auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    Display* dpy = x11 ? x11->display() : nullptr;
-    if (!dpy)
-        return false;
-    int ev = 0, err = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(dpy, &ev, &err, &major, &minor))
-        return false;
-    const KeyCode ctrl = XKeysymToKeycode(dpy, XK_Control_L);
-    const KeyCode f12 = XKeysymToKeycode(dpy, XK_F12);
-    if (!ctrl || !f12)
-        return false;
-    XTestFakeKeyEvent(dpy, ctrl, True, CurrentTime);
-    XTestFakeKeyEvent(dpy, f12, True, CurrentTime);
-    XTestFakeKeyEvent(dpy, f12, False, CurrentTime);
-    XTestFakeKeyEvent(dpy, ctrl, False, CurrentTime);
-    XSync(dpy, False);
-    return true;
-#else
-    return false;
-#endif
+    return x11 && x11->display() && sendCtrlF12(x11->display());
 }
 
 bool QtPlatform::startProcess(const QString& program, const QStringList& args, const QString& workingDir) {
