@@ -1,0 +1,65 @@
+#pragma once
+// Bringing outside texts in: plain-text files in whatever encoding they were written, and word-processor
+// documents through a command-line extractor. Everything here is pure and reentrant (no widgets, no shared
+// state), so a window can run it in a worker thread while it stays responsive.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace vel {
+
+struct LoadedText {
+    QString text;     // line breaks are CR LF
+    QString encoding; // the encoding the bytes were read in, e.g. "UTF-8", "windows-1251", "KOI8-R"
+};
+
+// Either the loaded text or, when `error` is not empty, a message for the user (Bulgarian, lines joined by
+// CR LF) and no text.
+struct TextImportResult {
+    LoadedText loaded;
+    QString error;
+
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Files larger than this are not texts anyone reads in a book.
+inline constexpr qint64 kMaxTextFileBytes = qint64(512) * 1024 * 1024;
+
+// Reads a plain-text file: detects its encoding, refuses binary files, converts every line end to CR LF.
+TextImportResult loadTextFile(const QString& path);
+
+// The decoding part of loadTextFile, for bytes already in memory. Encoding detection in this order: a byte
+// order mark (UTF-8, UTF-16, UTF-32), UTF-16 without a mark, valid UTF-8, then a single-byte Cyrillic code
+// page: windows-1251 unless KOI8-R or IBM866 reads plainly better as Bulgarian. `error` is a short reason
+// without the file's path when the bytes are not a text.
+TextImportResult decodeText(QByteArrayView bytes);
+
+// The single-byte code page the bytes read best in as Bulgarian: "windows-1251", "KOI8-R" or "IBM866".
+QString detectCyrillicCodePage(QByteArrayView bytes);
+
+// LF alone and CR alone become CR LF; CR LF stays. Returns the input itself when nothing changes.
+QString toCrLf(const QString& text);
+
+// A program that writes a document's plain text as UTF-8 on its standard output; the path is appended as the
+// last argument.
+struct DocExtractor {
+    QString program; // a name searched in PATH, or an absolute path
+    QStringList arguments;
+};
+
+// antiword first, catdoc when antiword is missing or refuses the document.
+QList<DocExtractor> defaultDocExtractors();
+
+inline constexpr int kDocExtractTimeoutMs = 60'000;
+
+// Extracts the plain text of a word-processor document by running the extractors in turn (no shell); a
+// program that runs longer than `timeoutMs` is killed. A file that is not a compound document but a plain
+// text is read as a text file.
+TextImportResult extractDocText(const QString& path,
+                                const QList<DocExtractor>& extractors = defaultDocExtractors(),
+                                int timeoutMs = kDocExtractTimeoutMs);
+
+} // namespace vel
