@@ -5,10 +5,10 @@
 namespace vel::test {
 
 namespace {
-template <class T> T take(std::deque<T>& q, T fallback) {
+template <class T> T take(std::deque<T>& q, const T& fallback) {
     if (q.empty())
         return fallback;
-    T v = std::move(q.front());
+    const T v = q.front();
     q.pop_front();
     return v;
 }
