@@ -4,6 +4,7 @@
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Window.h"
+#include "assets/Assets.h"
 
 #include <QFile>
 #include <QPainter>
@@ -51,6 +52,7 @@ QTimer* makeTimer(Window& window, const QString& name, int intervalMs, bool enab
 QPixmap designPicture(const QString& name, QSize size, std::int32_t bandColor) {
     const QString key = name + QLatin1Char('@') + QString::number(size.width()) + QLatin1Char('x') +
                         QString::number(size.height());
+    initAssets();
     QPixmap pm;
     if (QPixmapCache::find(key, &pm))
         return pm;
