@@ -1,0 +1,128 @@
+#pragma once
+// A thin RAII layer over one SQLite connection: open, prepared statements, nested transactions.
+
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace vel {
+
+class Database;
+
+// One prepared statement; reset and rebound between uses.
+class Statement {
+public:
+    Statement() = default;
+    Statement(Database& db, const QString& sql);
+    ~Statement();
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool isValid() const { return stmt_ != nullptr; }
+
+    // Parameters are numbered from 1, as SQLite numbers them.
+    bool bind(int index, const QString& text);
+    bool bindUtf8(int index, const QByteArray& utf8);
+    bool bindInt64(int index, qint64 value);
+    bool bindNull(int index);
+
+    enum class Step { Row, Done, Error };
+    Step step();
+    void reset();
+
+    // Columns are numbered from 0.
+    int columnCount() const;
+    bool isNull(int column) const;
+    QString text(int column) const;
+    qint64 int64(int column) const;
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    Database* db_ = nullptr;
+};
+
+class Database {
+public:
+    enum class Mode {
+        ReadOnly,  // the file must exist
+        ReadWrite, // the file must exist and be writable
+        Create,    // created when missing
+    };
+
+    Database() = default;
+    ~Database();
+    Database(Database&& other) noexcept;
+    Database& operator=(Database&& other) noexcept;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    bool open(const QString& path, Mode mode);
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+    sqlite3* handle() const { return db_; }
+    const QString& path() const { return path_; }
+
+    // Runs one or more statements that return no rows the caller needs.
+    bool exec(const QString& sql);
+    // Runs one statement, prepared once and kept for the connection's life (transaction control in loops).
+    bool execCached(const QString& sql);
+    // Rows changed by this connection since it opened; a cheap way for a cursor to notice foreign writes.
+    qint64 totalChanges() const;
+
+    // The last SQLite result code and an English description, for logs and for classifying failures.
+    int errorCode() const { return errorCode_; }
+    const QString& errorText() const { return errorText_; }
+    void setError(int code);
+
+    qint64 lastInsertRowid() const;
+    bool isReadOnly() const;
+
+    bool tableExists(const QString& table);
+    // The table's column names as declared, in declaration order; empty when there is no such table.
+    QStringList columns(const QString& table);
+
+    // Grows every time a transaction is rolled back, so that cursors holding cached rows know to reload.
+    quint64 generation() const { return generation_; }
+    int transactionDepth() const { return depth_; }
+
+    static QString quoted(const QString& identifier);
+
+private:
+    friend class Transaction;
+    bool beginLevel();
+    bool commitLevel();
+    void rollbackLevel();
+
+    sqlite3* db_ = nullptr;
+    std::map<QString, sqlite3_stmt*> cached_;
+    QString path_;
+    int errorCode_ = 0;
+    QString errorText_;
+    quint64 generation_ = 0;
+    int depth_ = 0;
+};
+
+// Scope guard: begins a transaction (a savepoint when one is already open), rolls back unless committed.
+class Transaction {
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    bool isActive() const { return active_; }
+    bool commit();
+    void rollback();
+
+private:
+    Database& db_;
+    bool active_ = false;
+};
+
+} // namespace vel

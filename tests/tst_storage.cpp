@@ -1,0 +1,502 @@
+// The storage layer below the catalogue: the cursor, path rules, work files and their atomic building.
+#include "storage/Database.h"
+#include "storage/LibraryPaths.h"
+#include "storage/Recordset.h"
+#include "storage/WorkFile.h"
+#include "storage/WorkFileBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vel;
+
+namespace {
+
+// A table t(a, b) holding the given values of a, in this order.
+void makeTable(Database& db, const QString& path, const QStringList& values) {
+    QVERIFY(db.open(path, Database::Mode::Create));
+    QVERIFY(db.exec(QStringLiteral("CREATE TABLE t (a TEXT, B TEXT)")));
+    for (const QString& v : values) {
+        Statement st(db, QStringLiteral("INSERT INTO t (a, B) VALUES (?1, 'x')"));
+        st.bind(1, v);
+        QCOMPARE(st.step(), Statement::Step::Done);
+    }
+}
+
+QStringList fileNames(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestStorage : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cursorWalksInStoredOrder();
+    void cursorOnEmptyTable();
+    void addNewLeavesCursorWhereItWas();
+    void editUpdateAndValues();
+    void deleteThenMove();
+    void rollbackResyncsCursor();
+
+    void workTitles_data();
+    void workTitles();
+    void deleteStaysInsideFolder();
+
+    void buildIsAtomic();
+    void abandonedBuildLeavesNothing();
+    void takenNameIsRefused();
+    void rebuildKeepsOldUntilCommit();
+    void pageLimit();
+    void foreignWorkFileByPosition();
+    void unreadableWorkFile();
+};
+
+void TestStorage::cursorWalksInStoredOrder() {
+    QTemporaryDir dir;
+    Database db;
+    makeTable(db, dir.filePath(QStringLiteral("t.db")), {"в", "а", "б", "г", "д"});
+    Recordset rs(db, QStringLiteral("t"));
+    QVERIFY(rs.isValid());
+    QCOMPARE(rs.recordCount(), 5);
+    QVERIFY(!rs.bof());
+    QCOMPARE(rs.field("a"), QString("в")); // starts on the first record, stored order, no sorting
+
+    QStringList seen;
+    for (rs.MoveFirst(); !rs.eof(); rs.MoveNext())
+        seen << rs.field("a");
+    QCOMPARE(seen, QStringList({"в", "а", "б", "г", "д"}));
+    QVERIFY(rs.eof() && !rs.bof() && !rs.hasCurrent());
+    QVERIFY(rs.isNull("a"));
+    rs.MovePrevious();
+    QCOMPARE(rs.field("a"), QString("д"));
+
+    rs.MoveFirst();
+    rs.MovePrevious();
+    QVERIFY(rs.bof() && !rs.eof());
+    rs.MoveNext();
+    QCOMPARE(rs.field("a"), QString("в"));
+
+    // First, forward n, back one: page n; past the end it lands on the last record.
+    rs.MoveFirst();
+    rs.Move(3);
+    QCOMPARE(rs.field("a"), QString("г"));
+    rs.Move(-2);
+    QCOMPARE(rs.field("a"), QString("а"));
+    rs.MoveFirst();
+    rs.Move(40);
+    QVERIFY(rs.eof());
+    rs.MovePrevious();
+    QCOMPARE(rs.field("a"), QString("д"));
+    rs.Move(-40);
+    QVERIFY(rs.bof());
+    rs.MoveLast();
+    QCOMPARE(rs.position(), 4);
+}
+
+void TestStorage::cursorOnEmptyTable() {
+    QTemporaryDir dir;
+    Database db;
+    makeTable(db, dir.filePath(QStringLiteral("t.db")), {});
+    Recordset rs(db, QStringLiteral("t"));
+    QVERIFY(rs.bof() && rs.eof());
+    rs.MoveFirst();
+    rs.MoveNext();
+    rs.MovePrevious();
+    rs.Move(3);
+    QVERIFY(rs.bof() && rs.eof());
+    QCOMPARE(rs.field("a"), QString());
+    rs.Edit();
+    QVERIFY(!rs.Update());
+    QVERIFY(!rs.Delete());
+    QVERIFY(!Recordset(db, QStringLiteral("missing")).isValid());
+}
+
+void TestStorage::addNewLeavesCursorWhereItWas() {
+    QTemporaryDir dir;
+    Database db;
+    makeTable(db, dir.filePath(QStringLiteral("t.db")), {"1", "2", "3"});
+    Recordset rs(db, QStringLiteral("t"));
+    rs.Move(1);
+    rs.AddNew();
+    rs.setField("a", "нов");
+    QVERIFY(rs.Update());
+    QCOMPARE(rs.field("a"), QString("2"));
+    QCOMPARE(rs.recordCount(), 4);
+    rs.MoveLast();
+    QCOMPARE(rs.field("a"), QString("нов"));
+    QVERIFY(rs.isNull("b")); // fields not set stay NULL
+
+    rs.MoveNext();
+    QVERIFY(rs.eof());
+    rs.AddNew();
+    rs.setField("a", "5");
+    QVERIFY(rs.Update());
+    QVERIFY(rs.eof()); // still past the end, now past the new last record
+    rs.MovePrevious();
+    QCOMPARE(rs.field("a"), QString("5"));
+
+    rs.MoveFirst();
+    rs.AddNew();
+    rs.setField("a", "изоставен");
+    rs.MoveNext(); // moving drops an unfinished AddNew
+    QVERIFY(!rs.Update());
+    QCOMPARE(rs.recordCount(), 5);
+}
+
+void TestStorage::editUpdateAndValues() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.db"));
+    {
+        Database db;
+        makeTable(db, path, {"1", "2"});
+        QVERIFY(db.exec(QStringLiteral("CREATE TABLE n (v INTEGER, w REAL)")));
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO n VALUES (1, 14.25)")));
+        Recordset rs(db, QStringLiteral("t"));
+        rs.MoveLast();
+        rs.Edit();
+        rs.setField("A", "Заглавие. С точка");
+        rs.setField("b", "");
+        QVERIFY(rs.Update());
+        QCOMPARE(rs.field("a"), QString("Заглавие. С точка"));
+        QVERIFY(!rs.isNull("b") && rs.field("b").isEmpty());
+        rs.Edit();
+        rs.setFieldNull("b");
+        QVERIFY(rs.Update());
+        QVERIFY(rs.isNull("b"));
+
+        // Rewriting a record with its own values writes nothing.
+        Statement changes(db, QStringLiteral("SELECT total_changes()"));
+        QCOMPARE(changes.step(), Statement::Step::Row);
+        const qint64 total = changes.int64(0);
+        changes.reset();
+        rs.Edit();
+        rs.setField("a", "Заглавие. С точка");
+        QVERIFY(rs.Update());
+        QCOMPARE(changes.step(), Statement::Step::Row);
+        QCOMPARE(changes.int64(0), total);
+
+        // Numbers in any column read back as their text.
+        Recordset nums(db, QStringLiteral("n"));
+        QCOMPARE(nums.field("V"), QString("1"));
+        QCOMPARE(nums.field("w"), QString("14.25"));
+    }
+    Database db;
+    QVERIFY(db.open(path, Database::Mode::ReadOnly));
+    Recordset rs(db, QStringLiteral("t"));
+    rs.MoveLast();
+    QCOMPARE(rs.field("a"), QString("Заглавие. С точка"));
+    QVERIFY(rs.isNull("b"));
+}
+
+void TestStorage::deleteThenMove() {
+    QTemporaryDir dir;
+    Database db;
+    makeTable(db, dir.filePath(QStringLiteral("t.db")), {"1", "2", "3", "4"});
+    Recordset rs(db, QStringLiteral("t"));
+    rs.Move(1);
+    QVERIFY(rs.Delete());
+    QVERIFY(!rs.hasCurrent() && !rs.eof() && !rs.bof());
+    QVERIFY(!rs.Delete());
+    rs.MoveNext();
+    QCOMPARE(rs.field("a"), QString("3"));
+    QVERIFY(rs.Delete());
+    rs.MovePrevious();
+    QCOMPARE(rs.field("a"), QString("1"));
+    rs.MoveLast();
+    QVERIFY(rs.Delete());
+    rs.MoveNext();
+    QVERIFY(rs.eof());
+    QCOMPARE(rs.recordCount(), 1);
+
+    // Delete while walking: the pattern of the start-up clean-up.
+    Database db2;
+    makeTable(db2, dir.filePath(QStringLiteral("u.db")), {"", "a", "", "", "b", ""});
+    Recordset walk(db2, QStringLiteral("t"));
+    for (walk.MoveFirst(); !walk.eof(); walk.MoveNext()) {
+        if (walk.field("a").isEmpty())
+            walk.Delete();
+    }
+    QStringList left;
+    for (walk.MoveFirst(); !walk.eof(); walk.MoveNext())
+        left << walk.field("a");
+    QCOMPARE(left, QStringList({"a", "b"}));
+}
+
+void TestStorage::rollbackResyncsCursor() {
+    QTemporaryDir dir;
+    Database db;
+    makeTable(db, dir.filePath(QStringLiteral("t.db")), {"1", "2"});
+    Recordset rs(db, QStringLiteral("t"));
+    {
+        Transaction outer(db);
+        rs.AddNew();
+        rs.setField("a", "3");
+        QVERIFY(rs.Update());
+        {
+            Transaction inner(db);
+            rs.Edit();
+            rs.setField("a", "първи");
+            QVERIFY(rs.Update());
+        } // inner rolled back
+        QCOMPARE(rs.field("a"), QString("1"));
+        QCOMPARE(rs.recordCount(), 3);
+        QVERIFY(outer.commit());
+    }
+    {
+        Transaction t(db);
+        rs.MoveLast();
+        QVERIFY(rs.Delete());
+    }
+    QCOMPARE(rs.recordCount(), 3);
+    rs.MoveLast();
+    QCOMPARE(rs.field("a"), QString("3"));
+
+    // Statements run on the same connection behind the cursor's back are noticed too.
+    rs.MoveFirst();
+    QVERIFY(
+        db.exec(QStringLiteral("UPDATE t SET a = 'отвън' WHERE a = '1'; INSERT INTO t (a) VALUES ('4')")));
+    QCOMPARE(rs.recordCount(), 4);
+    QCOMPARE(rs.field("a"), QString("отвън"));
+    QVERIFY(db.exec(QStringLiteral("DELETE FROM t WHERE a = 'отвън'")));
+    QVERIFY(!rs.hasCurrent());
+    rs.MoveNext();
+    QCOMPARE(rs.field("a"), QString("2"));
+}
+
+void TestStorage::workTitles_data() {
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("plain") << "Под игото" << true;
+    QTest::newRow("period") << "Д-р Живаго. Том 1" << true;
+    QTest::newRow("dots inside") << "a..b" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("slash") << "Том 1/2" << false;
+    QTest::newRow("backslash") << "Том 1\\2" << false;
+    QTest::newRow("escape") << "../../etc/x" << false;
+    QTest::newRow("dot") << "." << false;
+    QTest::newRow("dotdot") << ".." << false;
+    QTest::newRow("nul") << QString("a") + QChar(0) + "b" << false;
+    QTest::newRow("newline") << "a\nb" << false;
+    QTest::newRow("catalogue") << "BAZA" << false;
+    QTest::newRow("catalogue other case") << "baza" << false;
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << false;
+    QTest::newRow("251 bytes") << QString(251, u'a') << true;
+    QTest::newRow("252 bytes") << QString(252, u'a') << false;
+    QTest::newRow("125 Cyrillic") << QString(125, u'я') << true; // 250 bytes + 4
+    QTest::newRow("126 Cyrillic") << QString(126, u'я') << false;
+}
+
+void TestStorage::workTitles() {
+    QFETCH(QString, title);
+    QFETCH(bool, valid);
+    const auto path = workFilePath(QStringLiteral("/lib"), title);
+    QCOMPARE(path.has_value(), valid);
+    if (valid)
+        QCOMPARE(*path, QStringLiteral("/lib/") + title + QStringLiteral(".mdb"));
+    QCOMPARE(catalogPath(QStringLiteral("/lib/")), QStringLiteral("/lib/BAZA.mdb"));
+}
+
+void TestStorage::deleteStaysInsideFolder() {
+    QTemporaryDir root;
+    const QString lib = root.filePath(QStringLiteral("lib"));
+    QVERIFY(QDir().mkpath(lib + QStringLiteral("/Папка.mdb")));
+    const QString outside = root.filePath(QStringLiteral("x.mdb"));
+    QFile(outside).open(QIODevice::WriteOnly);
+    QFile(lib + QStringLiteral("/Д-р Живаго. Том 1.mdb")).open(QIODevice::WriteOnly);
+
+    QVERIFY(!deleteWorkFile(lib, QStringLiteral("../x")));
+    QVERIFY(QFile::exists(outside));
+    QVERIFY(!deleteWorkFile(lib, QStringLiteral("Папка"))); // a folder is never removed
+    QVERIFY(QDir(lib + QStringLiteral("/Папка.mdb")).exists());
+    QVERIFY(!deleteWorkFile(lib, QStringLiteral("Няма такова")));
+    QVERIFY(deleteWorkFile(lib, QStringLiteral("Д-р Живаго. Том 1")));
+    QVERIFY(!QFile::exists(lib + QStringLiteral("/Д-р Живаго. Том 1.mdb")));
+}
+
+void TestStorage::buildIsAtomic() {
+    QTemporaryDir dir;
+    const QString title = QStringLiteral("Д-р Живаго. Том 1");
+    const QString page2 = QStringLiteral("Втора страница,\r\nс нов ред.");
+    {
+        WorkFileBuilder b;
+        QVERIFY(b.begin(dir.path(), title));
+        QVERIFY(b.appendPage(QStringLiteral("Първа")));
+        QVERIFY(b.appendPage(page2));
+        QVERIFY(b.appendPage(QString()));
+        QVERIFY(!QFile::exists(b.finalPath())); // nothing carries the title before commit
+        QVERIFY(!QFile::exists(dir.filePath(title + ".mdb")));
+        QVERIFY(b.commit());
+        QVERIFY(!b.isActive());
+    }
+    QCOMPARE(fileNames(dir.path()), QStringList({title + ".mdb"})); // no temporary or journal left
+
+    QString error;
+    auto wf = WorkFile::open(*workFilePath(dir.path(), title), &error);
+    QVERIFY2(wf, qPrintable(error));
+    QCOMPARE(wf->pageCount(), 3);
+    const auto p2 = wf->page(2);
+    QVERIFY(p2.ok);
+    QCOMPARE(p2.label, QString("2"));
+    QCOMPARE(p2.text, page2);
+    QCOMPARE(wf->page(1).label, QString("1"));
+    QCOMPARE(wf->page(3).text, QString());
+    QVERIFY(!wf->page(0).ok);
+    QVERIFY(!wf->page(4).ok);
+
+    // The page table is the one other tools expect.
+    Database db;
+    QVERIFY(db.open(wf->path(), Database::Mode::ReadOnly));
+    QCOMPARE(db.columns(QStringLiteral("Knigi1")), QStringList({"Stranica", "TekstStranica"}));
+}
+
+void TestStorage::abandonedBuildLeavesNothing() {
+    QTemporaryDir dir;
+    {
+        WorkFileBuilder b;
+        QVERIFY(b.begin(dir.path(), QStringLiteral("Недовършено")));
+        QVERIFY(b.appendPage(QStringLiteral("страница")));
+        QCOMPARE(fileNames(dir.path()).size(), 1); // the temporary file only
+    }
+    QVERIFY(fileNames(dir.path()).isEmpty());
+
+    WorkFileBuilder b;
+    QVERIFY(!b.begin(dir.filePath(QStringLiteral("няма-такава-папка")), QStringLiteral("А")));
+    QCOMPARE(b.failure(), WorkFileBuilder::Failure::Io);
+    QVERIFY(!b.begin(dir.path(), QStringLiteral("../А")));
+    QCOMPARE(b.failure(), WorkFileBuilder::Failure::InvalidName);
+    QVERIFY(!b.appendPage(QStringLiteral("x")));
+    QVERIFY(!b.commit());
+    QVERIFY(fileNames(dir.path()).isEmpty());
+}
+
+void TestStorage::takenNameIsRefused() {
+    QTemporaryDir dir;
+    const QString taken = dir.filePath(QStringLiteral("Зает.mdb"));
+    {
+        QFile f(taken);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("чуждо съдържание");
+    }
+    WorkFileBuilder b;
+    QVERIFY(!b.begin(dir.path(), QStringLiteral("Зает")));
+    QCOMPARE(b.failure(), WorkFileBuilder::Failure::Exists);
+    QVERIFY(b.errorString().contains(QStringLiteral("Зает.mdb")));
+
+    // A file that takes the name while the build runs wins; the build gives up without touching it.
+    QVERIFY(b.begin(dir.path(), QStringLiteral("Нов")));
+    QVERIFY(b.appendPage(QStringLiteral("страница")));
+    const QString late = dir.filePath(QStringLiteral("Нов.mdb"));
+    QVERIFY(QFile::copy(taken, late));
+    QVERIFY(!b.commit());
+    QCOMPARE(b.failure(), WorkFileBuilder::Failure::Exists);
+    QCOMPARE(readAll(late), QByteArray("чуждо съдържание"));
+    QCOMPARE(readAll(taken), QByteArray("чуждо съдържание"));
+    QCOMPARE(fileNames(dir.path()).size(), 2);
+}
+
+void TestStorage::rebuildKeepsOldUntilCommit() {
+    QTemporaryDir dir;
+    const QString title = QStringLiteral("Роман");
+    WorkFileBuilder first;
+    QVERIFY(first.begin(dir.path(), title));
+    QVERIFY(first.appendPage(QStringLiteral("стар 1")));
+    QVERIFY(first.appendPage(QStringLiteral("стар 2")));
+    QVERIFY(first.commit());
+
+    WorkFileBuilder rebuild;
+    QVERIFY(rebuild.begin(dir.path(), title, /*replaceExisting=*/true));
+    QVERIFY(rebuild.appendPage(QStringLiteral("нов 1")));
+    auto old = WorkFile::open(first.finalPath());
+    QVERIFY(old);
+    QCOMPARE(old->page(2).text, QString("стар 2"));
+    {
+        WorkFileBuilder abandoned; // an interrupted rebuild changes nothing
+        QVERIFY(abandoned.begin(dir.path(), title, true));
+        QVERIFY(abandoned.appendPage(QStringLiteral("изгубен")));
+    }
+    QCOMPARE(WorkFile::open(first.finalPath())->page(1).text, QString("стар 1"));
+    QVERIFY(rebuild.commit());
+
+    auto now = WorkFile::open(first.finalPath());
+    QCOMPARE(now->pageCount(), 1);
+    QCOMPARE(now->page(1).text, QString("нов 1"));
+    QCOMPARE(old->page(1).text, QString("стар 1")); // an open reader keeps the file it opened
+    QCOMPARE(fileNames(dir.path()), QStringList({title + ".mdb"}));
+}
+
+void TestStorage::pageLimit() {
+    QTemporaryDir dir;
+    WorkFileBuilder b;
+    QVERIFY(b.begin(dir.path(), QStringLiteral("Дълго")));
+    for (int i = 1; i <= kMaxPages; ++i) {
+        if (!b.appendPage(QStringLiteral("с")))
+            QFAIL(qPrintable(b.errorString()));
+    }
+    QVERIFY(!b.appendPage(QStringLiteral("с")));
+    QCOMPARE(b.failure(), WorkFileBuilder::Failure::TooManyPages);
+    QCOMPARE(b.pageCount(), kMaxPages);
+    QVERIFY(b.commit());
+    auto wf = WorkFile::open(b.finalPath());
+    QCOMPARE(wf->pageCount(), kMaxPages);
+    QCOMPARE(wf->page(kMaxPages).label, QString("32767"));
+}
+
+void TestStorage::foreignWorkFileByPosition() {
+    // A work file not written here: lower-case field name, rowids with gaps, labels not matching rowids.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Чужд.mdb"));
+    {
+        Database db;
+        QVERIFY(db.open(path, Database::Mode::Create));
+        QVERIFY(db.exec(QStringLiteral(
+            "CREATE TABLE knigi1 (stranica TEXT, tekststranica TEXT);"
+            "INSERT INTO knigi1 (rowid, stranica, tekststranica) VALUES (5, '1', 'едно'), (9, '2', 'две'),"
+            "(10, 'x', 'три'); PRAGMA user_version = 3;")));
+    }
+    auto wf = WorkFile::open(path);
+    QVERIFY(wf);
+    QCOMPARE(wf->pageCount(), 3);
+    QCOMPARE(wf->page(2).label, QString("2"));
+    QCOMPARE(wf->page(2).text, QString("две"));
+    QCOMPARE(wf->page(3).label, QString("x"));
+}
+
+void TestStorage::unreadableWorkFile() {
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY(!WorkFile::open(dir.filePath(QStringLiteral("Няма.mdb")), &error));
+    QVERIFY(error.contains(QStringLiteral("Няма.mdb")));
+
+    const QString junk = dir.filePath(QStringLiteral("Боклук.mdb"));
+    {
+        QFile f(junk);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'j'));
+    }
+    error.clear();
+    QVERIFY(!WorkFile::open(junk, &error));
+    QVERIFY(error.contains(QStringLiteral("Боклук.mdb")));
+    QCOMPARE(readAll(junk), QByteArray(4096, 'j'));
+
+    const QString other = dir.filePath(QStringLiteral("Друго.mdb"));
+    {
+        Database db;
+        QVERIFY(db.open(other, Database::Mode::Create));
+        QVERIFY(db.exec(QStringLiteral("CREATE TABLE Knigi1 (Stranica TEXT)")));
+    }
+    error.clear();
+    QVERIFY(!WorkFile::open(other, &error));
+    QVERIFY(error.contains(QStringLiteral("TekstStranica")));
+}
+
+QTEST_GUILESS_MAIN(TestStorage)
+#include "tst_storage.moc"
