@@ -1,0 +1,55 @@
+#pragma once
+// A library folder whose catalogue holds exactly the given records, and readers of what it holds.
+
+#include "storage/Catalogue.h"
+#include "storage/Database.h"
+
+#include <QList>
+#include <QStringList>
+#include <QtTest>
+
+namespace vel::test {
+
+// Name, Number and optionally Font, Size, STR, CvetList, CvetForma; a null QString is stored as NULL.
+using Row = QStringList;
+
+inline void writeCatalogue(const QString& dir, const QList<Row>& rows) {
+    auto opened = Catalogue::open(dir);
+    QVERIFY2(opened, qPrintable(opened.error));
+    Database& db = opened.catalogue->database();
+    QVERIFY(db.exec(QStringLiteral("DELETE FROM Phones")));
+    Statement insert(db,
+                     QStringLiteral("INSERT INTO Phones (Name, Number, Font, Size, STR, CvetList, CvetForma) "
+                                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
+    for (const Row& row : rows) {
+        for (int i = 0; i < 7; ++i) {
+            const QString v = i < row.size() ? row[i] : QStringLiteral("f%1").arg(i);
+            v.isNull() ? insert.bindNull(i + 1) : insert.bind(i + 1, v);
+        }
+        QCOMPARE(insert.step(), Statement::Step::Done);
+        insert.reset();
+    }
+}
+
+// Every record in stored order, all seven fields.
+inline QList<Row> readCatalogue(Database& db) {
+    QList<Row> rows;
+    Statement st(db, QStringLiteral("SELECT Name, Number, Font, Size, STR, CvetList, CvetForma FROM Phones "
+                                    "ORDER BY rowid"));
+    while (st.step() == Statement::Step::Row) {
+        Row r;
+        for (int i = 0; i < 7; ++i)
+            r << (st.isNull(i) ? QString() : st.text(i));
+        rows << r;
+    }
+    return rows;
+}
+
+inline QStringList titlesIn(Database& db) {
+    QStringList t;
+    for (const Row& r : readCatalogue(db))
+        t << r[0];
+    return t;
+}
+
+} // namespace vel::test
