@@ -68,6 +68,7 @@ void PictureButton::paintEvent(QPaintEvent*) {
 void PictureButton::mouseMoveEvent(QMouseEvent* e) {
     Q_EMIT mouseMoved();
     QAbstractButton::mouseMoveEvent(e);
+    e->accept(); // a move over the control is not also a move over the window behind it
 }
 
 PictureBox::PictureBox(QWidget* parent, bool stretch) : QWidget(parent), stretch_(stretch) {
@@ -93,6 +94,7 @@ void PictureBox::paintEvent(QPaintEvent*) {
 void PictureBox::mouseMoveEvent(QMouseEvent* e) {
     Q_EMIT mouseMoved();
     QWidget::mouseMoveEvent(e);
+    e->accept();
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* e) {
@@ -106,6 +108,7 @@ ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent) { setMouseTracking(true
 void ClickLabel::mouseMoveEvent(QMouseEvent* e) {
     Q_EMIT mouseMoved();
     QLabel::mouseMoveEvent(e);
+    e->accept();
 }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* e) {
