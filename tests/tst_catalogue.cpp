@@ -153,9 +153,6 @@ void TestCatalogue::cleanUp() {
     QCOMPARE(cat->rs().position(), 0);
     QCOMPARE(records(*cat),
              QStringList({"Под игото|Вазов", "∅|Без заглавие", "Тютюн|Димов", "Железният светилник|Талев"}));
-    cat.reset();
-    cat = openCatalogue(works.path()); // the clean-up was saved
-    QCOMPARE(cat->rs().recordCount(), 4);
 
     // After the first walk the three works are followed by exactly one entry slot.
     QTemporaryDir three;
