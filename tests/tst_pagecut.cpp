@@ -1,0 +1,241 @@
+// Page cutting checked against real page views: every page fits its view alone and no page could take one
+// more line; one layout of the whole text cuts exactly where laying out each remainder again would.
+#include "ui/Fonts.h"
+#include "ui/PageCut.h"
+#include "ui/RichTextView.h"
+
+#include <QTest>
+#include <QTextBlock>
+#include <QThread>
+
+#include <memory>
+
+using namespace vel;
+
+namespace {
+
+// Bulgarian prose with what real texts carry: blank lines, indented paragraphs, lone LF, tabs, a forced line
+// break, a word too long for any line.
+QString sampleText(int paragraphs, unsigned seed = 7) {
+    const QStringList words =
+        QStringLiteral("и на се да че той тя беше когато човек старият град пътя към морето "
+                       "сърцето думите времето никога защото вечерта светлината разказваше")
+            .split(u' ');
+    QString s;
+    for (int p = 0; p < paragraphs; ++p) {
+        if (p % 7 == 3)
+            s += QStringLiteral("    ");
+        const int count = 3 + int((seed = seed * 1103515245u + 12345u) >> 16) % 90;
+        for (int w = 0; w < count; ++w)
+            s += words.at(int((seed = seed * 1103515245u + 12345u) >> 16) % words.size()) +
+                 (w % 11 == 5 ? QStringLiteral(",\t") : QStringLiteral(" "));
+        if (p % 13 == 6)
+            s += QString(120, QChar(u'щ')) + QChar(0x2028);
+        s += p % 17 == 8 ? QStringLiteral("края.\n") : QStringLiteral("края.\r\n");
+        if (p % 5 == 2)
+            s += QStringLiteral("\r\n");
+    }
+    return s;
+}
+
+std::unique_ptr<RichTextView> pageView(const QString& font, double points, int width, int height,
+                                       bool shown = true) {
+    auto view = std::make_unique<RichTextView>();
+    view->makePageView();
+    view->setFontName(font);
+    view->setFontSize(points);
+    view->resize(width, height);
+    view->setVisible(shown);
+    return view;
+}
+
+bool fitsAlone(RichTextView& view, const QString& page) {
+    view.setText(page);
+    return view.document()->size().height() <= view.viewport()->height();
+}
+
+// The length in `text` of the first `docPos` document positions (a CR LF is one position there).
+int textLength(QStringView text, int docPos) {
+    int i = 0;
+    for (int p = 0; p < docPos && i < text.size(); ++p)
+        i += text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n' ? 2 : 1;
+    return i;
+}
+
+bool droppable(const QString& text, int from) {
+    return text.size() - from <= kMaxResidue && text.mid(from).trimmed().isEmpty();
+}
+
+// The slow way: show what is left in the view, take one view-page from its start, repeat.
+std::vector<PageSpan> relaidReference(const QString& text, RichTextView& view) {
+    std::vector<PageSpan> pages;
+    int start = 0;
+    do {
+        const QString rest = text.mid(start);
+        view.setText(rest);
+        const int length = textLength(rest, viewPageEnd(*view.document(), 0, view.viewport()->height()));
+        pages.push_back({start, length});
+        start += length;
+    } while (!droppable(text, start));
+    return pages;
+}
+
+// One layout of the whole text in the view, walked a view-page at a time.
+std::vector<PageSpan> walkedReference(const QString& text, RichTextView& view) {
+    view.setText(text);
+    std::vector<PageSpan> pages;
+    for (int pos = 0, start = 0; pages.empty() || !droppable(text, start);) {
+        const int end = viewPageEnd(*view.document(), pos, view.viewport()->height());
+        const int length = textLength(QStringView(text).sliced(start), end - pos);
+        pages.push_back({start, length});
+        start += length;
+        pos = end;
+    }
+    return pages;
+}
+
+void addGeometries() {
+    QTest::addColumn<QString>("font");
+    QTest::addColumn<double>("points");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("book page, Tahoma 14") << "Tahoma" << 14.0 << 456 << 715;
+    QTest::newRow("Tahoma 10.5, narrow") << "Tahoma" << 10.5 << 230 << 400;
+    QTest::newRow("DejaVu Serif 17.25") << "DejaVu Serif" << 17.25 << 380 << 500;
+    QTest::newRow("Liberation Serif 12.75, wide") << "Liberation Serif" << 12.75 << 700 << 333;
+}
+
+} // namespace
+
+class PageCutTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { installDesignFonts(); }
+
+    void pagesFillTheViewAsRelaidRemaindersWould_data() { addGeometries(); }
+    void pagesFillTheViewAsRelaidRemaindersWould() {
+        QFETCH(QString, font);
+        QFETCH(double, points);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        auto view = pageView(font, points, width, height);
+        const PageGeometry g = pageGeometryOf(*view);
+        QCOMPARE(pageGeometryOf(*pageView(font, points, width, height, false)).viewportHeight,
+                 g.viewportHeight);
+
+        const QString text = sampleText(60);
+        const PageCut cut = cutPages(text, g);
+        QVERIFY(cut.complete());
+        QVERIFY(cut.pages.size() > 3);
+        int at = 0;
+        for (std::size_t i = 0; i < cut.pages.size(); ++i) {
+            const PageSpan p = cut.pages[i];
+            QCOMPARE(p.start, at);
+            at += p.length;
+            const QString page = text.mid(p.start, p.length);
+            QVERIFY2(fitsAlone(*view, page), qPrintable(QStringLiteral("page %1 scrolls").arg(i + 1)));
+            if (i + 1 == cut.pages.size())
+                break;
+            // The next page's first line, with its line break, would not have fitted.
+            const QString next = text.mid(cut.pages[i + 1].start, cut.pages[i + 1].length);
+            view->setText(next);
+            const QTextBlock first = view->document()->firstBlock();
+            const int lineEnd =
+                first.layout()->lineAt(0).textLength() + (first.layout()->lineCount() == 1 ? 1 : 0);
+            QVERIFY2(!fitsAlone(*view, page + next.left(textLength(next, lineEnd))),
+                     qPrintable(QStringLiteral("page %1 could take another line").arg(i + 1)));
+        }
+        QVERIFY(droppable(text, at));
+
+        // One layout of the whole text cuts where laying out each remainder anew does.
+        const QString small = sampleText(25, 11) + QStringLiteral("\r\n \r\n");
+        QCOMPARE(cutPages(small, g).pages, relaidReference(small, *view));
+
+        // A paragraph far longer than a layout piece, with a run no line can break at a space.
+        const QString longParagraph = sampleText(400, 3).replace(QLatin1String("\r\n"), QLatin1String(" ")) +
+                                      QString(50000, QChar(u'ж')) + sampleText(40, 5);
+        QCOMPARE(cutPages(longParagraph, g).pages, walkedReference(longParagraph, *view));
+    }
+
+    void largerFontOrSmallerViewGivesMorePages() {
+        const QString text = sampleText(80);
+        auto count = [&](double points, int width, int height) {
+            return cutPages(text, pageGeometryOf(*pageView("Tahoma", points, width, height))).pages.size();
+        };
+        const std::size_t base = count(14, 456, 715);
+        QVERIFY(count(16, 456, 715) > base);
+        QVERIFY(count(14, 456, 500) > base);
+        QVERIFY(count(14, 300, 715) > base);
+    }
+
+    void shortTextsBreaksAndResidue() {
+        auto view = pageView("Tahoma", 14, 456, 715);
+        PageGeometry g = pageGeometryOf(*view);
+        auto texts = [](const QString& text, const PageGeometry& geometry) {
+            QStringList pages;
+            for (const PageSpan& p : cutPages(text, geometry).pages)
+                pages << text.mid(p.start, p.length);
+            return pages;
+        };
+        QCOMPARE(texts(QString(), g), QStringList{QString()});
+        QCOMPARE(texts(QStringLiteral("Да."), g), QStringList{QStringLiteral("Да.")});
+
+        // Room for exactly two lines: a page ending in a line break keeps room for the empty line it opens.
+        view->setText(QStringLiteral("А"));
+        const int h = qRound(view->document()->size().height() - 2 * g.documentMargin);
+        g.viewportHeight = 2 * h + int(2 * g.documentMargin);
+        QCOMPARE(texts(QStringLiteral("Първи ред\r\nВтори"), g),
+                 QStringList{QStringLiteral("Първи ред\r\nВтори")});
+        QCOMPARE(texts(QStringLiteral("А\r\nБ\r\nВ\r\n"), g), (QStringList{"А\r\n", "Б\r\n", "В\r\n"}));
+        QCOMPARE(texts(QStringLiteral("Първи\r\nВтори\r\n\r\n"), g), (QStringList{"Първи\r\n", "Втори\r\n"}));
+
+        // One line per page: a tail of white space is dropped, a short tail of words never is.
+        g.viewportHeight = h + int(2 * g.documentMargin);
+        QCOMPARE(texts(QStringLiteral("Първи\r\nВтори\r\n  "), g), (QStringList{"Първи\r\n", "Втори\r\n"}));
+        QCOMPARE(texts(QStringLiteral("Първи\r\nВтори\r\nКрай"), g),
+                 (QStringList{"Първи\r\n", "Втори\r\n", "Край"}));
+
+        // Lines taller than the view still make progress, one line a page.
+        g.viewportHeight = 10;
+        QCOMPARE(texts(QStringLiteral("Първи ред\r\nВтори ред"), g),
+                 (QStringList{"Първи ред\r\n", "Втори ред"}));
+    }
+
+    void moreThanTheLastPageNumberIsRefused() {
+        auto view = pageView("Tahoma", 14, 456, 715);
+        PageGeometry g = pageGeometryOf(*view);
+        g.viewportHeight = 10; // every line a page of its own
+        QCOMPARE(cutPages(QStringLiteral("ред\r\n").repeated(kMaxPages - 1) + "ред", g).pages.size(),
+                 std::size_t(kMaxPages));
+        const PageCut tooMany = cutPages(QStringLiteral("ред\r\n").repeated(kMaxPages) + "ред", g);
+        QCOMPARE(tooMany.status, PageCut::Status::TooManyPages);
+        QVERIFY(tooMany.pages.empty());
+    }
+
+    void cutsInAWorkerThreadWithProgressAndCancel() {
+        auto view = pageView("Tahoma", 14, 456, 715);
+        const PageGeometry g = pageGeometryOf(*view);
+        const QString text = sampleText(1200); // long enough to be laid out in shares by several threads
+        const PageCut here = cutPages(text, g);
+        QCOMPARE(here.pages, walkedReference(text, *view));
+        PageCut there, cancelled;
+        std::vector<int> reports;
+        std::unique_ptr<QThread> worker(QThread::create([&] {
+            there = cutPages(text, g, [&](int done, int total) {
+                reports.push_back(done);
+                return total == text.size();
+            });
+            cancelled = cutPages(text, g, [](int, int) { return false; });
+        }));
+        worker->start();
+        QVERIFY(worker->wait(60000));
+        QCOMPARE(there.pages, here.pages);
+        QVERIFY(reports.size() > 2 && std::is_sorted(reports.begin(), reports.end()));
+        QCOMPARE(reports.back(), int(text.size()));
+        QCOMPARE(cancelled.status, PageCut::Status::Cancelled);
+        QVERIFY(cancelled.pages.empty());
+    }
+};
+
+QTEST_MAIN(PageCutTest)
+#include "tst_pagecut.moc"
