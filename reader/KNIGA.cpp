@@ -290,6 +290,11 @@ void KNIGA::Timer2_Timer() {
     Timer2->stop();
     applyLayout(true);
     layoutDone_ = true;
+    // In front, with the keys that turn the pages.
+    if (isVisible()) {
+        activateWindow();
+        setFocus();
+    }
 }
 
 void KNIGA::applyLayout(bool withFontStep) {
