@@ -2,6 +2,7 @@
 
 #include "app/Govori.h"
 #include "storage/Catalogue.h"
+#include "storage/FileOps.h"
 #include "ui/Fonts.h"
 #include "ui/QtPlatform.h"
 #include "ui/Session.h"
@@ -76,6 +77,8 @@ int runVelmora(int argc, char** argv) {
         platform.messageBox(checked.error, MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("ВЕЛМОРА"));
         return 1;
     }
+
+    fileops::removeStaleTemps(opts.libraryDir);
 
     Session session(platform, opts.libraryDir);
     QObject::connect(&session, &Session::lastWindowClosed, &app, &QApplication::quit, Qt::QueuedConnection);

@@ -1,5 +1,8 @@
 #include "storage/FileOps.h"
 
+#include <QDateTime>
+#include <QDir>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -37,6 +40,20 @@ QString errnoReason(int err) {
     default:
         return QStringLiteral("системна грешка %1").arg(err);
     }
+}
+
+int removeStaleTemps(const QString& dir) {
+    const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    int removed = 0;
+    const QFileInfoList temps = QDir(dir).entryInfoList({QStringLiteral(".velmora-build-*.tmp")},
+                                                        QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& fi : temps) {
+        if (fi.lastModified().toUTC() < cutoff) {
+            removeTemp(fi.absoluteFilePath());
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 QString createTempFile(const QString& dir, QString* error) {

@@ -23,6 +23,10 @@ PublishResult publishReplace(const QString& tmp, const QString& target, QString*
 // Removes the temporary file and any journal SQLite may have left beside it.
 void removeTemp(const QString& tmp);
 
+// Removes what builds interrupted by a crash left in dir: temporary files untouched for an hour. A build in
+// progress writes its file all the time, so it is never taken for one.
+int removeStaleTemps(const QString& dir);
+
 // A plain-language reason for errno, in Bulgarian.
 QString errnoReason(int err);
 

@@ -1,10 +1,12 @@
 // The storage layer below the catalogue: the cursor, path rules, work files and their atomic building.
 #include "storage/Database.h"
+#include "storage/FileOps.h"
 #include "storage/LibraryPaths.h"
 #include "storage/Recordset.h"
 #include "storage/WorkFile.h"
 #include "storage/WorkFileBuilder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -353,6 +355,18 @@ void TestStorage::abandonedBuildLeavesNothing() {
     QVERIFY(!b.appendPage(QStringLiteral("x")));
     QVERIFY(!b.commit());
     QVERIFY(fileNames(dir.path()).isEmpty());
+
+    // What a crash leaves behind goes at the next start; a build still being written stays.
+    WorkFileBuilder running;
+    QVERIFY(running.begin(dir.path(), QStringLiteral("Пише се")));
+    const QString left = dir.filePath(QStringLiteral(".velmora-build-0123456789abcdef.tmp"));
+    QFile f(left);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime);
+    f.close();
+    QCOMPARE(fileops::removeStaleTemps(dir.path()), 1);
+    QVERIFY(!QFile::exists(left));
+    QCOMPARE(fileNames(dir.path()).size(), 1);
 }
 
 void TestStorage::takenNameIsRefused() {
