@@ -21,15 +21,18 @@ void Window::show() {
     if (!shownOnce_) {
         shownOnce_ = true;
         switch (startState_) {
-        case StartState::Maximized: QWidget::showMaximized(); return;
+        case StartState::Maximized: QWidget::showMaximized(); break;
         case StartState::Minimized: QWidget::showMinimized(); return;
-        case StartState::Normal: break;
+        case StartState::Normal: QWidget::show(); break;
         }
-    }
-    if (isMinimized())
+    } else if (isMinimized()) {
         QWidget::showNormal();
-    else
+    } else {
         QWidget::show();
+    }
+    // A window that is shown comes to the front, as the reader expects of the one just asked for.
+    raise();
+    activateWindow();
 }
 
 void Window::close() { session_.unload(this); }
