@@ -660,10 +660,10 @@ void KNIGA::Timer1_Timer() {
     // The left page shows the start of the text while the whole of it is cut elsewhere; laying all of it
     // out in the view would only hold up the window.
     R1->setText(buildText_.left(kShownWhileBuilding));
-    startWorker(pageViewLayoutOf(*R1));
+    startWorker(pageGeometryOf(*R1));
 }
 
-void KNIGA::startWorker(const PageViewLayout& layout) {
+void KNIGA::startWorker(const PageGeometry& geometry) {
     progress_.cancel = false;
     progress_.laidOut = 0;
     progress_.total = int(buildText_.size());
@@ -673,9 +673,9 @@ void KNIGA::startWorker(const PageViewLayout& layout) {
     progressBar_->show();
     progressBar_->raise();
     Timer101->start();
-    worker_ = std::thread([this, text = buildText_, layout] {
+    worker_ = std::thread([this, text = buildText_, geometry] {
         BuildResult result;
-        switch (buildPages(text, layout, progress_, [this](const QString& page) {
+        switch (buildPages(text, geometry, progress_, [this](const QString& page) {
             pagePiece = page;
             return BOOT();
         })) {

@@ -132,7 +132,7 @@ private:
     void applyLayout(bool withFontStep);
     void turnByWheel(int angleDelta);
 
-    void startWorker(const PageViewLayout& layout);
+    void startWorker(const PageGeometry& geometry);
     void buildFinished(const BuildResult& result);
     void stopBuild();
     void askForAnotherName();

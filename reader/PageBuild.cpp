@@ -1,21 +1,11 @@
 #include "reader/PageBuild.h"
 
-#include "ui/PageCut.h"
-
-#include <QTextEdit>
 
 namespace vel {
 
-PageViewLayout pageViewLayoutOf(const QTextEdit& view) {
-    const PageGeometry g = pageGeometryOf(view);
-    return PageViewLayout{g.font, g.viewportWidth, g.viewportHeight, g.documentMargin};
-}
-
-PageBuildOutcome buildPages(const QString& text, const PageViewLayout& layout, PageBuildProgress& progress,
+PageBuildOutcome buildPages(const QString& text, const PageGeometry& geometry, PageBuildProgress& progress,
                             const std::function<bool(const QString& page)>& writePage) {
     progress.total = int(text.size());
-    const PageGeometry geometry{layout.font, layout.viewportWidth, layout.viewportHeight,
-                                layout.documentMargin};
     const PageCut cut = cutPages(text, geometry, [&progress](int done, int total) {
         progress.laidOut = done;
         progress.total = total;

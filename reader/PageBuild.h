@@ -2,23 +2,14 @@
 // Cutting a text into the pages of the left page view and handing them, in order, to a writer. Runs in any
 // thread; the caller watches and stops it through PageBuildProgress.
 
+#include "ui/PageCut.h"
+
 #include <QFont>
 #include <QString>
 #include <atomic>
 #include <functional>
 
-class QTextEdit;
-
 namespace vel {
-
-// The left page view's layout, taken on the user-interface thread.
-struct PageViewLayout {
-    QFont font;
-    int viewportWidth = 0;
-    int viewportHeight = 0;
-    qreal documentMargin = 4;
-};
-PageViewLayout pageViewLayoutOf(const QTextEdit& view);
 
 struct PageBuildProgress {
     std::atomic<bool> cancel{false};
@@ -37,7 +28,7 @@ enum class PageBuildOutcome {
 
 // Cuts `text` and calls writePage for each page in order. Before any page is written the whole text is cut,
 // so a text too long for one work writes nothing. The first page is always written, even for an empty text.
-PageBuildOutcome buildPages(const QString& text, const PageViewLayout& layout, PageBuildProgress& progress,
+PageBuildOutcome buildPages(const QString& text, const PageGeometry& geometry, PageBuildProgress& progress,
                             const std::function<bool(const QString& page)>& writePage);
 
 } // namespace vel

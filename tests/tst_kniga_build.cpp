@@ -37,12 +37,8 @@ bool noTemporaryFiles(const QString& dir) {
     return QDir(dir).entryList(QDir::Files).filter(QStringLiteral(".tmp")).isEmpty();
 }
 
-PageViewLayout smallView(int height) {
-    PageViewLayout l;
-    l.font = QFont(QStringLiteral("DejaVu Sans"), 12);
-    l.viewportWidth = 300;
-    l.viewportHeight = height;
-    return l;
+PageGeometry smallView(int height) {
+    return PageGeometry{QFont(QStringLiteral("DejaVu Sans"), 12), 300, height, 4};
 }
 
 } // namespace
