@@ -251,6 +251,12 @@ void Govori::Form_Load() {
 
 void Govori::Form_Resize() {
     // The management window is hidden whenever the main window is shown, minimized, restored or resized.
+    // Only a real change counts: X11 reports the size of a window shown again late, after the library may
+    // already have been put in front of it.
+    const std::pair<QSize, Qt::WindowStates> now{size(), windowState()};
+    if (now == lastSizeAndState_)
+        return;
+    lastSizeAndState_ = now;
     session().window<FormB>().hide();
 }
 

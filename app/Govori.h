@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace vel {
 
@@ -120,6 +121,7 @@ private:
     void sendTab();
 
     std::unique_ptr<PendingLoad> loading_;
+    std::pair<QSize, Qt::WindowStates> lastSizeAndState_{QSize(-1, -1), Qt::WindowNoState};
 };
 
 // Shows one aphorism under the management window, on the panel's colour, and empties the text panel.
