@@ -10,6 +10,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 
 namespace vel {
@@ -65,6 +68,11 @@ int runVelmora(int argc, char** argv) {
     }
 
     installDesignFonts();
+    // Qt's own dialogs (files, colours, fonts) speak Bulgarian too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Bulgarian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     QtPlatform platform;
 
     // A damaged catalogue is reported and left as it is; a missing one is created with its entry slot.

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6 libqt6sql6
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6 qt6-translations-l10n
   libsqlite3-dev libbenchmark-dev libxtst-dev libx11-dev libarchive-dev
   fonts-wine fonts-liberation2 fonts-dejavu-core
   antiword catdoc

@@ -10,9 +10,10 @@ void installDesignFonts() {
     if (done)
         return;
     done = true;
-    // Wine's Tahoma and MS Sans Serif cover Cyrillic and match the originals' metrics.
+    // Wine's Tahoma covers Cyrillic and matches the original's metrics. Its MS Sans Serif is a small
+    // bitmap-like face without bold, so that name is drawn in Tahoma, which it closely resembles.
     const QDir wine(QStringLiteral("/usr/share/wine/fonts"));
-    for (const char* file : {"tahoma.ttf", "tahomabd.ttf", "ms_sans_serif.ttf"}) {
+    for (const char* file : {"tahoma.ttf", "tahomabd.ttf"}) {
         const QString path = wine.filePath(QString::fromLatin1(file));
         if (QFile::exists(path))
             QFontDatabase::addApplicationFont(path);
@@ -20,7 +21,7 @@ void installDesignFonts() {
     QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+                               {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
 }
 
 QFont displayFont(const QString& name, double pointSize, bool bold) {

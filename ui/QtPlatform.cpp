@@ -45,12 +45,14 @@ MsgAnswer QtPlatform::messageBox(const QString& text, MsgButtons buttons, MsgIco
 }
 
 std::optional<QString> QtPlatform::openFileDialog(const QString& title, const QString& filter) {
-    // "Text Files (*.txt)|*.txt" -> "Text Files (*.txt) (*.txt)" is what Qt wants: description, then patterns.
+    // "Text Files (*.txt)|*.txt": the description, then its patterns; Qt reads the patterns from parentheses.
     QStringList parts = filter.split(QLatin1Char('|'));
     QStringList qtFilters;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        qtFilters << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
-                         QLatin1Char(')');
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        const QString inParentheses = QLatin1Char('(') + patterns + QLatin1Char(')');
+        qtFilters << (parts[i].contains(inParentheses) ? parts[i] : parts[i] + QLatin1Char(' ') + inParentheses);
+    }
     QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), title, lastDir_,
                                                 qtFilters.join(QStringLiteral(";;")));
     if (path.isEmpty())
