@@ -1,6 +1,7 @@
 #include "app/Govori.h"
 
 #include "app/Aphorisms.h"
+#include "app/Startup.h"
 #include "library/FormB.h"
 #include "library/Popravka.h"
 #include "reader/Form2.h"
@@ -16,6 +17,8 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
+#include <algorithm>
 #include <cmath>
 
 namespace vel {
@@ -28,7 +31,7 @@ const QString kWaitMessage =
 const QString kNoSelection = QStringLiteral("Няма селектиран текст.");
 const QString kUnpackTitle = QStringLiteral("ВНИМАНИЕ ПРЕДСТОИ ОПЕРАЦИЯ РАЗАРХИВИРАНЕ ");
 const QString kUnpackText = QStringLiteral(" БИБЛИОТЕКАТА е все още  архивирана. Започвам разархивиране !");
-const QString kUnpacker = QStringLiteral("RAZ.exe");
+const QString kUnpacker = QString::fromLatin1(kUnpackerName);
 const QString kLoadTitle = QStringLiteral("ЗАРЕЖДАНЕ НА ФАЙЛ");
 const QString kRebuildTitle = QStringLiteral("ВНИМАНИЕ ОТГОВОРНА ОПЕРАЦИЯ ");
 const QStringList kRebuildText = {
@@ -212,13 +215,20 @@ void Govori::Form_Load() {
     if (formB.catalogue() != nullptr && formB.TxtName->text().isEmpty() &&
         session().platform().messageBox(kUnpackText, MsgButtons::OkCancel, MsgIcon::Question, kUnpackTitle) !=
             MsgAnswer::Cancel) {
-        // The unpacker is started before anything is closed, so a missing one costs nothing.
-        const QString unpacker = QDir(session().libraryDir()).filePath(kUnpacker);
+        // The unpacker is started before anything is closed, so a missing one costs nothing. It is looked
+        // for in the library folder, then beside the program, and told which library to fill.
+        const QString programDir = QCoreApplication::applicationDirPath();
+        QString unpacker = findUnpacker(session().libraryDir(), programDir);
         QString problem;
-        if (!QFileInfo(unpacker).isFile())
+        if (unpacker.isEmpty()) {
             problem = QStringLiteral("Програмата за разархивиране не е намерена:");
-        else if (!session().platform().startProcess(unpacker, {}, session().libraryDir()))
+            unpacker = QDir(session().libraryDir()).filePath(kUnpacker);
+            if (QDir(programDir) != QDir(session().libraryDir()))
+                unpacker += QStringLiteral("\r\n") + QDir(programDir).filePath(kUnpacker);
+        } else if (!session().platform().startProcess(
+                       unpacker, {QStringLiteral("--library"), session().libraryDir()}, session().libraryDir())) {
             problem = QStringLiteral("Програмата за разархивиране не може да бъде стартирана:");
+        }
         if (problem.isEmpty()) {
             session().close<FormB>();
             session().close<KNIGA>();
@@ -302,7 +312,7 @@ void Govori::Command1_Click() {
                                  .value_or(QString());
     if (CommonDialog1.fileName.isEmpty())
         return;
-    loadIntoPanel(CommonDialog1.fileName, TextSource::PlainText);
+    loadFile(CommonDialog1.fileName, TextSource::PlainText);
 }
 
 void Govori::Command4_Click() {
@@ -322,7 +332,17 @@ void Govori::Command4_Click() {
                                  .value_or(QString());
     if (CommonDialog1.fileName.isEmpty())
         return;
-    loadIntoPanel(CommonDialog1.fileName, TextSource::Document);
+    loadFile(CommonDialog1.fileName, TextSource::Document);
+}
+
+void Govori::loadFile(const QString& path, TextSource source) {
+    if (loading_)
+        return;
+    Text1->hide();
+    PictureEtiket->hide();
+    Ntext->show();
+    session().window<FormB>().Text8->setText(QStringLiteral("1"));
+    loadIntoPanel(path, source);
 }
 
 void Govori::loadIntoPanel(const QString& path, TextSource source) {
@@ -399,7 +419,14 @@ void Govori::placeManagementWindow() {
     // Computed in the main window's client coordinates, placed on the screen.
     FormB& formB = session().window<FormB>();
     const QPoint client(twipsToPx(twLeft(Picture1) - twWidth(&formB)), twipsToPx(twTop(Ntext) + 400));
-    formB.move(mapToGlobal(client));
+    QPoint at = mapToGlobal(client);
+    // On a screen smaller than the design the place would lie partly off the screen: keep it all in view.
+    if (const QScreen* screen = this->screen()) {
+        const QRect room = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - formB.width())));
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - formB.height())));
+    }
+    formB.move(at);
 }
 
 void Govori::Command9_Click() {
