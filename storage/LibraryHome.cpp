@@ -1,0 +1,22 @@
+#include "storage/LibraryHome.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace vel {
+
+QString userLibraryDir() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("velmora"));
+}
+
+QString defaultLibraryDir(const QString& executableDir) {
+    const QDir dir(executableDir);
+    const bool installed = QFileInfo(dir.filePath(QStringLiteral("../share/velmora"))).isDir();
+    if (installed || !QFileInfo(executableDir).isWritable())
+        return userLibraryDir();
+    return dir.absolutePath();
+}
+
+} // namespace vel
