@@ -79,6 +79,8 @@ public:
     // Plain-text files from this size on, and every document, are read off the user-interface thread.
     qint64 backgroundLoadFrom = 256 * 1024;
     bool isLoadingText() const { return loading_ != nullptr; }
+    // Loads a file into the text panel as the file commands do once their dialog has answered.
+    void loadFile(const QString& path, TextSource source);
 
     void Form_Load() override;
     void Form_Resize() override;

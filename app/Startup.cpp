@@ -1,8 +1,10 @@
 #include "app/Startup.h"
 
 #include "app/Govori.h"
+#include "app/Import.h"
 #include "storage/Catalogue.h"
 #include "storage/FileOps.h"
+#include "storage/LibraryHome.h"
 #include "ui/Fonts.h"
 #include "ui/QtPlatform.h"
 #include "ui/Session.h"
@@ -10,9 +12,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
+#include <QRegularExpression>
+#include <QTextStream>
 #include <cstdio>
 
 namespace vel {
@@ -20,64 +21,174 @@ namespace vel {
 namespace {
 
 const char kUsage[] =
-    "Употреба: velmora [--library ПАПКА]\n"
-    "  --library ПАПКА   библиотеката (BAZA.mdb и произведенията) е в ПАПКА,\n"
-    "                    вместо в папката на програмата\n"
-    "  --help            тази помощ\n"
+    "Употреба:\n"
+    "  velmora [--library ПАПКА] [ФАЙЛ]\n"
+    "  velmora [--library ПАПКА] --import ФАЙЛ... [--title ЗАГЛАВИЕ --author АВТОР] [--screen ШxВ]\n"
+    "  velmora [--library ПАПКА] --list\n"
     "\n"
-    "Usage: velmora [--library DIR]\n"
-    "  --library DIR     keep the library (BAZA.mdb and the works) in DIR instead of the program's folder\n"
-    "  --help            this help\n";
+    "  --library ПАПКА   библиотеката (BAZA.mdb и произведенията) е в ПАПКА. Без нея: папката на\n"
+    "                    програмата, а за инсталирана програма ~/.local/share/velmora\n"
+    "  ФАЙЛ              текстов файл (.txt) или документ (.doc), зареден направо в текстовото поле\n"
+    "  --import ФАЙЛ...  добавя произведенията от файловете без прозорци: текстът се зарежда, редовете\n"
+    "                    се съединяват и се нарязва на страници както в прозореца на книгата.\n"
+    "                    Файл с име „Автор - Заглавие.txt“ дава автора и заглавието си сам\n"
+    "  --title ЗАГЛАВИЕ  заглавието (само при един файл)\n"
+    "  --author АВТОР    авторът\n"
+    "  --screen ШxВ      екранът, за който се нарязват страниците, в пиксели (1024x768)\n"
+    "  --list            показва каталога: заглавие, автор, страници, отбелязана страница (с табулации)\n"
+    "  --help            тази помощ\n"
+    "  Изход: 0 всичко е наред, 1 някой файл не е добавен, 2 грешен команден ред.\n"
+    "\n"
+    "Usage:\n"
+    "  velmora [--library DIR] [FILE]\n"
+    "  velmora [--library DIR] --import FILE... [--title TITLE --author AUTHOR] [--screen WxH]\n"
+    "  velmora [--library DIR] --list\n"
+    "\n"
+    "  --library DIR     keep the library (BAZA.mdb and the works) in DIR. Without it: the program's\n"
+    "                    folder, or ~/.local/share/velmora for an installed program\n"
+    "  FILE              a text file (.txt) or document (.doc) loaded straight into the text panel\n"
+    "  --import FILE...  add the files as works without any window: the text is loaded, its lines are\n"
+    "                    joined and it is cut into pages as the book window cuts it.\n"
+    "                    A file named \"Author - Title.txt\" gives its author and title itself\n"
+    "  --title TITLE     the title (one file only)\n"
+    "  --author AUTHOR   the author\n"
+    "  --screen WxH      the screen the pages are cut for, in pixels (1024x768)\n"
+    "  --list            print the catalogue: title, author, pages, bookmark (tab-separated)\n"
+    "  --help            this help\n"
+    "  Exit status: 0 all went well, 1 some file was not added, 2 bad command line.\n";
+
+QString both(const char* bulgarian, const char* english) {
+    return QString::fromUtf8(bulgarian) + QStringLiteral(" / ") + QString::fromUtf8(english);
+}
+
+// The screen's sizes are kept in 16-bit twips counts elsewhere: a sane range keeps them there.
+std::optional<QSize> screenSize(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^(\\d{3,4})[xX](\\d{3,4})$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QSize s(m.captured(1).toInt(), m.captured(2).toInt());
+    if (s.width() < 320 || s.height() < 240 || s.width() > 2184 || s.height() > 2184)
+        return std::nullopt;
+    return s;
+}
 
 } // namespace
 
-StartOptions parseStartOptions(const QStringList& args, const QString& executableDir) {
+QString usageText() {
+    return QString::fromUtf8(kUsage);
+}
+
+StartOptions parseStartOptions(const QStringList& args, const QString& defaultLibraryDir) {
     StartOptions o;
-    o.libraryDir = executableDir;
+    o.libraryDir = defaultLibraryDir;
+    bool import = false, list = false, titled = false, authored = false, screened = false;
+    bool onlyFiles = false;
+    auto fail = [&o](const QString& message) {
+        o.error = message;
+        return o;
+    };
+    // "--name value" and "--name=value" alike.
+    auto value = [&args](int& i, const QString& name, QString* out) {
+        const QString& a = args[i];
+        if (a.startsWith(name + u'=')) {
+            *out = a.mid(name.size() + 1);
+            return true;
+        }
+        if (a != name || i + 1 >= args.size())
+            return false;
+        *out = args[++i];
+        return true;
+    };
+    auto isOption = [](const QString& a, const char* name) {
+        const QString n = QString::fromLatin1(name);
+        return a == n || a.startsWith(n + u'=');
+    };
+
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+        QString v;
+        if (onlyFiles || !a.startsWith(u'-') || a == u"-") {
+            o.files << a;
+        } else if (a == u"--") {
+            onlyFiles = true;
+        } else if (a == u"--help" || a == u"-h") {
             o.help = true;
-        } else if (a == QLatin1String("--library")) {
-            if (i + 1 >= args.size()) {
-                o.error = QStringLiteral("Липсва папката след --library.");
-                return o;
-            }
-            o.libraryDir = QDir(args[++i]).absolutePath();
-        } else if (a.startsWith(QLatin1String("--library="))) {
-            o.libraryDir = QDir(a.mid(10)).absolutePath();
+        } else if (a == u"--import") {
+            import = true;
+        } else if (a == u"--list") {
+            list = true;
+        } else if (isOption(a, "--library")) {
+            if (!value(i, QStringLiteral("--library"), &v) || v.isEmpty())
+                return fail(both("Липсва папката след --library.", "The folder after --library is missing."));
+            o.libraryDir = QDir(v).absolutePath();
+        } else if (isOption(a, "--title")) {
+            if (!value(i, QStringLiteral("--title"), &v) || v.trimmed().isEmpty())
+                return fail(both("Липсва заглавието след --title.", "The title after --title is missing."));
+            o.title = v.trimmed();
+            titled = true;
+        } else if (isOption(a, "--author")) {
+            if (!value(i, QStringLiteral("--author"), &v) || v.trimmed().isEmpty())
+                return fail(both("Липсва авторът след --author.", "The author after --author is missing."));
+            o.author = v.trimmed();
+            authored = true;
+        } else if (isOption(a, "--screen")) {
+            const std::optional<QSize> s =
+                value(i, QStringLiteral("--screen"), &v) ? screenSize(v) : std::nullopt;
+            if (!s)
+                return fail(both("След --screen се очаква размер като 1024x768.",
+                                 "--screen expects a size such as 1024x768."));
+            o.screen = *s;
+            screened = true;
         } else {
-            o.error = QStringLiteral("Непозната възможност: ") + a;
-            return o;
+            return fail(QStringLiteral("Непозната възможност: %1 / Unknown option: %1").arg(a));
         }
+    }
+    if (o.help)
+        return o;
+
+    if (import && list)
+        return fail(both("--import и --list не вървят заедно.", "--import and --list do not go together."));
+    if (!import && (titled || authored || screened))
+        return fail(both("--title, --author и --screen вървят само с --import.",
+                         "--title, --author and --screen go only with --import."));
+    if (import) {
+        o.mode = StartMode::Import;
+        if (o.files.isEmpty())
+            return fail(both("Няма файлове за --import.", "No files to --import."));
+        if (titled && o.files.size() > 1)
+            return fail(both("--title се дава само за един файл.", "--title goes with one file only."));
+    } else if (list) {
+        o.mode = StartMode::List;
+        if (!o.files.isEmpty())
+            return fail(both("--list не приема файлове.", "--list takes no files."));
+    } else if (o.files.size() > 1) {
+        return fail(both("Може да се отвори само един файл.", "Only one file can be opened."));
     }
     return o;
 }
 
-int runVelmora(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("velmora"));
-    QApplication::setQuitOnLastWindowClosed(false); // the windows decide when the program ends
-
-    const StartOptions opts = parseStartOptions(QApplication::arguments(), QApplication::applicationDirPath());
-    if (opts.help || !opts.error.isEmpty()) {
-        if (!opts.error.isEmpty())
-            std::fprintf(stderr, "%s\n\n", qPrintable(opts.error));
-        std::fputs(kUsage, opts.help ? stdout : stderr);
-        return opts.help ? 0 : 2;
+QString findUnpacker(const QString& libraryDir, const QString& programDir) {
+    for (const QString& dir : {libraryDir, programDir}) {
+        if (dir.isEmpty())
+            continue;
+        const QString path = QDir(dir).filePath(QString::fromLatin1(kUnpackerName));
+        if (QFileInfo(path).isFile())
+            return path;
     }
+    return QString();
+}
 
+namespace {
+
+int runWindows(const StartOptions& opts) {
     installDesignFonts();
-    // Qt's own dialogs (files, colours, fonts) speak Bulgarian too.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Bulgarian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
     QtPlatform platform;
 
     // A damaged catalogue is reported and left as it is; a missing one is created with its entry slot.
     if (!QDir().mkpath(opts.libraryDir)) {
-        platform.messageBox(QStringLiteral("Папката на библиотеката не може да бъде създадена:\r\n") + opts.libraryDir,
+        platform.messageBox(QStringLiteral("Папката на библиотеката не може да бъде създадена:\r\n") +
+                                opts.libraryDir,
                             MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("ВЕЛМОРА"));
         return 1;
     }
@@ -89,11 +200,58 @@ int runVelmora(int argc, char** argv) {
     fileops::removeStaleTemps(opts.libraryDir);
 
     Session session(platform, opts.libraryDir);
-    QObject::connect(&session, &Session::lastWindowClosed, &app, &QApplication::quit, Qt::QueuedConnection);
-    session.window<Govori>().show();
+    QObject::connect(&session, &Session::lastWindowClosed, qApp, &QApplication::quit, Qt::QueuedConnection);
+    Govori& main = session.window<Govori>();
+    main.show();
     if (!session.anyLoaded())
         return 0;
+    // A file named on the command line goes into the text panel, unless the program is on its way out to
+    // unpack the library.
+    if (!opts.files.isEmpty() && session.isLoaded<Govori>() && !main.Timer3->isActive()) {
+        const QString path = QFileInfo(opts.files.front()).absoluteFilePath();
+        main.loadFile(path, sourceForFile(path));
+    }
     return QApplication::exec();
+}
+
+} // namespace
+
+int runVelmora(int argc, char** argv) {
+    // The mode decides what kind of application is needed, so it is known before there is one.
+    QStringList raw;
+    for (int i = 0; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    const StartOptions early = parseStartOptions(raw, QString());
+    if (early.help || !early.error.isEmpty()) {
+        if (!early.error.isEmpty())
+            std::fprintf(stderr, "%s\n\n", early.error.toLocal8Bit().constData());
+        std::fputs(kUsage, early.help ? stdout : stderr);
+        return early.help ? 0 : 2;
+    }
+
+    if (early.mode == StartMode::List) {
+        QCoreApplication app(argc, argv);
+        const StartOptions opts = parseStartOptions(
+            QCoreApplication::arguments(), defaultLibraryDir(QCoreApplication::applicationDirPath()));
+        QTextStream out(stdout), err(stderr);
+        return runList(opts, out, err);
+    }
+    if (early.mode == StartMode::Import) {
+        // The pages are laid out exactly as on a screen, but nothing is ever shown.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        const StartOptions opts = parseStartOptions(QApplication::arguments(),
+                                                    defaultLibraryDir(QApplication::applicationDirPath()));
+        QTextStream out(stdout), err(stderr);
+        return runImport(opts, out, err);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("velmora"));
+    QApplication::setQuitOnLastWindowClosed(false); // the windows decide when the program ends
+    const StartOptions opts =
+        parseStartOptions(QApplication::arguments(), defaultLibraryDir(QApplication::applicationDirPath()));
+    return runWindows(opts);
 }
 
 } // namespace vel

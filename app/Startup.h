@@ -1,18 +1,39 @@
 #pragma once
+#include <QSize>
 #include <QString>
-#include <optional>
+#include <QStringList>
 
 namespace vel {
 
-struct StartOptions {
-    QString libraryDir; // the executable's folder unless --library DIR is given
-    bool help = false;
-    QString error;      // a command line that could not be understood
+enum class StartMode {
+    Window, // the windows, optionally with one file loaded into the text panel
+    Import, // works added from files without any window
+    List,   // the catalogue printed
 };
 
-StartOptions parseStartOptions(const QStringList& args, const QString& executableDir);
+struct StartOptions {
+    QString libraryDir; // the default folder unless --library DIR is given
+    StartMode mode = StartMode::Window;
+    // Import: the files to add, in order. Window: at most one file for the text panel.
+    QStringList files;
+    QString title;           // --title: instead of the one from the file's name
+    QString author;          // --author: likewise
+    QSize screen{1024, 768}; // --screen: the screen the pages are cut for
+    bool help = false;
+    QString error; // a command line that could not be understood (Bulgarian / English)
+};
 
-// The whole program: checks the catalogue, creates the main window and runs until no window is loaded.
+StartOptions parseStartOptions(const QStringList& args, const QString& defaultLibraryDir);
+
+// The command-line help, in Bulgarian and English.
+QString usageText();
+
+// The unpacker: the one in the library folder, else the one beside the program; empty when neither exists.
+inline constexpr auto kUnpackerName = "RAZ.exe";
+QString findUnpacker(const QString& libraryDir, const QString& programDir);
+
+// The whole program: checks the catalogue, creates the main window and runs until no window is loaded; or,
+// for --import and --list, does its work without any window. Returns the exit status.
 int runVelmora(int argc, char** argv);
 
 } // namespace vel
