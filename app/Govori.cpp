@@ -225,8 +225,9 @@ void Govori::Form_Load() {
             unpacker = QDir(session().libraryDir()).filePath(kUnpacker);
             if (QDir(programDir) != QDir(session().libraryDir()))
                 unpacker += QStringLiteral("\r\n") + QDir(programDir).filePath(kUnpacker);
-        } else if (!session().platform().startProcess(
-                       unpacker, {QStringLiteral("--library"), session().libraryDir()}, session().libraryDir())) {
+        } else if (!session().platform().startProcess(unpacker,
+                                                      {QStringLiteral("--library"), session().libraryDir()},
+                                                      session().libraryDir())) {
             problem = QStringLiteral("Програмата за разархивиране не може да бъде стартирана:");
         }
         if (problem.isEmpty()) {
@@ -295,29 +296,21 @@ void Govori::Timer3_Timer() {
 // ---- Loading texts
 
 void Govori::Command1_Click() {
-    if (loading_)
-        return;
-    Text1->hide();
-    PictureEtiket->hide();
-    Ntext->show();
-    session().window<FormB>().Text8->setText(QStringLiteral("1"));
-
-    CommonDialog1.dialogTitle = QStringLiteral("Open");
-    CommonDialog1.cancelError = false;
     // The second letter of the description is the Cyrillic "е".
-    CommonDialog1.filter = QStringLiteral("Tеxt Files (*.txt)|*.txt");
-    CommonDialog1.fileName = session()
-                                 .platform()
-                                 .openFileDialog(CommonDialog1.dialogTitle, CommonDialog1.filter)
-                                 .value_or(QString());
-    if (CommonDialog1.fileName.isEmpty())
-        return;
-    loadFile(CommonDialog1.fileName, TextSource::PlainText);
+    const QString path = askForFile(QStringLiteral("Tеxt Files (*.txt)|*.txt"));
+    if (!path.isEmpty())
+        loadFile(path, TextSource::PlainText);
 }
 
 void Govori::Command4_Click() {
+    const QString path = askForFile(QStringLiteral("All Files (*.doc)|*.doc"));
+    if (!path.isEmpty())
+        loadFile(path, TextSource::Document);
+}
+
+QString Govori::askForFile(const QString& filter) {
     if (loading_)
-        return;
+        return {};
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
@@ -325,14 +318,12 @@ void Govori::Command4_Click() {
 
     CommonDialog1.dialogTitle = QStringLiteral("Open");
     CommonDialog1.cancelError = false;
-    CommonDialog1.filter = QStringLiteral("All Files (*.doc)|*.doc");
+    CommonDialog1.filter = filter;
     CommonDialog1.fileName = session()
                                  .platform()
                                  .openFileDialog(CommonDialog1.dialogTitle, CommonDialog1.filter)
                                  .value_or(QString());
-    if (CommonDialog1.fileName.isEmpty())
-        return;
-    loadFile(CommonDialog1.fileName, TextSource::Document);
+    return CommonDialog1.fileName;
 }
 
 void Govori::loadFile(const QString& path, TextSource source) {

@@ -111,6 +111,8 @@ protected:
 private:
     struct PendingLoad;
 
+    // The common start of both load commands: the panel in view, page 1, the open dialog; "" when none.
+    QString askForFile(const QString& filter);
     void loadIntoPanel(const QString& path, TextSource source);
     void finishLoad(PendingLoad& load, TextImportResult result);
     void setLoadingLock(bool locked);
