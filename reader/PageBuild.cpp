@@ -1,6 +1,5 @@
 #include "reader/PageBuild.h"
 
-
 namespace vel {
 
 PageBuildOutcome buildPages(const QString& text, const PageGeometry& geometry, PageBuildProgress& progress,

@@ -188,8 +188,8 @@ private Q_SLOTS:
         QCOMPARE(g.Ntext->text(), QString()); // the aphorism empties the panel
         QVERIFY(!g.Text1->isHidden());
         // Beside the panel, left of the picture; kept on the screen where that place would leave it.
-        const QPoint design =
-            g.mapToGlobal(QPoint(twipsToPx(twLeft(g.Picture1) - twWidth(&b)), twipsToPx(twTop(g.Ntext) + 400)));
+        const QPoint design = g.mapToGlobal(
+            QPoint(twipsToPx(twLeft(g.Picture1) - twWidth(&b)), twipsToPx(twTop(g.Ntext) + 400)));
         const QRect room = g.screen()->availableGeometry();
         QCOMPARE(b.pos(), QPoint(qMax(design.x(), room.left()), qMax(design.y(), room.top())));
     }

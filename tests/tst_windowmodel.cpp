@@ -26,10 +26,13 @@ struct Log {
 class WinA : public Window {
 public:
     explicit WinA(Session& s) : Window(s, QStringLiteral("WinA")) {
-        Text1 = add(new QLineEdit(this), ControlKind::TextBox, QStringLiteral("Text1"), {120, 240, 1455, 495});
+        Text1 =
+            add(new QLineEdit(this), ControlKind::TextBox, QStringLiteral("Text1"), {120, 240, 1455, 495});
         setDesignFont(Text1, QStringLiteral("MS Sans Serif"), 9.75);
-        Combo1 = add(new QComboBox(this), ControlKind::ComboBox, QStringLiteral("Combo1"), {300, 600, 1500, 315});
-        View = add(new RichTextView(this), ControlKind::RichText, QStringLiteral("View"), {0, 1200, 3000, 3000});
+        Combo1 =
+            add(new QComboBox(this), ControlKind::ComboBox, QStringLiteral("Combo1"), {300, 600, 1500, 315});
+        View =
+            add(new RichTextView(this), ControlKind::RichText, QStringLiteral("View"), {0, 1200, 3000, 3000});
         View->setFontSize(14.25);
         Hand = add(new LineControl(this), ControlKind::Line, QStringLiteral("Hand"));
         Hand->setPoints(3405, 3625, 3405, 2640);
@@ -151,8 +154,8 @@ private Q_SLOTS:
         QVERIFY(qAbs(combo.top - 600 * 1.3333334) < 0.01);
         QCOMPARE(combo.width, 1500 * 1.25);
         QCOMPARE(combo.height, comboHeight); // a combo box keeps its height
-        QCOMPARE(a.Hand->y2, 2640.0);         // lines keep their end points
-        QCOMPARE(twWidth(&a), 15360 * 1.25);  // the window's own rectangle too
+        QCOMPARE(a.Hand->y2, 2640.0);        // lines keep their end points
+        QCOMPARE(twWidth(&a), 15360 * 1.25); // the window's own rectangle too
     }
 
     void commandLine() {

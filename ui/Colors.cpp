@@ -11,16 +11,25 @@ namespace {
 QColor systemColor(int index) {
     const QPalette pal = QApplication::palette();
     switch (index) {
-    case 0x05: return pal.color(QPalette::Base);          // window background
-    case 0x08: return pal.color(QPalette::WindowText);    // window text
-    case 0x0D: return pal.color(QPalette::Highlight);
-    case 0x0E: return pal.color(QPalette::HighlightedText);
-    case 0x11: return pal.color(QPalette::Disabled, QPalette::Text);
-    case 0x12: return pal.color(QPalette::ButtonText);
-    case 0x18: return pal.color(QPalette::ToolTipBase);
-    case 0x17: return pal.color(QPalette::ToolTipText);
-    case 0x0F:                                              // button face
-    default: return pal.color(QPalette::Button);
+    case 0x05:
+        return pal.color(QPalette::Base); // window background
+    case 0x08:
+        return pal.color(QPalette::WindowText); // window text
+    case 0x0D:
+        return pal.color(QPalette::Highlight);
+    case 0x0E:
+        return pal.color(QPalette::HighlightedText);
+    case 0x11:
+        return pal.color(QPalette::Disabled, QPalette::Text);
+    case 0x12:
+        return pal.color(QPalette::ButtonText);
+    case 0x18:
+        return pal.color(QPalette::ToolTipBase);
+    case 0x17:
+        return pal.color(QPalette::ToolTipText);
+    case 0x0F: // button face
+    default:
+        return pal.color(QPalette::Button);
     }
 }
 
@@ -30,12 +39,14 @@ QColor colorFromNumber(std::int32_t number) {
     const auto u = static_cast<std::uint32_t>(number);
     if (u & 0x80000000u)
         return systemColor(static_cast<int>(u & 0xFFu));
-    return QColor(static_cast<int>(u & 0xFF), static_cast<int>((u >> 8) & 0xFF), static_cast<int>((u >> 16) & 0xFF));
+    return QColor(static_cast<int>(u & 0xFF), static_cast<int>((u >> 8) & 0xFF),
+                  static_cast<int>((u >> 16) & 0xFF));
 }
 
 std::int32_t colorToNumber(const QColor& color) {
     const QColor c = color.toRgb();
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(c.red()) |
+                                     (static_cast<std::uint32_t>(c.green()) << 8) |
                                      (static_cast<std::uint32_t>(c.blue()) << 16));
 }
 
@@ -47,6 +58,8 @@ std::optional<std::int32_t> colorNumberFromText(const QString& text) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(v & 0xFFFFFFFF));
 }
 
-QString colorNumberToText(std::int32_t number) { return QString::number(number); }
+QString colorNumberToText(std::int32_t number) {
+    return QString::number(number);
+}
 
 } // namespace vel

@@ -9,7 +9,9 @@ namespace {
 constexpr char kKindProperty[] = "velControlKind";
 }
 
-void setControlKind(QObject* control, ControlKind kind) { control->setProperty(kKindProperty, static_cast<int>(kind)); }
+void setControlKind(QObject* control, ControlKind kind) {
+    control->setProperty(kKindProperty, static_cast<int>(kind));
+}
 
 ControlKind controlKind(const QObject* control) {
     return static_cast<ControlKind>(control->property(kKindProperty).toInt());
@@ -103,7 +105,9 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* e) {
     QWidget::mouseReleaseEvent(e);
 }
 
-ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent) { setMouseTracking(true); }
+ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent) {
+    setMouseTracking(true);
+}
 
 void ClickLabel::mouseMoveEvent(QMouseEvent* e) {
     Q_EMIT mouseMoved();
@@ -151,7 +155,8 @@ void LineControl::paint(QPainter& p) const {
     QPen pen(color_, width_);
     pen.setCapStyle(Qt::RoundCap);
     p.setPen(pen);
-    p.drawLine(QPointF(x1 / kTwipsPerPixel, y1 / kTwipsPerPixel), QPointF(x2 / kTwipsPerPixel, y2 / kTwipsPerPixel));
+    p.drawLine(QPointF(x1 / kTwipsPerPixel, y1 / kTwipsPerPixel),
+               QPointF(x2 / kTwipsPerPixel, y2 / kTwipsPerPixel));
 }
 
 ShapeControl::ShapeControl(QWidget* host, Form form) : GraphicControl(host), form_(form) {}

@@ -13,8 +13,21 @@
 namespace vel {
 
 // What a designed control is; scaling and tests ask for it.
-enum class ControlKind { Label, TextBox, Button, PictureButton, ComboBox, ListBox, Frame, PictureBox, Image,
-                         RichText, Line, Shape, Timer };
+enum class ControlKind {
+    Label,
+    TextBox,
+    Button,
+    PictureButton,
+    ComboBox,
+    ListBox,
+    Frame,
+    PictureBox,
+    Image,
+    RichText,
+    Line,
+    Shape,
+    Timer
+};
 
 void setControlKind(QObject* control, ControlKind kind);
 ControlKind controlKind(const QObject* control);
@@ -65,7 +78,6 @@ private:
     QPixmap picture_;
     bool stretch_;
 };
-
 
 // A label that also reports clicks and mouse moves (click areas, page numbers, captions).
 class ClickLabel : public QLabel {

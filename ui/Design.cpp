@@ -1,10 +1,10 @@
 #include "ui/Design.h"
 
+#include "assets/Assets.h"
 #include "ui/Colors.h"
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Window.h"
-#include "assets/Assets.h"
 
 #include <QFile>
 #include <QPainter>

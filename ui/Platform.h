@@ -36,7 +36,8 @@ public:
     virtual ~Platform() = default;
 
     // A modal message box; the text's lines are joined by CR LF by the caller.
-    virtual MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) = 0;
+    virtual MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon icon,
+                                 const QString& title) = 0;
 
     // The open-file dialog; filter in the "Description|*.ext" form. Empty optional when cancelled.
     virtual std::optional<QString> openFileDialog(const QString& title, const QString& filter) = 0;

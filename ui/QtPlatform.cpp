@@ -17,19 +17,29 @@
 #include <QProcess>
 #include <QScreen>
 
-
 namespace vel {
 
-MsgAnswer QtPlatform::messageBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) {
+MsgAnswer QtPlatform::messageBox(const QString& text, MsgButtons buttons, MsgIcon icon,
+                                 const QString& title) {
     QMessageBox box;
     box.setWindowTitle(title);
     box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     switch (icon) {
-    case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case MsgIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MsgIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
     }
     if (buttons == MsgButtons::OkCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
@@ -51,7 +61,8 @@ std::optional<QString> QtPlatform::openFileDialog(const QString& title, const QS
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
         const QString inParentheses = QLatin1Char('(') + patterns + QLatin1Char(')');
-        qtFilters << (parts[i].contains(inParentheses) ? parts[i] : parts[i] + QLatin1Char(' ') + inParentheses);
+        qtFilters << (parts[i].contains(inParentheses) ? parts[i]
+                                                       : parts[i] + QLatin1Char(' ') + inParentheses);
     }
     QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), title, lastDir_,
                                                 qtFilters.join(QStringLiteral(";;")));
@@ -70,7 +81,8 @@ std::optional<std::int32_t> QtPlatform::colorDialog(std::int32_t initial) {
 
 std::optional<FontChoice> QtPlatform::fontDialog(const FontChoice& initial) {
     bool ok = false;
-    QFont f = QFontDialog::getFont(&ok, displayFont(initial.name, initial.size), QApplication::activeWindow());
+    QFont f =
+        QFontDialog::getFont(&ok, displayFont(initial.name, initial.size), QApplication::activeWindow());
     if (!ok)
         return std::nullopt;
     return FontChoice{f.family(), f.pointSizeF(), f.bold(), f.italic()};
@@ -98,9 +110,13 @@ bool QtPlatform::startProcess(const QString& program, const QStringList& args, c
     return QProcess::startDetached(program, args, workingDir);
 }
 
-bool QtPlatform::deleteFile(const QString& path) { return QFile::remove(path); }
+bool QtPlatform::deleteFile(const QString& path) {
+    return QFile::remove(path);
+}
 
-void QtPlatform::beep() { QApplication::beep(); }
+void QtPlatform::beep() {
+    QApplication::beep();
+}
 
 ScreenMetrics QtPlatform::screen() const {
     ScreenMetrics m;
@@ -112,6 +128,8 @@ ScreenMetrics QtPlatform::screen() const {
     return m;
 }
 
-QTime QtPlatform::timeOfDay() const { return QTime::currentTime(); }
+QTime QtPlatform::timeOfDay() const {
+    return QTime::currentTime();
+}
 
 } // namespace vel

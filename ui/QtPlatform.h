@@ -6,7 +6,8 @@ namespace vel {
 // The real platform: Qt's dialogs and services, XTest for the read-aloud key.
 class QtPlatform final : public Platform {
 public:
-    MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) override;
+    MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon icon,
+                         const QString& title) override;
     std::optional<QString> openFileDialog(const QString& title, const QString& filter) override;
     std::optional<std::int32_t> colorDialog(std::int32_t initial) override;
     std::optional<FontChoice> fontDialog(const FontChoice& initial) override;

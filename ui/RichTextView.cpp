@@ -83,7 +83,9 @@ void RichTextView::setBackColor(std::int32_t colorNumber) {
     setPalette(pal);
 }
 
-QString RichTextView::selectedText() const { return toViewText(textCursor().selectedText()); }
+QString RichTextView::selectedText() const {
+    return toViewText(textCursor().selectedText());
+}
 
 void RichTextView::deleteSelection() {
     QTextCursor c = textCursor();

@@ -12,7 +12,9 @@ namespace vel {
 
 namespace {
 
-qint16 roundHalfEven(double v) { return static_cast<qint16>(std::nearbyint(v)); }
+qint16 roundHalfEven(double v) {
+    return static_cast<qint16>(std::nearbyint(v));
+}
 
 void scaleFont(QWidget* w, float f) {
     QFont font = w->font();
@@ -22,8 +24,8 @@ void scaleFont(QWidget* w, float f) {
 
 } // namespace
 
-ScaleFactors screenFactors(ScreenModule& module, int screenWidthTwips, int screenHeightTwips, int twipsPerPixelX,
-                           int twipsPerPixelY) {
+ScaleFactors screenFactors(ScreenModule& module, int screenWidthTwips, int screenHeightTwips,
+                           int twipsPerPixelX, int twipsPerPixelY) {
     module.twipsPerPixelX = static_cast<qint16>(twipsPerPixelX);
     module.twipsPerPixelY = static_cast<qint16>(twipsPerPixelY);
     module.screenHeightPx = roundHalfEven(static_cast<double>(screenHeightTwips) / module.twipsPerPixelY);

@@ -13,8 +13,8 @@ struct ScaleFactors {
 };
 
 // The screen's size in pixels and the factors against the 1024 x 768 design, kept in the module values.
-ScaleFactors screenFactors(ScreenModule& module, int screenWidthTwips, int screenHeightTwips, int twipsPerPixelX,
-                           int twipsPerPixelY);
+ScaleFactors screenFactors(ScreenModule& module, int screenWidthTwips, int screenHeightTwips,
+                           int twipsPerPixelX, int twipsPerPixelY);
 
 void ScaleToScreen(float x, float y, Window& window, bool scaleWindowItself);
 

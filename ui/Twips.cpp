@@ -10,7 +10,9 @@ namespace {
 constexpr char kBoxProperty[] = "velTwipsBox";
 
 // Top-level windows are placed by their frame; controls by their geometry.
-QRect pixelRect(const QWidget* w) { return w->isWindow() ? QRect(w->pos(), w->size()) : w->geometry(); }
+QRect pixelRect(const QWidget* w) {
+    return w->isWindow() ? QRect(w->pos(), w->size()) : w->geometry();
+}
 } // namespace
 
 TwipsRect twipsBox(const QWidget* w) {

@@ -21,9 +21,15 @@ void Window::show() {
     if (!shownOnce_) {
         shownOnce_ = true;
         switch (startState_) {
-        case StartState::Maximized: QWidget::showMaximized(); break;
-        case StartState::Minimized: QWidget::showMinimized(); return;
-        case StartState::Normal: QWidget::show(); break;
+        case StartState::Maximized:
+            QWidget::showMaximized();
+            break;
+        case StartState::Minimized:
+            QWidget::showMinimized();
+            return;
+        case StartState::Normal:
+            QWidget::show();
+            break;
         }
     } else if (isMinimized()) {
         QWidget::showNormal();
@@ -35,7 +41,9 @@ void Window::show() {
     activateWindow();
 }
 
-void Window::close() { session_.unload(this); }
+void Window::close() {
+    session_.unload(this);
+}
 
 void Window::setBackColor(std::int32_t colorNumber) {
     backColor_ = colorNumber;

@@ -14,7 +14,8 @@ template <class T> T take(std::deque<T>& q, const T& fallback) {
 }
 } // namespace
 
-MsgAnswer FakePlatform::messageBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) {
+MsgAnswer FakePlatform::messageBox(const QString& text, MsgButtons buttons, MsgIcon icon,
+                                   const QString& title) {
     messages.push_back({text, buttons, icon, title});
     return take(messageAnswers, MsgAnswer::Ok);
 }

@@ -37,7 +37,7 @@ public:
 
     // Records.
     std::vector<RecordedMessage> messages;
-    std::vector<QString> fileDialogs;   // title + "|" + filter
+    std::vector<QString> fileDialogs; // title + "|" + filter
     std::vector<StartedProcess> started;
     std::vector<QString> deleted;
     QString clipboard;
@@ -45,7 +45,8 @@ public:
     int keysSent = 0;
     int beeps = 0;
 
-    MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) override;
+    MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon icon,
+                         const QString& title) override;
     std::optional<QString> openFileDialog(const QString& title, const QString& filter) override;
     std::optional<std::int32_t> colorDialog(std::int32_t initial) override;
     std::optional<FontChoice> fontDialog(const FontChoice& initial) override;
