@@ -82,8 +82,11 @@ private Q_SLOTS:
             QVERIFY(r.fake.messages.back().text.contains(QDir::toNativeSeparators(unpacker)));
         }
         QCOMPARE(r.fake.started.size(), std::size_t(unpacks ? 1 : 0));
-        if (unpacks)
+        if (unpacks) {
+            // The unpacker is told which library to fill.
             QCOMPARE(r.fake.started.front().program, unpacker);
+            QCOMPARE(r.fake.started.front().args, QStringList({QStringLiteral("--library"), r.dir.path()}));
+        }
         QCOMPARE(r.s().isLoaded<FormB>(), !unpacks);
         QCOMPARE(r.s().isLoaded<Form2>(), !unpacks);
         QCOMPARE(g.Timer3->isActive(), unpacks);
