@@ -7,6 +7,10 @@ library="${VELMORA_LIBRARY:-${XDG_DATA_HOME:-$HOME/.local/share}/velmora}"
 mkdir -p "$library"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "Няма графичен екран (DISPLAY); стартирам във виртуален екран Xvfb." >&2
-  exec xvfb-run -a -s "-screen 0 1024x768x24" build/velmora --library "$library" "$@"
+  # The virtual screen lives as long as its command: after the first start unpacks the library, that is
+  # the program started again by the unpacker.
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    build/velmora --library "$0" "$@"
+    while pgrep -f -- "velmora --library $0" >/dev/null; do sleep 1; done' "$library" "$@"
 fi
 exec build/velmora --library "$library" "$@"
