@@ -75,10 +75,6 @@ std::optional<QSize> screenSize(const QString& text) {
 
 } // namespace
 
-QString usageText() {
-    return QString::fromUtf8(kUsage);
-}
-
 StartOptions parseStartOptions(const QStringList& args, const QString& defaultLibraryDir) {
     StartOptions o;
     o.libraryDir = defaultLibraryDir;

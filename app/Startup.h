@@ -25,9 +25,6 @@ struct StartOptions {
 
 StartOptions parseStartOptions(const QStringList& args, const QString& defaultLibraryDir);
 
-// The command-line help, in Bulgarian and English.
-QString usageText();
-
 // The unpacker: the one in the library folder, else the one beside the program; empty when neither exists.
 inline constexpr auto kUnpackerName = "RAZ.exe";
 QString findUnpacker(const QString& libraryDir, const QString& programDir);
