@@ -80,7 +80,25 @@ void BM_FilterAuthor(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// The settings save after a book closes, for the work stored last.
+void BM_SaveSettings(benchmark::State& state) {
+    const QString folder = libraryOf(int(state.range(0))).path();
+    auto opened = vel::Catalogue::open(folder);
+    vel::Catalogue& cat = *opened.catalogue;
+    cat.rs().MoveLast();
+    cat.rs().MovePrevious();
+    const QString title = cat.rs().field(QStringLiteral("Name"));
+    int page = 1;
+    for (auto _ : state) {
+        if (!cat.saveSettings(title, QStringLiteral("Tahoma"), QStringLiteral("14"),
+                              QString::number(page += 2), QStringLiteral("16777215"),
+                              QStringLiteral("12632256")))
+            state.SkipWithError("the work was not found");
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_SaveSettings)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListCatalogue)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterAuthor)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -184,7 +184,11 @@ bool Catalogue::saveSettings(const QString& title, const QString& font, const QS
     RecordBoxes own;
     RecordBoxes& b = boxes ? *boxes : own;
     Transaction t(db_);
+    // Every step of the walk rewrites a record with its own values, which changes nothing, so the walk
+    // starts where it would get to anyway: the first record with the title, or the one that stops it.
     r.MoveFirst();
+    if (const int at = walkShortcut(title); at > 0)
+        r.Move(at);
     pokazhi(b);
     // Napred refuses to move from a record with an empty title or author, the entry slot above all, so a
     // title that no record carries ends the walk instead of looping for ever.
@@ -201,6 +205,33 @@ bool Catalogue::saveSettings(const QString& title, const QString& font, const QS
     r.setField(QStringLiteral("CvetList"), cvetList);
     r.setField(QStringLiteral("CvetForma"), cvetForma);
     return r.Update() && t.commit();
+}
+
+int Catalogue::walkShortcut(const QString& title) {
+    auto firstRow = [this](const QString& sql, const QString* bound) -> qint64 {
+        Statement q(db_, sql);
+        if (bound)
+            q.bind(1, *bound);
+        return q.step() == Statement::Step::Row && !q.isNull(0) ? q.int64(0) : -1;
+    };
+    const qint64 match =
+        firstRow(QStringLiteral("SELECT rowid FROM Phones WHERE Name = ?1 ORDER BY rowid LIMIT 1"), &title);
+    // Napred moves on only from a record whose title and author both hold text.
+    const qint64 stop = firstRow(QStringLiteral("SELECT rowid FROM Phones WHERE Name IS NULL OR Name = '' OR "
+                                                "Number IS NULL OR Number = '' ORDER BY rowid LIMIT 1"),
+                                 nullptr);
+    qint64 target = -1;
+    if (match >= 0 && (stop < 0 || match <= stop))
+        target = match;
+    else if (stop >= 0)
+        target = stop;
+    else
+        target = firstRow(QStringLiteral("SELECT MAX(rowid) FROM Phones"), nullptr);
+    if (target < 0)
+        return -1;
+    Statement before(db_, QStringLiteral("SELECT COUNT(*) FROM Phones WHERE rowid < ?1"));
+    before.bindInt64(1, target);
+    return before.step() == Statement::Step::Row ? int(before.int64(0)) : -1;
 }
 
 bool Catalogue::ensureEntrySlotAtEnd() {

@@ -67,6 +67,9 @@ public:
 
 private:
     Catalogue() = default;
+    // The position the settings save's walk reaches without changing anything on the way: the first record
+    // with the title, or the record where Napred would stop, or the last record; -1 when there is none.
+    int walkShortcut(const QString& title);
 
     Database db_;
     std::unique_ptr<Recordset> rs_;

@@ -254,6 +254,10 @@ void TestCatalogue::saveSettingsWithoutMatch() {
     writeCatalogue(blocked.path(), {{"Без автор", ""}, {"След него", "А"}});
     cat = openCatalogue(blocked.path());
     QVERIFY(!cat->saveSettings("След него", "Arial", "12", "3", "1", "2"));
+    // ...but the walk is already there when that very work is the one looked for.
+    QVERIFY(cat->saveSettings("Без автор", "Arial", "12", "3", "1", "2"));
+    QCOMPARE(cat->rs().position(), 0);
+    QCOMPARE(cat->rs().field("STR"), QString("3"));
 }
 
 void TestCatalogue::entrySlotAtEnd() {
