@@ -12,8 +12,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <QTranslator>
 #include <cstdio>
 
 namespace vel {
@@ -179,6 +182,11 @@ namespace {
 
 int runWindows(const StartOptions& opts) {
     installDesignFonts();
+    // Qt's own dialogs (files, colours, fonts) speak Bulgarian too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Bulgarian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     QtPlatform platform;
 
     // A damaged catalogue is reported and left as it is; a missing one is created with its entry slot.
