@@ -335,7 +335,10 @@ TextImportResult decodeText(QByteArrayView bytes) {
     return finish(decoder(bytes), codePage);
 }
 
-TextImportResult loadTextFile(const QString& path) {
+namespace {
+// What is known of a file before a byte of it is read: it must exist, be a plain file, and not be too big
+// (a device such as /dev/zero would never end).
+std::optional<TextImportResult> refuseBeforeReading(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
         return failure(withPath(kNoSuchFile, path));
@@ -343,6 +346,13 @@ TextImportResult loadTextFile(const QString& path) {
         return failure(withPath(kUnreadable, path));
     if (info.size() > kMaxTextFileBytes)
         return failure(withPath(kTooLarge, path));
+    return std::nullopt;
+}
+} // namespace
+
+TextImportResult loadTextFile(const QString& path) {
+    if (auto refused = refuseBeforeReading(path))
+        return *refused;
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -369,13 +379,8 @@ QList<DocExtractor> defaultDocExtractors() {
 }
 
 TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& extractors, int timeoutMs) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return failure(withPath(kNoSuchFile, path));
-    if (!info.isFile())
-        return failure(withPath(kUnreadable, path));
-    if (info.size() > kMaxTextFileBytes)
-        return failure(withPath(kTooLarge, path));
+    if (auto refused = refuseBeforeReading(path))
+        return *refused;
 
     QByteArray head;
     {
@@ -396,7 +401,7 @@ TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& 
     }
 
     // An absolute path cannot be mistaken for an option by the extractor.
-    const QString target = info.absoluteFilePath();
+    const QString target = QFileInfo(path).absoluteFilePath();
     bool anyRan = false;
     for (const DocExtractor& extractor : extractors) {
         const QString program = QStandardPaths::findExecutable(extractor.program);
