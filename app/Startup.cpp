@@ -1,11 +1,11 @@
 #include "app/Startup.h"
 
-#include "app/Govori.h"
-#include "app/Import.h"
-#include "storage/Catalogue.h"
-#include "storage/FileOps.h"
-#include "storage/LibraryHome.h"
-#include "ui/Fonts.h"
+#include "windows/Govori.h"
+#include "core/commands/Import.h"
+#include "core/storage/Catalogue.h"
+#include "core/storage/FileOps.h"
+#include "core/storage/LibraryHome.h"
+#include "core/book/Fonts.h"
 #include "ui/QtPlatform.h"
 #include "ui/Session.h"
 
@@ -165,17 +165,6 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
         return fail(both("Може да се отвори само един файл.", "Only one file can be opened."));
     }
     return o;
-}
-
-QString findUnpacker(const QString& libraryDir, const QString& programDir) {
-    for (const QString& dir : {libraryDir, programDir}) {
-        if (dir.isEmpty())
-            continue;
-        const QString path = QDir(dir).filePath(QString::fromLatin1(kUnpackerName));
-        if (QFileInfo(path).isFile())
-            return path;
-    }
-    return QString();
 }
 
 namespace {

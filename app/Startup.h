@@ -1,33 +1,13 @@
 #pragma once
+#include "core/commands/StartOptions.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
 
 namespace vel {
 
-enum class StartMode {
-    Window, // the windows, optionally with one file loaded into the text panel
-    Import, // works added from files without any window
-    List,   // the catalogue printed
-};
-
-struct StartOptions {
-    QString libraryDir; // the default folder unless --library DIR is given
-    StartMode mode = StartMode::Window;
-    // Import: the files to add, in order. Window: at most one file for the text panel.
-    QStringList files;
-    QString title;           // --title: instead of the one from the file's name
-    QString author;          // --author: likewise
-    QSize screen{1024, 768}; // --screen: the screen the pages are cut for
-    bool help = false;
-    QString error; // a command line that could not be understood (Bulgarian / English)
-};
-
 StartOptions parseStartOptions(const QStringList& args, const QString& defaultLibraryDir);
-
-// The unpacker: the one in the library folder, else the one beside the program; empty when neither exists.
-inline constexpr auto kUnpackerName = "RAZ.exe";
-QString findUnpacker(const QString& libraryDir, const QString& programDir);
 
 // The whole program: checks the catalogue, creates the main window and runs until no window is loaded; or,
 // for --import and --list, does its work without any window. Returns the exit status.

@@ -1,9 +1,9 @@
 // Listing a large catalogue: opening it and filling the title list, the author filter and the author pick
 // list, and narrowing the titles to one author. The catalogue file is written once, outside the timing.
 #include "bench/BenchText.h"
-#include "library/CatalogueWalks.h"
-#include "storage/Catalogue.h"
-#include "storage/Database.h"
+#include "core/catalogue/CatalogueWalks.h"
+#include "core/storage/Catalogue.h"
+#include "core/storage/Database.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

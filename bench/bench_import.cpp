@@ -1,7 +1,7 @@
 // Importing the sample novella (about 180,000 characters) from the command line's pipeline: loading with
 // encoding detection, joining lines, cutting at the 1024 x 768 book page and storing work file and record.
-#include "app/Import.h"
-#include "storage/Catalogue.h"
+#include "core/commands/Import.h"
+#include "core/storage/Catalogue.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,9 @@
 // Cutting a work into pages at the book window's page geometry, against one bare layout pass over the same
 // text, and the memory a cut of a large text takes.
+#include "ui/PageView.h"
 #include "bench/BenchText.h"
-#include "library/LineJoin.h"
-#include "ui/PageCut.h"
+#include "core/text/LineJoin.h"
+#include "core/book/PageCut.h"
 #include "ui/RichTextView.h"
 #include "ui/Twips.h"
 

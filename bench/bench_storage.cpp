@@ -1,7 +1,7 @@
 // Opening a stored work at its bookmark: a 32767-page work must open as fast as a 10-page one.
-#include "storage/LibraryPaths.h"
-#include "storage/WorkFile.h"
-#include "storage/WorkFileBuilder.h"
+#include "core/storage/LibraryPaths.h"
+#include "core/storage/WorkFile.h"
+#include "core/storage/WorkFileBuilder.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

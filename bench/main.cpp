@@ -1,5 +1,5 @@
 // One runner for every benchmark; text layout needs a QGuiApplication (offscreen when no display is set).
-#include "ui/Fonts.h"
+#include "core/book/Fonts.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 #pragma once
 // A library folder whose catalogue holds exactly the given records, and readers of what it holds.
 
-#include "storage/Catalogue.h"
-#include "storage/Database.h"
+#include "core/storage/Catalogue.h"
+#include "core/storage/Database.h"
 
 #include <QList>
 #include <QStringList>

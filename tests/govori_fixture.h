@@ -2,8 +2,8 @@
 // A library folder with a catalogue for the main window's tests, and the session that runs on it.
 
 #include "FakePlatform.h"
-#include "storage/Catalogue.h"
-#include "storage/WorkFileBuilder.h"
+#include "core/storage/Catalogue.h"
+#include "core/storage/WorkFileBuilder.h"
 #include "ui/Session.h"
 
 #include <QMouseEvent>

@@ -3,13 +3,13 @@
 // as the management window opens it.
 
 #include "FakePlatform.h"
-#include "app/Govori.h"
-#include "library/FormB.h"
-#include "reader/KNIGA.h"
-#include "storage/Catalogue.h"
-#include "storage/WorkFile.h"
-#include "storage/WorkFileBuilder.h"
-#include "ui/Fonts.h"
+#include "windows/Govori.h"
+#include "windows/FormB.h"
+#include "windows/KNIGA.h"
+#include "core/storage/Catalogue.h"
+#include "core/storage/WorkFile.h"
+#include "core/storage/WorkFileBuilder.h"
+#include "core/book/Fonts.h"
 #include "ui/Session.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // The catalogue: opening (and creating), the start-up clean-up and the cursor operations the walks use.
-#include "storage/Catalogue.h"
-#include "storage/LibraryPaths.h"
+#include "core/storage/Catalogue.h"
+#include "core/storage/LibraryPaths.h"
 
 #include <QFile>
 #include <QTemporaryDir>

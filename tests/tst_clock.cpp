@@ -1,5 +1,5 @@
-#include "clock/Alarm.h"
-#include "clock/ClockMath.h"
+#include "core/clock/Alarm.h"
+#include "core/clock/ClockMath.h"
 
 #include <QTest>
 #include <cmath>

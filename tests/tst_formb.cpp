@@ -1,11 +1,11 @@
 // The management window driven as a user drives it, on a scripted platform and a real catalogue.
 #include "FakePlatform.h"
-#include "app/Govori.h"
+#include "windows/Govori.h"
 #include "formb_fixture.h"
-#include "library/CatalogueWalks.h"
-#include "library/FormB.h"
-#include "reader/KNIGA.h"
-#include "storage/LibraryPaths.h"
+#include "core/catalogue/CatalogueWalks.h"
+#include "windows/FormB.h"
+#include "windows/KNIGA.h"
+#include "core/storage/LibraryPaths.h"
 #include "ui/Session.h"
 
 #include <QFile>

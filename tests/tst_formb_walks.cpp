@@ -1,6 +1,6 @@
 // The catalogue walks without any window.
 #include "formb_fixture.h"
-#include "library/CatalogueWalks.h"
+#include "core/catalogue/CatalogueWalks.h"
 
 #include <QTemporaryDir>
 

@@ -1,9 +1,9 @@
 // The main window: start-up and the unpack offer, closing, layout and scaling, hover pictures, aphorisms.
-#include "app/Aphorisms.h"
-#include "app/Govori.h"
+#include "core/clock/Aphorisms.h"
+#include "windows/Govori.h"
 #include "govori_fixture.h"
-#include "library/FormB.h"
-#include "reader/Form2.h"
+#include "windows/FormB.h"
+#include "windows/Form2.h"
 #include "ui/Twips.h"
 
 #include <QDir>

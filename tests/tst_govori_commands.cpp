@@ -1,10 +1,10 @@
 // The main window's commands: loading texts, the library buttons, font and colour, re-processing, and the
 // hand-off of the panel's selection to the read-aloud program.
-#include "app/Govori.h"
+#include "windows/Govori.h"
 #include "govori_fixture.h"
-#include "library/FormB.h"
-#include "reader/KNIGA.h"
-#include "storage/LibraryPaths.h"
+#include "windows/FormB.h"
+#include "windows/KNIGA.h"
+#include "core/storage/LibraryPaths.h"
 #include "ui/Twips.h"
 
 #include <QDir>

@@ -1,14 +1,17 @@
 // Adding works from the command line: the same record and pages as the entry form and the book window give
 // on the same screen, encodings, names from file names, batches with failures, listing, the command line.
+#include "ui/PageView.h"
 #include "FakePlatform.h"
 #include "LibraryFiles.h"
-#include "app/Govori.h"
-#include "app/Import.h"
+#include "windows/Govori.h"
+#include "core/commands/Import.h"
+#include "core/storage/LibraryHome.h"
+#include "app/Startup.h"
 #include "bench/BenchText.h"
-#include "library/FormB.h"
-#include "reader/BookGeometry.h"
-#include "reader/KNIGA.h"
-#include "ui/Fonts.h"
+#include "windows/FormB.h"
+#include "core/book/BookGeometry.h"
+#include "windows/KNIGA.h"
+#include "core/book/Fonts.h"
 #include "ui/Session.h"
 
 #include <QStringEncoder>

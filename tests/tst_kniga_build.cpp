@@ -4,8 +4,8 @@
 #include "kniga_fixture.h"
 
 #include "bench/BenchText.h"
-#include "library/Popravka.h"
-#include "reader/PageBuild.h"
+#include "windows/Popravka.h"
+#include "core/book/PageBuild.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>

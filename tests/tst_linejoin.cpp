@@ -1,5 +1,5 @@
 // Joining hard line breaks: the worked examples, and the one-pass join against the step-by-step clean-up.
-#include "library/LineJoin.h"
+#include "core/text/LineJoin.h"
 
 #include <QRandomGenerator>
 #include <QTest>

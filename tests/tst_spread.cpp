@@ -1,5 +1,5 @@
 // The spread arithmetic without a window: opening at a bookmark, turning, jumping, the end-of-book rule.
-#include "reader/Spread.h"
+#include "core/book/Spread.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 // The storage layer below the catalogue: the cursor, path rules, work files and their atomic building.
-#include "storage/Database.h"
-#include "storage/FileOps.h"
-#include "storage/LibraryPaths.h"
-#include "storage/Recordset.h"
-#include "storage/WorkFile.h"
-#include "storage/WorkFileBuilder.h"
+#include "core/storage/Database.h"
+#include "core/storage/FileOps.h"
+#include "core/storage/LibraryPaths.h"
+#include "core/storage/Recordset.h"
+#include "core/storage/WorkFile.h"
+#include "core/storage/WorkFileBuilder.h"
 
 #include <QDateTime>
 #include <QDir>

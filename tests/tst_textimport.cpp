@@ -1,5 +1,5 @@
 // Bringing texts in: encodings, line ends, refused files and word-processor documents.
-#include "library/TextImport.h"
+#include "core/text/TextImport.h"
 
 #include <QElapsedTimer>
 #include <QFile>

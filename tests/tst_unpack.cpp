@@ -1,7 +1,7 @@
 // The unpacker: the sample library into a fresh library or beside works already there, archives that try
 // to write elsewhere or are damaged, and the first start end to end with the programs the build made.
 #include "LibraryFiles.h"
-#include "storage/WorkFileBuilder.h"
+#include "core/storage/WorkFileBuilder.h"
 #include "unpack/Unpack.h"
 
 #include <QDir>

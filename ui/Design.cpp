@@ -1,9 +1,9 @@
 #include "ui/Design.h"
 
-#include "assets/Assets.h"
-#include "ui/Colors.h"
+#include "core/Assets.h"
+#include "core/storage/Colors.h"
 #include "ui/Controls.h"
-#include "ui/Fonts.h"
+#include "core/book/Fonts.h"
 #include "ui/Window.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "ui/QtPlatform.h"
 
-#include "ui/Colors.h"
-#include "ui/Fonts.h"
+#include "core/storage/Colors.h"
+#include "core/book/Fonts.h"
 #include "ui/X11Keys.h"
 
 #include <QAbstractButton>

@@ -1,8 +1,8 @@
 #include "ui/RichTextView.h"
 
-#include "ui/Colors.h"
-#include "ui/Fonts.h"
-#include "ui/PageCut.h"
+#include "core/storage/Colors.h"
+#include "core/book/Fonts.h"
+#include "core/book/PageCut.h"
 
 #include <QMouseEvent>
 #include <QScrollBar>

@@ -2,6 +2,7 @@
 // One run of the program: the platform, the library folder, the module-wide screen values and the five
 // windows, each loaded when first touched.
 
+#include "core/book/ScreenModule.h"
 #include "ui/Platform.h"
 
 #include <QObject>
@@ -13,15 +14,6 @@
 namespace vel {
 
 class Window;
-
-// Values shared by the windows that fit themselves to the screen.
-struct ScreenModule {
-    qint16 twipsPerPixelX = 15;
-    qint16 twipsPerPixelY = 15;
-    qint16 screenWidthPx = 1024;
-    qint16 screenHeightPx = 768;
-    bool scaleWindowItself = false;
-};
 
 class Session : public QObject {
     Q_OBJECT

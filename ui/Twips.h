@@ -1,28 +1,11 @@
 #pragma once
-// Window designs are measured in twips: 15 to a pixel at 96 dots per inch. The one conversion helper.
+// Twips boxes of widgets.
 
-#include <QRect>
+#include "core/book/Twips.h"
+
 #include <QWidget>
-#include <cmath>
 
 namespace vel {
-
-inline constexpr int kTwipsPerPixel = 15;
-
-inline int twipsToPx(double twips) {
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
-}
-inline double pxToTwips(int px) {
-    return static_cast<double>(px) * kTwipsPerPixel;
-}
-
-struct TwipsRect {
-    double left = 0, top = 0, width = 0, height = 0;
-    bool operator==(const TwipsRect&) const = default;
-    QRect toPixels() const {
-        return QRect(twipsToPx(left), twipsToPx(top), twipsToPx(width), twipsToPx(height));
-    }
-};
 
 // A widget's box in twips. The exact twips last set are kept with the widget, so values that are no whole
 // number of pixels read back as they were set while the pixel geometry still agrees with them.

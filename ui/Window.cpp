@@ -1,6 +1,6 @@
 #include "ui/Window.h"
 
-#include "ui/Colors.h"
+#include "core/storage/Colors.h"
 #include "ui/Session.h"
 
 #include <QCloseEvent>

@@ -1,10 +1,10 @@
 #include "unpack/Unpack.h"
 
-#include "storage/Catalogue.h"
-#include "storage/CatalogueRecords.h"
-#include "storage/FileOps.h"
-#include "storage/LibraryPaths.h"
-#include "storage/WorkFile.h"
+#include "core/storage/Catalogue.h"
+#include "core/storage/CatalogueRecords.h"
+#include "core/storage/FileOps.h"
+#include "core/storage/LibraryPaths.h"
+#include "core/storage/WorkFile.h"
 
 #include <QDir>
 #include <QFile>

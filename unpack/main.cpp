@@ -1,6 +1,6 @@
 // RAZ.exe: unpacks the sample library into the reader's library folder and starts the program again on it.
 // It has no window of its own: it reports on the standard error and by its exit status.
-#include "storage/LibraryHome.h"
+#include "core/storage/LibraryHome.h"
 #include "unpack/Unpack.h"
 
 #include <QCoreApplication>

@@ -1,10 +1,10 @@
 #pragma once
 // Files of a library folder as the tests look at them.
 
-#include "storage/Catalogue.h"
-#include "storage/CatalogueRecords.h"
-#include "storage/LibraryPaths.h"
-#include "storage/WorkFile.h"
+#include "core/storage/Catalogue.h"
+#include "core/storage/CatalogueRecords.h"
+#include "core/storage/LibraryPaths.h"
+#include "core/storage/WorkFile.h"
 
 #include <QFile>
 #include <QStringList>

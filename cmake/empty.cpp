@@ -1,1 +1,0 @@
-// Keeps a folder library valid while it has no sources of its own yet.

@@ -1,0 +1,65 @@
+#pragma once
+// Cutting a text into pages that each fill the left page view exactly, found from one layout of the whole
+// text. A page is the run of whole lines the view shows at once from the start of the text still to be cut.
+
+#include "core/storage/LibraryPaths.h" // kMaxPages
+
+#include <QFont>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QTextDocument;
+
+namespace vel {
+
+// At most this many characters may be left over after the last full cut; they are dropped only when they are
+// all white space.
+inline constexpr int kMaxResidue = 5;
+
+// What a page view lays its text out in, in pixels: the viewport (not the widget), the document margin on
+// every side and the font. Lines wrap at word boundaries, or anywhere for a word wider than the line.
+struct PageGeometry {
+    QFont font;
+    int viewportWidth = 0;
+    int viewportHeight = 0;
+    qreal documentMargin = 4;
+};
+
+// A page as a run of the text that was cut.
+struct PageSpan {
+    int start = 0;
+    int length = 0;
+    bool operator==(const PageSpan&) const = default;
+};
+
+struct PageCut {
+    enum class Status {
+        Complete,     // `pages` holds every page
+        TooManyPages, // more than kMaxPages would be needed; `pages` is empty
+        Cancelled,    // the progress callback asked to stop; `pages` is empty
+    };
+    Status status = Status::Complete;
+    std::vector<PageSpan> pages;
+
+    bool complete() const { return status == Status::Complete; }
+};
+
+// Reports characters laid out so far of the total; returning false cancels the cut.
+using CutProgress = std::function<bool(int done, int total)>;
+
+// Cuts `text` (CR LF, CR or LF line breaks) into the pages a view of `geometry` shows one after another.
+// The pages follow one another without gap from the start of the text; only a tail of at most kMaxResidue
+// white-space characters may be left uncovered. A line break ending a page's last line belongs to that page,
+// and such a page also leaves room for the empty line the break opens, so that every page shown alone in
+// the view lays out into the same lines and needs no scrolling. A page holds at least one line. An empty
+// text gives one empty page. Reentrant: may run in any thread; `progress` is called in that thread.
+PageCut cutPages(const QString& text, const PageGeometry& geometry, const CutProgress& progress = {});
+
+// The document position where the page starting at `fromPos` ends in `doc` (a view's laid-out document):
+// the same rule as cutPages applied to the lines from the one holding `fromPos`, as if they were shown from
+// the top of a viewport `viewportHeight` pixels high with the document's margin.
+int viewPageEnd(const QTextDocument& doc, int fromPos, int viewportHeight);
+
+} // namespace vel

@@ -1,0 +1,211 @@
+#include "core/commands/Import.h"
+
+#include "core/catalogue/CatalogueWalks.h"
+#include "core/text/LineJoin.h"
+#include "core/book/BookGeometry.h"
+#include "core/book/PageBuild.h"
+#include "core/storage/CatalogueRecords.h"
+#include "core/storage/LibraryPaths.h"
+#include "core/storage/WorkFile.h"
+#include "core/storage/WorkFileBuilder.h"
+#include "core/storage/Colors.h"
+#include "core/book/Fonts.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace vel {
+
+namespace {
+
+// The entry form refuses a text panel holding less.
+constexpr int kMinTextLength = 3;
+
+QString oneLine(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(u'\n', u' ');
+    text.replace(u'\t', u' ');
+    return text;
+}
+
+ImportResult failed(ImportResult r, const QString& error) {
+    r.error = error;
+    return r;
+}
+
+} // namespace
+
+NewWorkStyle newWorkStyle(TextSource source) {
+    // The panel's colour is the view's white until the reader chooses one; the main window is grey.
+    NewWorkStyle s;
+    s.font = source == TextSource::Document ? QStringLiteral("Arial") : QStringLiteral("Tahoma");
+    s.size = 14;
+    s.cvetList = 0xFFFFFF;
+    s.cvetForma = 0xC0C0C0;
+    return s;
+}
+
+TextSource sourceForFile(const QString& path) {
+    return path.endsWith(QStringLiteral(".doc"), Qt::CaseInsensitive) ? TextSource::Document
+                                                                      : TextSource::PlainText;
+}
+
+std::optional<std::pair<QString, QString>> authorAndTitleFromFileName(const QString& path) {
+    const QString base = QFileInfo(path).completeBaseName();
+    const qsizetype dash = base.indexOf(QStringLiteral(" - "));
+    if (dash < 0)
+        return std::nullopt;
+    const QString author = base.left(dash).trimmed();
+    const QString title = base.mid(dash + 3).trimmed();
+    if (author.isEmpty() || title.isEmpty())
+        return std::nullopt;
+    return std::pair{author, title};
+}
+
+ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportRequest& request) {
+    ImportResult r;
+    r.title = request.title;
+    r.author = request.author;
+    if (r.title.isEmpty() || r.author.isEmpty()) {
+        const auto named = authorAndTitleFromFileName(request.file);
+        if (!named)
+            return failed(r, QStringLiteral("Името на файла не е във вида „Автор - Заглавие.txt“: посочете "
+                                            "--author и --title. / The file's name is not of the form "
+                                            "\"Author - Title.txt\": give --author and --title."));
+        if (r.author.isEmpty())
+            r.author = named->first;
+        if (r.title.isEmpty())
+            r.title = named->second;
+    }
+
+    const std::optional<QString> workFile = workFilePath(libraryDir, r.title);
+    if (!workFile)
+        return failed(r, QStringLiteral("Заглавието „%1“ не може да бъде име на файл. / The title \"%1\" "
+                                        "cannot name a file.")
+                             .arg(r.title));
+    if (hasTitle(cat, r.title))
+        return failed(r,
+                      QStringLiteral("В каталога вече има произведение „%1“. / The catalogue already holds "
+                                     "a work titled \"%1\".")
+                          .arg(r.title));
+    const QFileInfo existing(*workFile);
+    if (existing.exists() || existing.isSymLink())
+        return failed(r, QStringLiteral("Файлът %1 вече съществува. / The work file %1 exists already.")
+                             .arg(QDir::toNativeSeparators(*workFile)));
+
+    // The main window's file command: the text with its line breaks joined, in the font it gets there.
+    const TextSource source = sourceForFile(request.file);
+    const TextImportResult loaded = readPanelText(request.file, source);
+    if (!loaded.ok())
+        return failed(r, oneLine(loaded.error));
+    const QString text = joinLineBreaks(loaded.loaded.text);
+    if (text.size() < kMinTextLength)
+        return failed(r, QStringLiteral("Във файла няма текст. / The file holds no text."));
+    const NewWorkStyle style = newWorkStyle(source);
+
+    // The book window's build: cut as its left page shows the text, written whole or not at all.
+    WorkFileBuilder builder;
+    if (!builder.begin(libraryDir, r.title))
+        return failed(r, oneLine(builder.errorString()));
+    PageBuildProgress progress;
+    const PageGeometry geometry =
+        bookPageGeometry(request.screen.width(), request.screen.height(), style.font, style.size);
+    switch (buildPages(text, geometry, progress,
+                       [&builder](const QString& page) { return builder.appendPage(page); })) {
+    case PageBuildOutcome::Written:
+        break;
+    case PageBuildOutcome::TooManyPages:
+        return failed(r, QStringLiteral("Текстът би заел повече от %1 страници. / The text would take more "
+                                        "than %1 pages.")
+                             .arg(kMaxPages));
+    case PageBuildOutcome::Cancelled:
+    case PageBuildOutcome::WriteFailed:
+        return failed(r, oneLine(builder.errorString()));
+    }
+    r.pages = builder.pageCount();
+    if (!builder.commit())
+        return failed(r, oneLine(builder.errorString()));
+
+    // The entry form's record; without it the work file would belong to nobody.
+    const CatalogueRecord record{r.title,
+                                 r.author,
+                                 style.font,
+                                 catalogueFontSize(style.size),
+                                 QStringLiteral("1"),
+                                 colorNumberToText(style.cvetList),
+                                 colorNumberToText(style.cvetForma)};
+    if (!addWork(cat, record)) {
+        deleteWorkFile(libraryDir, r.title);
+        return failed(r, QStringLiteral("Каталогът не може да бъде променен. / The catalogue cannot be "
+                                        "changed."));
+    }
+    return r;
+}
+
+int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
+    if (options.mode != StartMode::Import || !options.error.isEmpty() || options.files.isEmpty())
+        return 2;
+    installDesignFonts();
+    if (!QDir().mkpath(options.libraryDir)) {
+        err << QStringLiteral("Папката на библиотеката не може да бъде създадена: %1 / The library folder "
+                              "cannot be created: %1\n")
+                   .arg(QDir::toNativeSeparators(options.libraryDir));
+        return 1;
+    }
+    Catalogue::OpenResult opened = Catalogue::open(options.libraryDir);
+    if (!opened) {
+        err << oneLine(opened.error) << '\n';
+        return 1;
+    }
+    int failures = 0;
+    for (const QString& file : options.files) {
+        QElapsedTimer clock;
+        clock.start();
+        const ImportResult r = importWork(
+            *opened.catalogue, options.libraryDir,
+            ImportRequest{QFileInfo(file).absoluteFilePath(), options.title, options.author, options.screen});
+        if (r.ok()) {
+            out << QStringLiteral("%1: „%2“, %3 — %4 стр. / pages (%5 ms)\n")
+                       .arg(file, r.title, r.author)
+                       .arg(r.pages)
+                       .arg(clock.elapsed());
+        } else {
+            ++failures;
+            err << file << QStringLiteral(": ") << r.error << '\n';
+        }
+        out.flush();
+        err.flush();
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+int runList(const StartOptions& options, QTextStream& out, QTextStream& err) {
+    if (options.mode != StartMode::List || !options.error.isEmpty())
+        return 2;
+    // Listing never creates a catalogue.
+    if (!QFileInfo::exists(catalogPath(options.libraryDir))) {
+        err << QStringLiteral("Няма каталог %1 / There is no catalogue %1\n")
+                   .arg(QDir::toNativeSeparators(catalogPath(options.libraryDir)));
+        return 1;
+    }
+    Catalogue::OpenResult opened = Catalogue::open(options.libraryDir);
+    if (!opened) {
+        err << oneLine(opened.error) << '\n';
+        return 1;
+    }
+    for (const CatalogueRecord& rec : titledRecords(*opened.catalogue)) {
+        QString pages = QStringLiteral("-");
+        if (const auto path = workFilePath(options.libraryDir, rec.name)) {
+            if (const auto work = WorkFile::open(*path))
+                pages = QString::number(work->pageCount());
+        }
+        out << oneLine(rec.name) << '\t' << oneLine(rec.number) << '\t' << pages << '\t' << oneLine(rec.str)
+            << '\n';
+    }
+    out.flush();
+    return 0;
+}
+
+} // namespace vel

@@ -1,0 +1,62 @@
+#pragma once
+// Adding works from the command line, without any window: the same road a text takes through the main
+// window's file command, the entry form and the book window's page build, with the values they store.
+
+#include "core/text/PanelLoad.h"
+#include "core/commands/StartOptions.h"
+#include "core/storage/Catalogue.h"
+
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+class QTextStream;
+
+namespace vel {
+
+// What a new work's record starts with: the text panel's font after loading such a file, the panel's and
+// the main window's colours as a fresh start has them.
+struct NewWorkStyle {
+    QString font;
+    double size = 14;
+    std::int32_t cvetList = 0;
+    std::int32_t cvetForma = 0;
+};
+NewWorkStyle newWorkStyle(TextSource source);
+
+// Documents by their ".doc" ending (any case); everything else is read as plain text.
+TextSource sourceForFile(const QString& path);
+
+// "Author - Title.txt" -> {author, title}, split at the first " - ", both trimmed and not empty.
+std::optional<std::pair<QString, QString>> authorAndTitleFromFileName(const QString& path);
+
+struct ImportRequest {
+    QString file;
+    QString title;  // empty: from the file's name
+    QString author; // likewise
+    QSize screen{1024, 768};
+};
+
+struct ImportResult {
+    QString title;
+    QString author;
+    int pages = 0;
+    QString error; // Bulgarian / English; empty on success
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Loads, joins, cuts and stores one work: first its work file, put in place whole, then its catalogue
+// record. A failure at any step leaves the library as it was.
+ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportRequest& request);
+
+// --import: every file in turn; a report per file (added works on out, failures on err).
+// Returns 0 when all were added, 1 when some were not, 2 for a command line it cannot use.
+int runImport(const StartOptions& options, QTextStream& out, QTextStream& err);
+
+// --list: one line per work in stored order: title, author, pages ("-" without a readable work file) and
+// bookmark, separated by tabs. Returns 0, or 1 when there is no readable catalogue.
+int runList(const StartOptions& options, QTextStream& out, QTextStream& err);
+
+} // namespace vel

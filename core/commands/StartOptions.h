@@ -1,0 +1,28 @@
+#pragma once
+// What the command line asks of one run.
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+namespace vel {
+
+enum class StartMode {
+    Window, // the windows, optionally with one file loaded into the text panel
+    Import, // works added from files without any window
+    List,   // the catalogue printed
+};
+
+struct StartOptions {
+    QString libraryDir; // the default folder unless --library DIR is given
+    StartMode mode = StartMode::Window;
+    // Import: the files to add, in order. Window: at most one file for the text panel.
+    QStringList files;
+    QString title;           // --title: instead of the one from the file's name
+    QString author;          // --author: likewise
+    QSize screen{1024, 768}; // --screen: the screen the pages are cut for
+    bool help = false;
+    QString error; // a command line that could not be understood (Bulgarian / English)
+};
+
+} // namespace vel

@@ -1,0 +1,259 @@
+#include "core/storage/Catalogue.h"
+
+#include "core/storage/FileOps.h"
+#include "core/storage/LibraryPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+namespace vel {
+
+namespace {
+
+const QString kTable = QStringLiteral("Phones");
+const QString kName = QStringLiteral("Name");
+const QString kNumber = QStringLiteral("Number");
+const QStringList kFields = {QStringLiteral("Name"),     QStringLiteral("Number"), QStringLiteral("Font"),
+                             QStringLiteral("Size"),     QStringLiteral("STR"),    QStringLiteral("CvetList"),
+                             QStringLiteral("CvetForma")};
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+bool pathTaken(const QString& path) {
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+// Writes a new catalogue holding one entry slot beside the final name and moves it into place, never over
+// a file that appeared meanwhile. Exists counts as success: that file is opened instead.
+fileops::PublishResult createCatalogue(const QString& libraryDir, const QString& path, QString* reason) {
+    const QString tmp = fileops::createTempFile(libraryDir, reason);
+    if (tmp.isEmpty())
+        return fileops::PublishResult::Failed;
+    Database db;
+    QStringList cols;
+    for (const QString& f : kFields)
+        cols << f + QStringLiteral(" TEXT");
+    const bool ok = db.open(tmp, Database::Mode::Create) &&
+                    db.exec(QStringLiteral("PRAGMA journal_mode = OFF; BEGIN; CREATE TABLE Phones (%1);"
+                                           "INSERT INTO Phones (Name, Number) VALUES ('', ''); COMMIT;")
+                                .arg(cols.join(QStringLiteral(", "))));
+    if (!ok)
+        *reason = db.errorText();
+    db.close();
+    if (!ok || !fileops::syncFile(tmp)) {
+        fileops::removeTemp(tmp);
+        return fileops::PublishResult::Failed;
+    }
+    const auto result = fileops::publishNew(tmp, path, reason);
+    if (result != fileops::PublishResult::Ok)
+        fileops::removeTemp(tmp);
+    else
+        fileops::syncDir(libraryDir);
+    return result;
+}
+
+} // namespace
+
+Catalogue::OpenResult Catalogue::open(const QString& libraryDir) {
+    OpenResult result;
+    const QString path = catalogPath(libraryDir);
+    auto failed = [&](const QString& message) {
+        result.status = OpenStatus::Failed;
+        result.catalogue.reset();
+        result.error = message;
+        return std::move(result);
+    };
+
+    bool created = false;
+    if (!pathTaken(path)) {
+        QString reason;
+        const auto made = createCatalogue(libraryDir, path, &reason);
+        if (made == fileops::PublishResult::Failed)
+            return failed(QStringLiteral("Каталогът %1 липсва и не може да бъде създаден: %2.")
+                              .arg(shown(path), reason));
+        created = made == fileops::PublishResult::Ok;
+    }
+
+    std::unique_ptr<Catalogue> cat(new Catalogue);
+    if (!cat->db_.open(path, Database::Mode::ReadWrite)) {
+        if (cat->db_.errorCode() == SQLITE_READONLY)
+            return failed(
+                QStringLiteral("Каталогът %1 е защитен срещу запис и библиотеката не може да го променя.")
+                    .arg(shown(path)));
+        return failed(QStringLiteral("Каталогът %1 не може да бъде отворен.").arg(shown(path)));
+    }
+
+    // Reading the schema is the first real read: a foreign or damaged file shows itself here, unchanged.
+    Statement probe(cat->db_, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    if (probe.step() != Statement::Step::Row) {
+        const int code = cat->db_.errorCode() & 0xff;
+        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+            return failed(
+                QStringLiteral("Файлът %1 не е каталог на библиотеката или е повреден.").arg(shown(path)));
+        return failed(QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shown(path)));
+    }
+    probe = Statement();
+
+    const QStringList cols = cat->db_.columns(kTable);
+    if (cols.isEmpty())
+        return failed(QStringLiteral("Във файла %1 няма таблица Phones.").arg(shown(path)));
+    for (const QString& f : kFields) {
+        if (!cols.contains(f, Qt::CaseInsensitive))
+            return failed(
+                QStringLiteral("В таблицата Phones на файла %1 липсва полето %2.").arg(shown(path), f));
+    }
+
+    cat->rs_ = std::make_unique<Recordset>(cat->db_, kTable);
+    if (!cat->rs_->isValid())
+        return failed(QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shown(path)));
+
+    result.status = created ? OpenStatus::Created : OpenStatus::Opened;
+    result.catalogue = std::move(cat);
+    return result;
+}
+
+bool Catalogue::cleanUp() {
+    Recordset& r = *rs_;
+    Transaction t(db_);
+    QString nameCol = kName;
+    for (const QString& c : r.fieldNames()) {
+        if (c.compare(kName, Qt::CaseInsensitive) == 0)
+            nameCol = c;
+    }
+    // Only the empty text counts: a record without any title value stays.
+    const bool deleted =
+        db_.exec(QStringLiteral("DELETE FROM Phones WHERE %1 IS NOT NULL AND CAST(%1 AS TEXT) = ''")
+                     .arg(Database::quoted(nameCol)));
+    bool ok = deleted; // the cursor notices the deletions by itself
+    if (ok && r.recordCount() == 0)
+        ok = prazenZapis();
+    ok = ok && t.commit();
+    r.MoveFirst();
+    return ok;
+}
+
+void Catalogue::pokazhi(RecordBoxes& boxes) const {
+    boxes.name = rs_->field(kName);
+    boxes.number = rs_->field(kNumber);
+}
+
+bool Catalogue::zapishi(const RecordBoxes& boxes) {
+    Recordset& r = *rs_;
+    if (!r.hasCurrent())
+        return false;
+    r.Edit();
+    r.setField(kName, boxes.name);
+    r.setField(kNumber, boxes.number);
+    return r.Update();
+}
+
+bool Catalogue::prazenZapis() {
+    Recordset& r = *rs_;
+    r.AddNew();
+    r.setField(kName, QString());
+    r.setField(kNumber, QString());
+    const bool ok = r.Update();
+    r.MoveLast();
+    return ok;
+}
+
+bool Catalogue::napred(RecordBoxes& boxes) {
+    if (boxes.name.isEmpty() || boxes.number.isEmpty())
+        return false;
+    // Two single-statement changes, each atomic on its own; a walk's step usually writes nothing at all.
+    if (!zapishi(boxes))
+        return false;
+    Recordset& r = *rs_;
+    r.MoveNext();
+    bool ok = true;
+    if (r.eof())
+        ok = prazenZapis();
+    pokazhi(boxes);
+    return ok;
+}
+
+bool Catalogue::saveSettings(const QString& title, const QString& font, const QString& size,
+                             const QString& str, const QString& cvetList, const QString& cvetForma,
+                             RecordBoxes* boxes) {
+    Recordset& r = *rs_;
+    RecordBoxes own;
+    RecordBoxes& b = boxes ? *boxes : own;
+    Transaction t(db_);
+    // Every step of the walk rewrites a record with its own values, which changes nothing, so the walk
+    // starts where it would get to anyway: the first record with the title, or the one that stops it.
+    r.MoveFirst();
+    if (const int at = walkShortcut(title); at > 0)
+        r.Move(at);
+    pokazhi(b);
+    // Napred refuses to move from a record with an empty title or author, the entry slot above all, so a
+    // title that no record carries ends the walk instead of looping for ever.
+    while (!r.hasCurrent() || r.isNull(kName) || r.field(kName) != title) {
+        if (!napred(b)) {
+            t.commit(); // keep what the walk itself did (an entry slot appended past the end)
+            return false;
+        }
+    }
+    r.Edit();
+    r.setField(QStringLiteral("Font"), font);
+    r.setField(QStringLiteral("Size"), size);
+    r.setField(QStringLiteral("STR"), str);
+    r.setField(QStringLiteral("CvetList"), cvetList);
+    r.setField(QStringLiteral("CvetForma"), cvetForma);
+    return r.Update() && t.commit();
+}
+
+int Catalogue::walkShortcut(const QString& title) {
+    auto firstRow = [this](const QString& sql, const QString* bound) -> qint64 {
+        Statement q(db_, sql);
+        if (bound)
+            q.bind(1, *bound);
+        return q.step() == Statement::Step::Row && !q.isNull(0) ? q.int64(0) : -1;
+    };
+    const qint64 match =
+        firstRow(QStringLiteral("SELECT rowid FROM Phones WHERE Name = ?1 ORDER BY rowid LIMIT 1"), &title);
+    // Napred moves on only from a record whose title and author both hold text.
+    const qint64 stop = firstRow(QStringLiteral("SELECT rowid FROM Phones WHERE Name IS NULL OR Name = '' OR "
+                                                "Number IS NULL OR Number = '' ORDER BY rowid LIMIT 1"),
+                                 nullptr);
+    qint64 target = -1;
+    if (match >= 0 && (stop < 0 || match <= stop))
+        target = match;
+    else if (stop >= 0)
+        target = stop;
+    else
+        target = firstRow(QStringLiteral("SELECT MAX(rowid) FROM Phones"), nullptr);
+    if (target < 0)
+        return -1;
+    Statement before(db_, QStringLiteral("SELECT COUNT(*) FROM Phones WHERE rowid < ?1"));
+    before.bindInt64(1, target);
+    return before.step() == Statement::Step::Row ? int(before.int64(0)) : -1;
+}
+
+bool Catalogue::ensureEntrySlotAtEnd() {
+    Statement last(db_, QStringLiteral("SELECT Name, Number FROM Phones ORDER BY rowid DESC LIMIT 1"));
+    const auto step = last.step();
+    if (step == Statement::Step::Error)
+        return false;
+    if (step == Statement::Step::Row && !last.isNull(0) && !last.isNull(1) && last.text(0).isEmpty() &&
+        last.text(1).isEmpty())
+        return true;
+    last = Statement();
+    Recordset& r = *rs_;
+    r.AddNew();
+    r.setField(kName, QString());
+    r.setField(kNumber, QString());
+    return r.Update();
+}
+
+bool Catalogue::isEntrySlot() const {
+    const Recordset& r = *rs_;
+    return r.hasCurrent() && !r.isNull(kName) && !r.isNull(kNumber) && r.field(kName).isEmpty() &&
+           r.field(kNumber).isEmpty();
+}
+
+} // namespace vel

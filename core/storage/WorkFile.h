@@ -1,0 +1,41 @@
+#pragma once
+// A stored work opened for reading: its pages by position, each in constant time regardless of length.
+
+#include "core/storage/Database.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace vel {
+
+class WorkFile {
+public:
+    struct Page {
+        QString label; // the page number as stored
+        QString text;
+        bool ok = true; // false when n is out of range or the file could not be read
+    };
+
+    // Opens the work file at path read-only; nullptr with a Bulgarian reason in *error when it is missing or
+    // is not a work file.
+    static std::unique_ptr<WorkFile> open(const QString& path, QString* error = nullptr);
+
+    int pageCount() const { return count_; }
+    // Page n (1-based) is the n-th record in stored order.
+    Page page(int n);
+
+    const QString& path() const { return db_.path(); }
+
+private:
+    WorkFile() = default;
+
+    Database db_;
+    Statement byRowid_;
+    int count_ = 0;
+    // Empty when rowids run 1..count without gaps (every file this program writes); otherwise the stored
+    // order, read once at open.
+    std::vector<qint64> rowids_;
+};
+
+} // namespace vel

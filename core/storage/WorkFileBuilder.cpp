@@ -1,0 +1,126 @@
+#include "core/storage/WorkFileBuilder.h"
+
+#include "core/storage/FileOps.h"
+#include "core/storage/LibraryPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <sys/stat.h>
+
+namespace vel {
+
+namespace {
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+bool pathTaken(const QString& path) {
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0; // a dangling link still takes the name
+}
+} // namespace
+
+WorkFileBuilder::~WorkFileBuilder() {
+    abandon();
+}
+
+bool WorkFileBuilder::fail(Failure f, const QString& message) {
+    failure_ = f;
+    error_ = message;
+    return false;
+}
+
+bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, bool replaceExisting) {
+    abandon();
+    failure_ = Failure::None;
+    error_.clear();
+    pages_ = 0;
+    libraryDir_ = libraryDir;
+    replace_ = replaceExisting;
+
+    const auto path = workFilePath(libraryDir, name);
+    if (!path) {
+        finalPath_.clear();
+        return fail(Failure::InvalidName, QStringLiteral("„%1“ не е допустимо име на файл.").arg(name));
+    }
+    finalPath_ = *path;
+    if (!replace_ && pathTaken(finalPath_))
+        return fail(Failure::Exists, QStringLiteral("Файлът %1 вече съществува.").arg(shown(finalPath_)));
+
+    QString reason;
+    tempPath_ = fileops::createTempFile(libraryDir, &reason);
+    if (tempPath_.isEmpty())
+        return fail(Failure::Io,
+                    QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shown(finalPath_), reason));
+
+    // The temporary file is thrown away on any failure, so it needs no journal; it is flushed to the disk
+    // once, before it takes the final name.
+    const bool ok = db_.open(tempPath_, Database::Mode::Create) &&
+                    db_.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
+                                            "PRAGMA locking_mode = EXCLUSIVE; BEGIN;"
+                                            "CREATE TABLE Knigi1 (Stranica TEXT, TekstStranica TEXT);"));
+    if (ok)
+        insert_ = Statement(db_, QStringLiteral("INSERT INTO Knigi1 (rowid, Stranica, TekstStranica) "
+                                                "VALUES (?1, ?2, ?3)"));
+    if (!ok || !insert_.isValid()) {
+        abandon();
+        return fail(Failure::Io,
+                    QStringLiteral("Файлът %1 не може да бъде създаден.").arg(shown(finalPath_)));
+    }
+    return true;
+}
+
+bool WorkFileBuilder::appendPage(const QString& text) {
+    if (!isActive())
+        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+    if (pages_ >= kMaxPages)
+        return fail(Failure::TooManyPages,
+                    QStringLiteral("Произведението е твърде дълго: повече от %1 страници.").arg(kMaxPages));
+    const int number = pages_ + 1;
+    insert_.bindInt64(1, number);
+    insert_.bind(2, QString::number(number));
+    insert_.bind(3, text);
+    const bool ok = insert_.step() == Statement::Step::Done;
+    insert_.reset();
+    if (!ok)
+        return fail(Failure::Io, QStringLiteral("Страница %1 не може да бъде записана във файла %2.")
+                                     .arg(number)
+                                     .arg(shown(finalPath_)));
+    pages_ = number;
+    return true;
+}
+
+bool WorkFileBuilder::commit() {
+    if (!isActive())
+        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+    // The page count lets readers find a page by its rowid without counting.
+    const bool written = db_.exec(QStringLiteral("PRAGMA user_version = %1; COMMIT;").arg(pages_));
+    insert_ = Statement();
+    db_.close();
+    if (!written || !fileops::syncFile(tempPath_)) {
+        abandon();
+        return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
+    }
+    QString reason;
+    const auto published = replace_ ? fileops::publishReplace(tempPath_, finalPath_, &reason)
+                                    : fileops::publishNew(tempPath_, finalPath_, &reason);
+    if (published != fileops::PublishResult::Ok) {
+        abandon();
+        if (published == fileops::PublishResult::Exists)
+            return fail(Failure::Exists, QStringLiteral("Файлът %1 вече съществува.").arg(shown(finalPath_)));
+        return fail(Failure::Io,
+                    QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shown(finalPath_), reason));
+    }
+    tempPath_.clear();
+    fileops::syncDir(libraryDir_);
+    return true;
+}
+
+void WorkFileBuilder::abandon() {
+    insert_ = Statement();
+    db_.close();
+    fileops::removeTemp(tempPath_);
+    tempPath_.clear();
+}
+
+} // namespace vel

@@ -1,0 +1,57 @@
+#pragma once
+// Writes a work's pages into a temporary file beside the final one, in one transaction, and puts it in
+// place only when complete: no half-written work file ever carries a title.
+
+#include "core/storage/Database.h"
+
+#include <QString>
+
+namespace vel {
+
+class WorkFileBuilder {
+public:
+    enum class Failure {
+        None,
+        InvalidName,  // the title cannot name a file in the library folder
+        Exists,       // a work file of that name exists (checked at begin and again at commit)
+        TooManyPages, // more than 32767 pages
+        Io,           // the folder or disk refused
+        NotStarted,
+    };
+
+    WorkFileBuilder() = default;
+    ~WorkFileBuilder(); // abandons an uncommitted build
+    WorkFileBuilder(const WorkFileBuilder&) = delete;
+    WorkFileBuilder& operator=(const WorkFileBuilder&) = delete;
+
+    // replaceExisting: a rebuild, which replaces the old file at commit; the old file stays readable
+    // until then.
+    bool begin(const QString& libraryDir, const QString& name, bool replaceExisting = false);
+    // Appends the next page, labelled "1", "2", ...
+    bool appendPage(const QString& text);
+    bool commit();
+    // Drops everything written; the final name is left as it was.
+    void abandon();
+
+    bool isActive() const { return db_.isOpen(); }
+    int pageCount() const { return pages_; }
+    const QString& finalPath() const { return finalPath_; }
+    Failure failure() const { return failure_; }
+    // A Bulgarian sentence describing the last failure.
+    const QString& errorString() const { return error_; }
+
+private:
+    bool fail(Failure f, const QString& message);
+
+    Database db_;
+    Statement insert_;
+    QString libraryDir_;
+    QString finalPath_;
+    QString tempPath_;
+    bool replace_ = false;
+    int pages_ = 0;
+    Failure failure_ = Failure::None;
+    QString error_;
+};
+
+} // namespace vel

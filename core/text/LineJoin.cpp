@@ -1,0 +1,101 @@
+#include "core/text/LineJoin.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
+namespace vel {
+
+namespace {
+
+// Every lowercase letter of the alphabet U+0430..U+044F joins except "ы", "э" (not Bulgarian) and "ю".
+constexpr std::uint32_t joiningLetterMask() {
+    constexpr char16_t letters[] = u"чявертъуиопшщасдфгхйклзьцжбнм";
+    std::uint32_t mask = 0;
+    for (char16_t c : letters)
+        if (c >= u'а' && c <= u'я')
+            mask |= std::uint32_t{1} << (c - u'а');
+    return mask;
+}
+
+constexpr std::uint32_t kJoiningLetters = joiningLetterMask();
+static_assert(std::popcount(kJoiningLetters) == 29);
+
+inline bool joins(char16_t c) {
+    const unsigned offset = static_cast<unsigned>(c) - u'а';
+    if (offset < 32)
+        return (kJoiningLetters >> offset) & 1u;
+    return c == u';' || c == u',';
+}
+
+} // namespace
+
+bool joinsLineBreakBefore(QChar c) {
+    return joins(c.unicode());
+}
+
+// No step ever writes a CR or an LF, so a join can only remove line breaks and never creates one; the only
+// character a step puts right after a surviving CR LF is a space or the comma of step 31, and the comma step
+// is the last one that looks at line breaks. Hence deciding every line break by the character that follows
+// it in the original text gives exactly the result of the sequential steps. Underscores are removed last,
+// so a line break followed by "_" is decided by the "_" (it stays).
+QString joinLineBreaks(const QString& text) {
+    const qsizetype n = text.size();
+    const char16_t* src = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* const end = src + n;
+
+    // Find the first character that changes anything; most texts without one are returned shared.
+    const char16_t* p = src;
+    for (; p < end; ++p) {
+        if (*p == u'_')
+            break;
+        if (*p == u'\r' && end - p >= 3 && p[1] == u'\n' && joins(p[2]))
+            break;
+    }
+    if (p == end)
+        return text;
+
+    // Every change shortens the text, so the result fits in the input's length.
+    QString out(n, Qt::Uninitialized);
+    char16_t* const outBegin = reinterpret_cast<char16_t*>(out.data());
+    char16_t* dst = outBegin;
+    const qsizetype head = p - src;
+    std::copy(src, p, dst);
+    dst += head;
+
+    // The last two characters cannot start a join, which keeps the look-ahead inside the buffer.
+    const char16_t* const joinEnd = end - 2;
+    while (p < joinEnd) {
+        const char16_t c = *p;
+        if (c == u'\r') {
+            if (p[1] == u'\n') {
+                const char16_t next = p[2];
+                if (joins(next)) {
+                    if (next == u',') {
+                        dst[0] = u',';
+                        dst[1] = u' ';
+                        dst += 2;
+                        p += 3;
+                    } else {
+                        *dst++ = u' ';
+                        p += 2;
+                    }
+                    continue;
+                }
+            }
+        } else if (c == u'_') {
+            ++p;
+            continue;
+        }
+        *dst++ = c;
+        ++p;
+    }
+    for (; p < end; ++p)
+        if (*p != u'_')
+            *dst++ = *p;
+
+    out.truncate(dst - outBegin);
+    return out;
+}
+
+} // namespace vel

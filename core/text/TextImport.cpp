@@ -1,0 +1,435 @@
+#include "core/text/TextImport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+namespace vel {
+
+namespace {
+
+const QString kNoSuchFile = QStringLiteral("Файлът не съществува");
+const QString kUnreadable = QStringLiteral("Файлът не може да бъде прочетен");
+const QString kTooLarge = QStringLiteral("Файлът е твърде голям, за да бъде текст (повече от 512 MB)");
+const QString kBinary = QStringLiteral("Файлът не съдържа текст (изглежда двоичен)");
+const QString kNotADocument = QStringLiteral("Файлът не е документ, който може да бъде прочетен");
+const QString kDocTimeout = QStringLiteral("Четенето на документа продължи твърде дълго и беше прекъснато");
+const QString kNoDocReader =
+    QStringLiteral("Няма инсталирана програма за четене на документи .doc (antiword или catdoc).");
+
+QString withPath(const QString& reason, const QString& path) {
+    return reason + QStringLiteral(":\r\n") + QDir::toNativeSeparators(path);
+}
+
+TextImportResult failure(const QString& message) {
+    return {{}, message};
+}
+
+// A decoded text with NULs, or with more than one character in twenty (and more than two) a control character
+// or an undecodable byte, came from a file that is not a text.
+bool looksBinary(QStringView text) {
+    qsizetype suspicious = 0;
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c >= 0x20 && c < 0x7f)
+            continue;
+        if (c == 0)
+            return true;
+        if (c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v' || c == 0x1a)
+            continue;
+        if (c < 0x20 || (c >= 0x7f && c < 0xa0) || c == 0xfffd)
+            ++suspicious;
+    }
+    return suspicious > 2 && suspicious * 20 > text.size();
+}
+
+// DOS editors ended files with Ctrl+Z.
+void dropEndOfFileMarks(QString& text) {
+    qsizetype n = text.size();
+    while (n > 0 && text.at(n - 1).unicode() == 0x1a)
+        --n;
+    text.truncate(n);
+}
+
+QString decodeAll(QByteArrayView bytes, QStringConverter::Encoding encoding, bool* hadError = nullptr) {
+    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (hadError)
+        *hadError = decoder.hasError();
+    return text;
+}
+
+enum class Utf8Check { Valid, CutShort, Invalid };
+
+// Strict UTF-8 (no overlong forms, surrogates or code points past U+10FFFF). Stops at the first fault, so a
+// single-byte text is rejected after its first few letters instead of being decoded in full.
+Utf8Check checkUtf8(QByteArrayView bytes) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        if (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            if ((word & 0x8080808080808080ull) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const std::uint8_t b = *p;
+        if (b < 0x80) {
+            ++p;
+            continue;
+        }
+        int length = 0;
+        std::uint8_t low = 0x80;
+        std::uint8_t high = 0xbf;
+        if (b >= 0xc2 && b <= 0xdf) {
+            length = 2;
+        } else if (b >= 0xe0 && b <= 0xef) {
+            length = 3;
+            low = b == 0xe0 ? 0xa0 : 0x80;
+            high = b == 0xed ? 0x9f : 0xbf;
+        } else if (b >= 0xf0 && b <= 0xf4) {
+            length = 4;
+            low = b == 0xf0 ? 0x90 : 0x80;
+            high = b == 0xf4 ? 0x8f : 0xbf;
+        } else {
+            return Utf8Check::Invalid;
+        }
+        for (int i = 1; i < length; ++i) {
+            if (p + i == end)
+                return Utf8Check::CutShort;
+            const std::uint8_t c = p[i];
+            if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xbf))
+                return Utf8Check::Invalid;
+        }
+        p += length;
+    }
+    return Utf8Check::Valid;
+}
+
+// UTF-16 without a byte order mark shows as NULs in the high byte of every ASCII character (spaces, digits,
+// punctuation, line ends) and almost never in the other byte.
+std::optional<QStringConverter::Encoding> guessUtf16(QByteArrayView bytes) {
+    const qsizetype sample = std::min<qsizetype>(bytes.size(), 64 * 1024) & ~qsizetype(1);
+    qsizetype zerosEven = 0;
+    qsizetype zerosOdd = 0;
+    for (qsizetype i = 0; i < sample; i += 2) {
+        zerosEven += bytes[i] == 0;
+        zerosOdd += bytes[i + 1] == 0;
+    }
+    const qsizetype units = sample / 2;
+    if (units == 0)
+        return std::nullopt;
+    if (zerosOdd * 16 >= units && zerosEven * 8 <= zerosOdd)
+        return QStringConverter::Utf16LE;
+    if (zerosEven * 16 >= units && zerosOdd * 8 <= zerosEven)
+        return QStringConverter::Utf16BE;
+    return std::nullopt;
+}
+
+// --- Single-byte Cyrillic code pages -------------------------------------------------------------------
+
+enum class ByteKind : std::uint8_t { Ascii, Lower, Upper, Neutral, Junk };
+
+struct ByteClass {
+    ByteKind kind = ByteKind::Ascii;
+    std::int16_t weight = 0;
+};
+
+struct CodePage {
+    const char* name;
+    std::array<ByteClass, 256> bytes;
+};
+
+// Bulgarian letter frequencies in tenths of a percent, in alphabetical order а..я; "ы" and "э" score nothing.
+constexpr std::array<std::int16_t, 32> kLetterWeight = {
+    88, 14, 43, 16, 31, 83, 8, 18, 81, 7, 33, 35, 26, 65, 89, 27, // а б в г д е ж з и й к л м н о п
+    50, 46, 71, 13, 3,  8,  7, 13, 7,  6, 25, 0,  1,  0,  2,  19, // р с т у ф х ц ч ш щ ъ ы ь э ю я
+};
+
+// Classes of the upper 128 bytes, learnt from the code page's own decoder.
+CodePage classify(const char* name) {
+    CodePage page{name, {}};
+    QStringDecoder decoder(name, QStringDecoder::Flag::Stateless);
+    for (int b = 0x80; b < 0x100; ++b) {
+        const char byte = char(b);
+        const QString decoded = decoder(QByteArrayView(&byte, 1));
+        const QChar c = decoded.size() == 1 ? decoded.at(0) : QChar(QChar::ReplacementCharacter);
+        const char16_t u = c.unicode();
+        ByteClass& cls = page.bytes[b];
+        if (u >= 0x400 && u < 0x500 && c.isLetter()) {
+            cls.kind = c.isUpper() ? ByteKind::Upper : ByteKind::Lower;
+            const char16_t lower = c.toLower().unicode();
+            cls.weight = lower >= 0x430 && lower < 0x450 ? kLetterWeight[lower - 0x430] : 0;
+        } else if (c.isPunct() || (u >= 0xa0 && u < 0xc0) || (u >= 0x2100 && u < 0x2150)) {
+            cls.kind = ByteKind::Neutral;
+        } else {
+            cls.kind = ByteKind::Junk;
+        }
+    }
+    return page;
+}
+
+const std::array<CodePage, 3>& codePages() {
+    static const std::array<CodePage, 3> pages = {classify("windows-1251"), classify("KOI8-R"),
+                                                  classify("IBM866")};
+    return pages;
+}
+
+// How much the bytes look like Bulgarian in this code page: frequent letters score, a capital right after a
+// small letter inside a word (what a wrong code page makes of nearly every capitalised word) costs much, and
+// box-drawing, mathematical and control characters cost.
+long long bulgarianScore(const CodePage& page, QByteArrayView bytes) {
+    long long score = 0;
+    bool afterLower = false;
+    for (const char ch : bytes) {
+        const ByteClass& cls = page.bytes[std::uint8_t(ch)];
+        switch (cls.kind) {
+        case ByteKind::Lower:
+            score += cls.weight;
+            afterLower = true;
+            break;
+        case ByteKind::Upper:
+            score += cls.weight - (afterLower ? 150 : 0);
+            afterLower = false;
+            break;
+        case ByteKind::Junk:
+            score -= 20;
+            afterLower = false;
+            break;
+        case ByteKind::Ascii:
+        case ByteKind::Neutral:
+            afterLower = false;
+            break;
+        }
+    }
+    return score;
+}
+
+QStringConverter::Encoding bomEncoding(QByteArrayView bytes, qsizetype& bomLength) {
+    const auto starts = [&](std::initializer_list<std::uint8_t> bom) {
+        if (bytes.size() < qsizetype(bom.size()))
+            return false;
+        qsizetype i = 0;
+        for (const std::uint8_t b : bom)
+            if (std::uint8_t(bytes[i++]) != b)
+                return false;
+        bomLength = qsizetype(bom.size());
+        return true;
+    };
+    if (starts({0xff, 0xfe, 0x00, 0x00}))
+        return QStringConverter::Utf32LE;
+    if (starts({0x00, 0x00, 0xfe, 0xff}))
+        return QStringConverter::Utf32BE;
+    if (starts({0xef, 0xbb, 0xbf}))
+        return QStringConverter::Utf8;
+    if (starts({0xff, 0xfe}))
+        return QStringConverter::Utf16LE;
+    if (starts({0xfe, 0xff}))
+        return QStringConverter::Utf16BE;
+    bomLength = 0;
+    return QStringConverter::System;
+}
+
+QString encodingName(QStringConverter::Encoding encoding) {
+    return QString::fromLatin1(QStringConverter::nameForEncoding(encoding));
+}
+
+TextImportResult finish(QString text, const QString& encoding) {
+    dropEndOfFileMarks(text);
+    if (looksBinary(text))
+        return failure(kBinary);
+    return {{toCrLf(text), encoding}, {}};
+}
+
+const QByteArray kCompoundDocumentMagic = QByteArray::fromHex("d0cf11e0a1b11ae1");
+
+} // namespace
+
+QString toCrLf(const QString& text) {
+    const char16_t* const begin = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* const end = begin + text.size();
+    qsizetype missing = 0;
+    for (const char16_t* p = begin; p < end; ++p) {
+        if (*p == u'\r') {
+            if (p + 1 < end && p[1] == u'\n')
+                ++p;
+            else
+                ++missing;
+        } else if (*p == u'\n') {
+            ++missing;
+        }
+    }
+    if (missing == 0)
+        return text;
+
+    QString out(text.size() + missing, Qt::Uninitialized);
+    char16_t* dst = reinterpret_cast<char16_t*>(out.data());
+    for (const char16_t* p = begin; p < end; ++p) {
+        if (*p == u'\r' || *p == u'\n') {
+            *dst++ = u'\r';
+            *dst++ = u'\n';
+            if (*p == u'\r' && p + 1 < end && p[1] == u'\n')
+                ++p;
+        } else {
+            *dst++ = *p;
+        }
+    }
+    return out;
+}
+
+QString detectCyrillicCodePage(QByteArrayView bytes) {
+    // A few megabytes decide as well as the whole file.
+    const QByteArrayView sample = bytes.first(std::min<qsizetype>(bytes.size(), 4 * 1024 * 1024));
+    const auto& pages = codePages();
+    const long long defaultScore = bulgarianScore(pages[0], sample);
+    const CodePage* best = &pages[0];
+    long long bestScore = defaultScore;
+    const long long margin = std::max<long long>(50, std::llabs(defaultScore) / 4);
+    for (std::size_t i = 1; i < pages.size(); ++i) {
+        const long long score = bulgarianScore(pages[i], sample);
+        if (score > defaultScore + margin && score > bestScore) {
+            best = &pages[i];
+            bestScore = score;
+        }
+    }
+    return QString::fromLatin1(best->name);
+}
+
+TextImportResult decodeText(QByteArrayView bytes) {
+    if (bytes.isEmpty())
+        return {{QString(), encodingName(QStringConverter::Utf8)}, {}};
+
+    qsizetype bomLength = 0;
+    const QStringConverter::Encoding bom = bomEncoding(bytes, bomLength);
+    if (bomLength > 0)
+        return finish(decodeAll(bytes.sliced(bomLength), bom), encodingName(bom));
+
+    if (bytes.contains('\0')) {
+        if (const auto utf16 = guessUtf16(bytes)) {
+            bool error = false;
+            QString text = decodeAll(bytes, *utf16, &error);
+            if (!error)
+                return finish(std::move(text), encodingName(*utf16));
+        }
+        return failure(kBinary);
+    }
+
+    // A last character cut off by truncation becomes U+FFFD instead of turning the whole file into mojibake.
+    if (checkUtf8(bytes) != Utf8Check::Invalid)
+        return finish(QString::fromUtf8(bytes), encodingName(QStringConverter::Utf8));
+
+    const QString codePage = detectCyrillicCodePage(bytes);
+    QStringDecoder decoder(codePage.toLatin1().constData(), QStringDecoder::Flag::Stateless);
+    return finish(decoder(bytes), codePage);
+}
+
+namespace {
+// What is known of a file before a byte of it is read: it must exist, be a plain file, and not be too big
+// (a device such as /dev/zero would never end).
+std::optional<TextImportResult> refuseBeforeReading(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return failure(withPath(kNoSuchFile, path));
+    if (!info.isFile())
+        return failure(withPath(kUnreadable, path));
+    if (info.size() > kMaxTextFileBytes)
+        return failure(withPath(kTooLarge, path));
+    return std::nullopt;
+}
+} // namespace
+
+TextImportResult loadTextFile(const QString& path) {
+    if (auto refused = refuseBeforeReading(path))
+        return *refused;
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(withPath(kUnreadable, path));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return failure(withPath(kUnreadable, path));
+    if (bytes.size() > kMaxTextFileBytes)
+        return failure(withPath(kTooLarge, path));
+
+    TextImportResult result = decodeText(bytes);
+    if (!result.ok())
+        result.error = withPath(result.error, path);
+    return result;
+}
+
+QList<DocExtractor> defaultDocExtractors() {
+    // Without a wrap width of 0 (antiword) or -w (catdoc) both break paragraphs into 80-column lines.
+    return {
+        {QStringLiteral("antiword"),
+         {QStringLiteral("-m"), QStringLiteral("UTF-8.txt"), QStringLiteral("-w"), QStringLiteral("0")}},
+        {QStringLiteral("catdoc"), {QStringLiteral("-d"), QStringLiteral("utf-8"), QStringLiteral("-w")}},
+    };
+}
+
+TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& extractors, int timeoutMs) {
+    if (auto refused = refuseBeforeReading(path))
+        return *refused;
+
+    QByteArray head;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return failure(withPath(kUnreadable, path));
+        head = file.read(kCompoundDocumentMagic.size());
+    }
+
+    // Word also opens a plain text saved under a .doc name; RTF and newer formats are not handled here.
+    if (!head.startsWith(kCompoundDocumentMagic)) {
+        if (head.startsWith("{\\rtf"))
+            return failure(withPath(kNotADocument, path));
+        TextImportResult asText = loadTextFile(path);
+        if (!asText.ok() && asText.error.startsWith(kBinary))
+            asText.error = withPath(kNotADocument, path);
+        return asText;
+    }
+
+    // An absolute path cannot be mistaken for an option by the extractor.
+    const QString target = QFileInfo(path).absoluteFilePath();
+    bool anyRan = false;
+    for (const DocExtractor& extractor : extractors) {
+        const QString program = QStandardPaths::findExecutable(extractor.program);
+        if (program.isEmpty())
+            continue;
+        QProcess process;
+        process.setProgram(program);
+        process.setArguments(extractor.arguments + QStringList{target});
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(QIODevice::ReadOnly);
+        if (!process.waitForStarted())
+            continue;
+        anyRan = true;
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished();
+            return failure(withPath(kDocTimeout, path));
+        }
+        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+            continue;
+        QString text = decodeAll(process.readAllStandardOutput(), QStringConverter::Utf8);
+        if (looksBinary(text))
+            continue;
+        return {{toCrLf(text), encodingName(QStringConverter::Utf8)}, {}};
+    }
+    if (!anyRan)
+        return failure(kNoDocReader);
+    return failure(withPath(kNotADocument, path));
+}
+
+} // namespace vel

@@ -1,0 +1,619 @@
+#include "windows/Govori.h"
+
+#include "core/clock/Aphorisms.h"
+#include "core/storage/LibraryHome.h"
+#include "windows/FormB.h"
+#include "windows/Popravka.h"
+#include "windows/Form2.h"
+#include "windows/KNIGA.h"
+#include "core/storage/LibraryPaths.h"
+#include "core/storage/Colors.h"
+#include "ui/Design.h"
+#include "ui/ScaleToScreen.h"
+#include "ui/Session.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+
+namespace vel {
+
+namespace {
+
+const QString kCaption = QStringLiteral("ZEZODORER ВЕЛМОРА");
+const QString kWaitMessage =
+    QStringLiteral("    Бъдете търпеливи, зареждам файла, ако е голям може да отнеме известно време!");
+const QString kNoSelection = QStringLiteral("Няма селектиран текст.");
+const QString kUnpackTitle = QStringLiteral("ВНИМАНИЕ ПРЕДСТОИ ОПЕРАЦИЯ РАЗАРХИВИРАНЕ ");
+const QString kUnpackText = QStringLiteral(" БИБЛИОТЕКАТА е все още  архивирана. Започвам разархивиране !");
+const QString kUnpacker = QString::fromLatin1(kUnpackerName);
+const QString kLoadTitle = QStringLiteral("ЗАРЕЖДАНЕ НА ФАЙЛ");
+const QString kRebuildTitle = QStringLiteral("ВНИМАНИЕ ОТГОВОРНА ОПЕРАЦИЯ ");
+const QStringList kRebuildText = {
+    QStringLiteral("Ще последва преработка на файла."),
+    QStringLiteral("Процесът не трябва да се прекъсва до окончателното му завършване."),
+    QStringLiteral("Ако все пак го прекъснете ще повредите файла."),
+    QStringLiteral("За да продължи натиснете ОК!"),
+    QStringLiteral("За да се откажете натиснете Отказ (Cancel)!"),
+};
+// Both dialogs of the file commands show screen and printer fonts.
+constexpr int kFontFlags = 3;
+
+// Picture-button bands: blue normally, red while the pointer is over the button.
+constexpr std::int32_t kBlueBand = 0xC08040;
+constexpr std::int32_t kRedBand = 0x2020E0;
+
+PictureButton* pictureButton(Govori& w, const QString& name, const TwipsRect& box, const QString& tip) {
+    auto* b = w.add(new PictureButton(&w), ControlKind::PictureButton, name, box);
+    b->setToolTip(tip);
+    setDesignFont(b, QString::fromLatin1(kDefaultFontName), kDefaultFontSize);
+    return b;
+}
+
+PictureBox* holder(Govori& w, const QString& name, double left, QSize px, std::int32_t band) {
+    auto* p = w.add(new PictureBox(&w, false), ControlKind::PictureBox, name,
+                    TwipsRect{left, 12000, pxToTwips(px.width()), pxToTwips(px.height())});
+    setDesignFont(p, QString::fromLatin1(kDefaultFontName), kDefaultFontSize);
+    p->setPicture(designPicture(QStringLiteral("Govori.") + name, px, band));
+    p->hide();
+    return p;
+}
+
+PictureBox* image(Govori& w, const QString& name, const TwipsRect& box, QSize px) {
+    auto* p = w.add(new PictureBox(&w, true), ControlKind::Image, name, box);
+    p->setPicture(designPicture(QStringLiteral("Govori.") + name, px));
+    return p;
+}
+
+qint16 roundPixels(int twips, int twipsPerPixel) {
+    return static_cast<qint16>(
+        std::nearbyint(static_cast<double>(twips) / (twipsPerPixel > 0 ? twipsPerPixel : 15)));
+}
+
+} // namespace
+
+struct Govori::PendingLoad {
+    QString path;
+    TextSource source = TextSource::PlainText;
+    QString previousText;
+    QString previousCaption;
+    bool background = false;
+};
+
+Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
+    setWindowTitle(kCaption);
+    setBackColor(0xC0C0C0);
+    setStartState(StartState::Maximized);
+    setWindowIcon(designPicture(QStringLiteral("icon"), QSize(32, 32)));
+    setTwipsBox(this, TwipsRect{0, 0, 10650, 5790});
+
+    // The hover holders come first: the buttons show their normal holder's picture.
+    Picture11 = holder(*this, QStringLiteral("Picture11"), 0, QSize(101, 33), kBlueBand);
+    Picture12 = holder(*this, QStringLiteral("Picture12"), 1560, QSize(101, 33), kRedBand);
+    Picture21 = holder(*this, QStringLiteral("Picture21"), 3120, QSize(92, 31), kBlueBand);
+    Picture22 = holder(*this, QStringLiteral("Picture22"), 4560, QSize(92, 31), kRedBand);
+    Picture31 = holder(*this, QStringLiteral("Picture31"), 6000, QSize(92, 31), kBlueBand);
+    Picture32 = holder(*this, QStringLiteral("Picture32"), 7440, QSize(92, 31), kRedBand);
+    Picture41 = holder(*this, QStringLiteral("Picture41"), 8880, QSize(92, 31), kBlueBand);
+    Picture42 = holder(*this, QStringLiteral("Picture42"), 10320, QSize(92, 31), kRedBand);
+    Picture51 = holder(*this, QStringLiteral("Picture51"), 11760, QSize(92, 31), kBlueBand);
+    Picture52 = holder(*this, QStringLiteral("Picture52"), 13200, QSize(92, 31), kRedBand);
+    Picture61 = holder(*this, QStringLiteral("Picture61"), 14640, QSize(92, 31), kBlueBand);
+    Picture62 = holder(*this, QStringLiteral("Picture62"), 16080, QSize(92, 31), kRedBand);
+
+    Command9 = pictureButton(*this, QStringLiteral("Command9"), {120, 120, 1455, 495},
+                             QStringLiteral("Отваря библиотеката"));
+    Command14 = pictureButton(*this, QStringLiteral("Command14"), {1920, 120, 1455, 495},
+                              QStringLiteral("Добавя произведението към библиотеката "));
+    Command1 = pictureButton(*this, QStringLiteral("Command1"), {3720, 120, 1455, 495},
+                             QStringLiteral("Отваря външен файл :***. txt"));
+    Command4 = pictureButton(*this, QStringLiteral("Command4"), {5520, 120, 1455, 495},
+                             QStringLiteral("Отваря външен файл:***.doc"));
+    Command2 = pictureButton(*this, QStringLiteral("Command2"), {7350, 120, 1455, 495},
+                             QStringLiteral("Промяна цвета на листа"));
+    Command6 = pictureButton(*this, QStringLiteral("Command6"), {7350, 120, 1455, 495},
+                             QStringLiteral("Промяна цвета на листа"));
+    Command7 = pictureButton(*this, QStringLiteral("Command7"), {9160, 120, 1455, 495},
+                             QStringLiteral("Промяна на шрифта"));
+    Command5 = pictureButton(
+        *this, QStringLiteral("Command5"), {9160, 120, 1455, 495},
+        QStringLiteral("Промяна на шрифта. Внимание ! Процесът ще отнеме време, моля не го прекъсвайте "
+                       "съществува опасност от повреждане на файла."));
+    Command9->setPicture(Picture11->picture());
+    Command14->setPicture(Picture21->picture());
+    Command1->setPicture(Picture31->picture());
+    Command4->setPicture(Picture41->picture());
+    Command2->setPicture(Picture51->picture());
+    Command6->setPicture(Picture51->picture());
+    Command7->setPicture(Picture61->picture());
+    Command5->setPicture(Picture61->picture());
+
+    Ntext =
+        add(new RichTextView(this), ControlKind::RichText, QStringLiteral("Ntext"), {360, 840, 2055, 2295});
+    Ntext->setFontName(QStringLiteral("Tahoma"));
+    Ntext->setFontSize(14.25);
+
+    PictureEtiket = image(*this, QStringLiteral("PictureEtiket"), {4320, 1080, 1605, 1995}, QSize(699, 669));
+    Picture1 = image(*this, QStringLiteral("Picture1"), {6240, 1040, 4815, 5910}, QSize(417, 439));
+    Picture300 = image(*this, QStringLiteral("Picture300"), {6240, 6840, 5445, 4140}, QSize(363, 276));
+
+    Text1 = add(new QPlainTextEdit(this), ControlKind::TextBox, QStringLiteral("Text1"),
+                {1800, 2040, 7575, 3015});
+    Text1->setPlainText(QStringLiteral("Text1"));
+    vel::setBackColor(Text1, 0xC0C0C0);
+    setForeColor(Text1, 0x404040);
+    setDesignFont(Text1, QStringLiteral("Arial"), 14.25, true);
+    Text1->hide();
+
+    Timer2 = makeTimer(*this, QStringLiteral("Timer2"), 1000, true);
+    Timer3 = makeTimer(*this, QStringLiteral("Timer3"), 500, false);
+    Timercvet = makeTimer(*this, QStringLiteral("Timercvet"), 1000, false);
+
+    // Images are drawn under every other control.
+    Picture300->lower();
+    Picture1->lower();
+    PictureEtiket->lower();
+    // Where pairs share a place, the upper one takes the clicks.
+    Command6->raise();
+    Command5->raise();
+    // The aphorism box lies over the text panel's area.
+    Text1->raise();
+
+    connect(Command9, &PictureButton::clicked, this, &Govori::Command9_Click);
+    connect(Command14, &PictureButton::clicked, this, &Govori::Command14_Click);
+    connect(Command1, &PictureButton::clicked, this, &Govori::Command1_Click);
+    connect(Command4, &PictureButton::clicked, this, &Govori::Command4_Click);
+    connect(Command6, &PictureButton::clicked, this, &Govori::Command6_Click);
+    connect(Command5, &PictureButton::clicked, this, &Govori::Command5_Click);
+    connect(Command2, &PictureButton::clicked, this, &Govori::Command2_Click);
+    connect(Command7, &PictureButton::clicked, this, &Govori::Command7_Click);
+    connect(Timer2, &QTimer::timeout, this, &Govori::Timer2_Timer);
+    connect(Timer3, &QTimer::timeout, this, &Govori::Timer3_Timer);
+    connect(Ntext, &RichTextView::mouseDown, this, &Govori::Ntext_MouseDown);
+    connect(Ntext, &RichTextView::mouseMoved, this, &Govori::Ntext_MouseMove);
+    connect(Ntext, &RichTextView::mouseUp, this, &Govori::Ntext_MouseUp);
+    connect(Picture1, &PictureBox::mouseMoved, this, &Govori::Picture1_MouseMove);
+
+    // Hover: each button lights up with its highlight holder's picture.
+    const std::pair<PictureButton*, PictureBox*> hover[] = {
+        {Command9, Picture12}, {Command14, Picture22}, {Command1, Picture32}, {Command4, Picture42},
+        {Command6, Picture52}, {Command2, Picture52},  {Command7, Picture62}, {Command5, Picture62},
+    };
+    for (const auto& [button, lit] : hover) {
+        connect(button, &PictureButton::mouseMoved, this,
+                [button = button, lit = lit] { button->setPicture(lit->picture()); });
+    }
+}
+
+Govori::~Govori() = default;
+
+// ---- Start-up, resize, close
+
+void Govori::Form_Load() {
+    const ScreenMetrics metrics = session().platform().screen();
+    const qint16 screenW = roundPixels(metrics.widthTwips, metrics.twipsPerPixelX);
+    const qint16 screenH = roundPixels(metrics.heightTwips, metrics.twipsPerPixelY);
+
+    // 1-4: the window fills the screen; the picture goes to its right edge, the panel beside it.
+    setTwipsBox(this, TwipsRect{twLeft(this), twTop(this), pxToTwips(screenW), pxToTwips(screenH)});
+    setTwLeft(Picture1, twWidth(this) - twWidth(Picture1));
+    setTwWidth(Ntext, twLeft(Picture1));
+    setTwHeight(Ntext, twHeight(this) - twTop(Ntext) - 800);
+
+    // 5: loading the management window opens the catalogue and shows the current work's title.
+    FormB& formB = session().window<FormB>();
+    formB.show();
+    formB.hide();
+
+    // 6: a catalogue without a current work is still packed. One that could not be opened has been reported
+    // already and is left alone: unpacking would write over it.
+    if (formB.catalogue() != nullptr && formB.TxtName->text().isEmpty() &&
+        session().platform().messageBox(kUnpackText, MsgButtons::OkCancel, MsgIcon::Question, kUnpackTitle) !=
+            MsgAnswer::Cancel) {
+        // The unpacker is started before anything is closed, so a missing one costs nothing. It is looked
+        // for in the library folder, then beside the program, and told which library to fill.
+        const QString programDir = QCoreApplication::applicationDirPath();
+        QString unpacker = findUnpacker(session().libraryDir(), programDir);
+        QString problem;
+        if (unpacker.isEmpty()) {
+            problem = QStringLiteral("Програмата за разархивиране не е намерена:");
+            unpacker = QDir(session().libraryDir()).filePath(kUnpacker);
+            if (QDir(programDir) != QDir(session().libraryDir()))
+                unpacker += QStringLiteral("\r\n") + QDir(programDir).filePath(kUnpacker);
+        } else if (!session().platform().startProcess(unpacker,
+                                                      {QStringLiteral("--library"), session().libraryDir()},
+                                                      session().libraryDir())) {
+            problem = QStringLiteral("Програмата за разархивиране не може да бъде стартирана:");
+        }
+        if (problem.isEmpty()) {
+            session().close<FormB>();
+            session().close<KNIGA>();
+            session().close<Popravka>();
+            session().close<Form2>();
+            Timer3->start();
+        } else {
+            session().platform().messageBox(problem + QStringLiteral("\r\n") +
+                                                QDir::toNativeSeparators(unpacker) +
+                                                QStringLiteral("\r\nБИБЛИОТЕКАТА остава архивирана."),
+                                            MsgButtons::Ok, MsgIcon::Critical, kUnpackTitle);
+        }
+    }
+
+    // 7-12: fit the window and its controls to the screen.
+    setTwLeft(Picture300, twLeft(Picture1));
+    designWidth = 1024;
+    designHeight = 768;
+    ScreenModule& module = session().screen();
+    module.scaleWindowItself = true;
+    screenFactors(module, metrics.widthTwips, metrics.heightTwips, metrics.twipsPerPixelX,
+                  metrics.twipsPerPixelY);
+    const float x = static_cast<float>(module.screenWidthPx) / static_cast<float>(designWidth);
+    const float y = static_cast<float>(module.screenHeightPx) / static_cast<float>(designHeight);
+    ScaleToScreen(x, y, *this, module.scaleWindowItself);
+
+    // 13
+    Ntext->setVisible(false);
+}
+
+void Govori::Form_Resize() {
+    // The management window is hidden whenever the main window is shown, minimized, restored or resized.
+    // Only a real change counts: X11 reports the size of a window shown again late, after the library may
+    // already have been put in front of it.
+    const std::pair<QSize, Qt::WindowStates> now{size(), windowState()};
+    if (now == lastSizeAndState_)
+        return;
+    lastSizeAndState_ = now;
+    session().window<FormB>().hide();
+}
+
+void Govori::Form_Unload() {
+    session().close<FormB>();
+    session().close<Form2>();
+}
+
+void Govori::Timer2_Timer() {
+    Timer2->stop();
+    setTwLeft(Picture1, twWidth(this) - twWidth(Picture1));
+    setTwLeft(Picture300, twLeft(Picture1));
+    setTwTop(Picture300, twTop(Picture1) + twHeight(Picture1));
+    setTwLeft(Ntext, 120);
+    setTwWidth(Ntext, twLeft(Picture1) - 120);
+    setTwHeight(Ntext, twHeight(Picture300) + twHeight(Picture1));
+    // The label picture covers the panel's place, as high as the panel is wide.
+    setTwipsBox(PictureEtiket, TwipsRect{twLeft(Ntext), twTop(Ntext) - 400, twWidth(Ntext), twWidth(Ntext)});
+}
+
+void Govori::Timer3_Timer() {
+    Timer3->stop();
+    close();
+}
+
+// ---- Loading texts
+
+void Govori::Command1_Click() {
+    // The second letter of the description is the Cyrillic "е".
+    const QString path = askForFile(QStringLiteral("Tеxt Files (*.txt)|*.txt"));
+    if (!path.isEmpty())
+        loadFile(path, TextSource::PlainText);
+}
+
+void Govori::Command4_Click() {
+    const QString path = askForFile(QStringLiteral("All Files (*.doc)|*.doc"));
+    if (!path.isEmpty())
+        loadFile(path, TextSource::Document);
+}
+
+QString Govori::askForFile(const QString& filter) {
+    if (loading_)
+        return {};
+    Text1->hide();
+    PictureEtiket->hide();
+    Ntext->show();
+    session().window<FormB>().Text8->setText(QStringLiteral("1"));
+
+    CommonDialog1.dialogTitle = QStringLiteral("Open");
+    CommonDialog1.cancelError = false;
+    CommonDialog1.filter = filter;
+    CommonDialog1.fileName = session()
+                                 .platform()
+                                 .openFileDialog(CommonDialog1.dialogTitle, CommonDialog1.filter)
+                                 .value_or(QString());
+    return CommonDialog1.fileName;
+}
+
+void Govori::loadFile(const QString& path, TextSource source) {
+    if (loading_)
+        return;
+    Text1->hide();
+    PictureEtiket->hide();
+    Ntext->show();
+    session().window<FormB>().Text8->setText(QStringLiteral("1"));
+    loadIntoPanel(path, source);
+}
+
+void Govori::loadIntoPanel(const QString& path, TextSource source) {
+    auto load = std::make_unique<PendingLoad>();
+    load->path = path;
+    load->source = source;
+    // A file that cannot be read leaves the panel and the caption as they were.
+    load->previousText = Ntext->text();
+    load->previousCaption = windowTitle();
+    load->background = readsInBackground(path, source, backgroundLoadFrom);
+
+    if (source == TextSource::PlainText) {
+        Ntext->setText(QString());
+        Ntext->setText(kWaitMessage);
+        setWindowTitle(path);
+    } else {
+        setWindowTitle(path);
+        Ntext->setText(QString());
+        Ntext->setText(kWaitMessage);
+    }
+
+    if (!load->background) {
+        finishLoad(*load, readPanelText(path, source));
+        return;
+    }
+    // Until the text is in, nothing may take the wait message for the text.
+    loading_ = std::move(load);
+    setLoadingLock(true);
+    runInBackground(
+        this, [path, source] { return readPanelText(path, source); },
+        [this](TextImportResult result) {
+            std::unique_ptr<PendingLoad> done = std::move(loading_);
+            setLoadingLock(false);
+            if (done)
+                finishLoad(*done, std::move(result));
+        });
+}
+
+void Govori::setLoadingLock(bool locked) {
+    for (PictureButton* b : {Command9, Command14, Command1, Command4, Command2, Command6, Command7, Command5})
+        b->setEnabled(!locked);
+    Ntext->setReadOnly(locked);
+    if (FormB* formB = session().loaded<FormB>())
+        formB->setEnabled(!locked);
+}
+
+void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
+    if (!result.ok()) {
+        Ntext->setText(load.previousText);
+        setWindowTitle(load.previousCaption);
+        session().platform().messageBox(result.error, MsgButtons::Ok, MsgIcon::Critical, kLoadTitle);
+        return;
+    }
+    FormB& formB = session().window<FormB>();
+    Ntext->setText(result.loaded.text);
+    Command6->show();
+    Command5->show();
+    formB.Combo2->setEditText(QStringLiteral("Избор на АВТОР"));
+    formB.Combo1->setEditText(QStringLiteral("Библиотека"));
+    if (load.source == TextSource::PlainText) {
+        formB.modulEn();
+        Ntext->setFontName(QStringLiteral("Tahoma"));
+        Ntext->setFontSize(14);
+    } else {
+        Ntext->setFontName(QStringLiteral("Arial"));
+        Ntext->setFontSize(14);
+        formB.modulEn();
+    }
+}
+
+// ---- Library, font and colour, re-processing
+
+void Govori::placeManagementWindow() {
+    // Computed in the main window's client coordinates, placed on the screen.
+    FormB& formB = session().window<FormB>();
+    const QPoint client(twipsToPx(twLeft(Picture1) - twWidth(&formB)), twipsToPx(twTop(Ntext) + 400));
+    QPoint at = mapToGlobal(client);
+    // On a screen smaller than the design the place would lie partly off the screen: keep it all in view.
+    if (const QScreen* screen = this->screen()) {
+        const QRect room = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - formB.width())));
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - formB.height())));
+    }
+    formB.move(at);
+}
+
+void Govori::Command9_Click() {
+    PictureEtiket->hide();
+    FormB& formB = session().window<FormB>();
+    formB.Otkaz();
+    formB.show();
+    formB.setVisible(true);
+    formB.TxtName->hide();
+    formB.Combo1->show();
+    formB.Combo2->show();
+    formB.Command3->hide();
+    formB.Iztrii->hide();
+    Ntext->show();
+    placeManagementWindow();
+    ShowAphorism(session());
+}
+
+void Govori::Command14_Click() {
+    Text1->hide();
+    PictureEtiket->hide();
+    Ntext->show();
+    FormB& formB = session().window<FormB>();
+    formB.show();
+    formB.Combo1->hide();
+    formB.Combo2->hide();
+    // The entry form left open is shown again as it was.
+    if (!formB.Dobavi->isHidden()) {
+        formB.TxtName->show();
+        formB.TxtNumber->show();
+    } else {
+        formB.Command3->show();
+    }
+    formB.Iztrii->show();
+    placeManagementWindow();
+}
+
+void Govori::sendTab() {
+    QCoreApplication::postEvent(this, new QKeyEvent(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier));
+    QCoreApplication::postEvent(this, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Tab, Qt::NoModifier));
+}
+
+void Govori::Command6_Click() {
+    Text1->hide();
+    PictureEtiket->hide();
+    Ntext->show();
+    const std::optional<std::int32_t> chosen = session().platform().colorDialog(CommonDialog1.color);
+    if (chosen)
+        CommonDialog1.color = *chosen;
+    else if (CommonDialog1.cancelError)
+        return;
+    Ntext->setBackColor(CommonDialog1.color);
+    session().window<FormB>().Text9->setText(colorNumberToText(CommonDialog1.color));
+    sendTab();
+}
+
+bool Govori::chooseFont() {
+    CommonDialog1.flags = kFontFlags;
+    const std::optional<FontChoice> chosen =
+        session().platform().fontDialog(FontChoice{Ntext->fontName(), Ntext->fontSize()});
+    if (!chosen) // cancel-as-error is always on here
+        return false;
+    CommonDialog1.fontName = chosen->name;
+    CommonDialog1.fontSize = chosen->size;
+    FormB& formB = session().window<FormB>();
+    // A name this short is no font; the panel keeps its own.
+    if (chosen->name.size() < 3) {
+        formB.Text6->setText(Ntext->fontName());
+    } else {
+        Ntext->setFontName(chosen->name);
+        formB.Text6->setText(chosen->name);
+    }
+    Ntext->setFontSize(chosen->size);
+    formB.Text7->setText(QString::number(chosen->size));
+    return true;
+}
+
+void Govori::Command5_Click() {
+    Text1->hide();
+    PictureEtiket->hide();
+    Ntext->show();
+    CommonDialog1.cancelError = true;
+    chooseFont();
+}
+
+void Govori::Command2_Click() {
+    const std::optional<std::int32_t> chosen = session().platform().colorDialog(CommonDialog1.color);
+    if (chosen)
+        CommonDialog1.color = *chosen;
+    else if (CommonDialog1.cancelError)
+        return;
+    FormB& formB = session().window<FormB>();
+    Ntext->setBackColor(CommonDialog1.color);
+    formB.Text9->setText(colorNumberToText(CommonDialog1.color));
+    sendTab();
+    formB.Combo1->setEditText(formB.Text2->text());
+    formB.Text9->setText(colorNumberToText(Ntext->backColor()));
+    formB.modulNov();
+    formB.hide();
+}
+
+void Govori::Command7_Click() {
+    if (session().platform().messageBox(kRebuildText.join(QStringLiteral("\r\n")), MsgButtons::OkCancel,
+                                        MsgIcon::Question, kRebuildTitle) == MsgAnswer::Cancel)
+        return;
+    CommonDialog1.cancelError = true;
+    if (!chooseFont())
+        return;
+
+    // The old work file stays until the book window has built the new one completely and put it in place.
+    FormB& formB = session().window<FormB>();
+    const QString title = formB.Text2->text();
+    const std::optional<QString> workFile = workFilePath(session().libraryDir(), title);
+    if (!workFile || !QFileInfo(*workFile).isFile())
+        return;
+    rebuildTitle = title;
+    formB.Label4->setText(QStringLiteral("Star"));
+    KNIGA& book = session().window<KNIGA>();
+    book.show();
+    book.setWindowTitle(formB.Text1->text());
+    hide();
+}
+
+// ---- Text panel mouse steps
+
+void Govori::Ntext_MouseDown() {
+    session().window<FormB>().hide();
+    Text1->hide();
+    Ntext->setFocus();
+}
+
+void Govori::Ntext_MouseMove() {
+    if (session().window<FormB>().isVisible())
+        return;
+    lastSelection = Ntext->selectedText();
+    Ntext->setFocus();
+}
+
+void Govori::Ntext_MouseUp() {
+    Platform& platform = session().platform();
+    platform.clipboardClear();
+    if (lastSelection.isEmpty())
+        lastSelection = kNoSelection;
+    platform.clipboardSetText(lastSelection);
+    // Nobody listening for the keys is no fault of ours.
+    platform.sendReadAloudKeys();
+}
+
+// ---- Hover highlighting
+
+void Govori::restoreManagementHideButton() {
+    FormB& formB = session().window<FormB>();
+    formB.Command2->setPicture(formB.Image5->picture());
+}
+
+void Govori::restoreHoverPictures() {
+    Command9->setPicture(Picture11->picture());
+    Command14->setPicture(Picture21->picture());
+    Command1->setPicture(Picture31->picture());
+    Command4->setPicture(Picture41->picture());
+    Command6->setPicture(Picture51->picture());
+    Command2->setPicture(Picture51->picture());
+    Command7->setPicture(Picture61->picture());
+    Command5->setPicture(Picture61->picture());
+    restoreManagementHideButton();
+}
+
+void Govori::Form_MouseMove() {
+    restoreHoverPictures();
+}
+
+void Govori::mouseMoveEvent(QMouseEvent* e) {
+    // Controls pass the moves they do not use on to the window; only the bare background restores, or a
+    // button's highlight would be undone by the very move that set it.
+    if (childAt(e->position().toPoint()) == nullptr)
+        Window::mouseMoveEvent(e);
+}
+
+void Govori::Picture1_MouseMove() {
+    restoreManagementHideButton();
+}
+
+// ---- The aphorism box
+
+void ShowAphorism(Session& session) {
+    FormB& formB = session.window<FormB>();
+    Govori& main = session.window<Govori>();
+    const QString index = formB.Text4->text();
+    main.Text1->setVisible(true);
+    vel::setBackColor(main.Text1, main.Ntext->backColor());
+    // The box's top edge at the management window's bottom edge, taken from the screen into the window.
+    const QPoint bottom(formB.x(), formB.y() + formB.height());
+    setTwTop(main.Text1, pxToTwips(main.mapFromGlobal(bottom).y()));
+    // Before the clock's first tick the index is no number yet; a valid aphorism is shown all the same.
+    main.Text1->setPlainText(aphorismForIndexText(index));
+    main.Ntext->setText(QString());
+}
+
+} // namespace vel

@@ -1,0 +1,134 @@
+#pragma once
+// The main window: start-up, the text panel and its commands, the aphorism box and the picture buttons.
+
+#include "core/text/PanelLoad.h"
+#include "ui/Controls.h"
+#include "ui/RichTextView.h"
+#include "ui/Window.h"
+
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+namespace vel {
+
+// The one common dialog of the window. Its settings persist between the commands that use it.
+struct CommonDialog {
+    QString dialogTitle;
+    QString filter;
+    // A cancelled dialog counts as a failure of the command that showed it.
+    bool cancelError = false;
+    // The colour it returned last: black before any choice.
+    std::int32_t color = 0;
+    QString fontName;
+    double fontSize = 0;
+    int flags = 0;
+    QString fileName;
+};
+
+class Govori : public Window {
+    Q_OBJECT
+public:
+    explicit Govori(Session& session);
+    ~Govori() override;
+
+    // Design.
+    PictureButton* Command9;
+    PictureButton* Command14;
+    PictureButton* Command1;
+    PictureButton* Command4;
+    PictureButton* Command2;
+    PictureButton* Command6; // lies over Command2
+    PictureButton* Command7;
+    PictureButton* Command5; // lies over Command7
+    RichTextView* Ntext;
+    QPlainTextEdit* Text1;
+    PictureBox* PictureEtiket;
+    PictureBox* Picture1;
+    PictureBox* Picture300;
+    PictureBox* Picture11;
+    PictureBox* Picture12;
+    PictureBox* Picture21;
+    PictureBox* Picture22;
+    PictureBox* Picture31;
+    PictureBox* Picture32;
+    PictureBox* Picture41;
+    PictureBox* Picture42;
+    PictureBox* Picture51;
+    PictureBox* Picture52;
+    PictureBox* Picture61;
+    PictureBox* Picture62;
+    CommonDialog CommonDialog1;
+    QTimer* Timer2;
+    QTimer* Timer3;
+    QTimer* Timercvet;
+
+    // The pixel size of the screen the design was laid out for.
+    qint16 designWidth = 0;
+    qint16 designHeight = 0;
+
+    // What the last mouse move over the panel found selected; handed to the read-aloud program on release.
+    QString lastSelection;
+
+    // The title whose work file the next page build replaces: set by the font rebuild, which keeps the old
+    // file until the new one is complete. The book window clears it when that build ends either way.
+    QString rebuildTitle;
+
+    // Plain-text files from this size on, and every document, are read off the user-interface thread.
+    qint64 backgroundLoadFrom = 256 * 1024;
+    bool isLoadingText() const { return loading_ != nullptr; }
+    // Loads a file into the text panel as the file commands do once their dialog has answered.
+    void loadFile(const QString& path, TextSource source);
+
+    void Form_Load() override;
+    void Form_Resize() override;
+    void Form_Unload() override;
+    void Form_MouseMove() override;
+
+    void Timer2_Timer();
+    void Timer3_Timer();
+
+    void Command1_Click();
+    void Command4_Click();
+    void Command9_Click();
+    void Command14_Click();
+    void Command6_Click();
+    void Command5_Click();
+    void Command2_Click();
+    void Command7_Click();
+
+    void Ntext_MouseDown();
+    void Ntext_MouseMove();
+    void Ntext_MouseUp();
+
+    void Picture1_MouseMove();
+
+protected:
+    void mouseMoveEvent(QMouseEvent* e) override;
+
+private:
+    struct PendingLoad;
+
+    // The common start of both load commands: the panel in view, page 1, the open dialog; "" when none.
+    QString askForFile(const QString& filter);
+    void loadIntoPanel(const QString& path, TextSource source);
+    void finishLoad(PendingLoad& load, TextImportResult result);
+    void setLoadingLock(bool locked);
+    // Font name and size from the font dialog into the panel and the settings fields.
+    bool chooseFont();
+    void placeManagementWindow();
+    void restoreHoverPictures();
+    void restoreManagementHideButton();
+    // The focus moves on to the next control, as a Tab key does.
+    void sendTab();
+
+    std::unique_ptr<PendingLoad> loading_;
+    std::pair<QSize, Qt::WindowStates> lastSizeAndState_{QSize(-1, -1), Qt::WindowNoState};
+};
+
+// Shows one aphorism under the management window, on the panel's colour, and empties the text panel.
+void ShowAphorism(Session& session);
+
+} // namespace vel

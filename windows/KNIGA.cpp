@@ -1,0 +1,809 @@
+#include "ui/PageView.h"
+#include "windows/KNIGA.h"
+
+#include "windows/Govori.h"
+#include "windows/FormB.h"
+#include "windows/Popravka.h"
+#include "windows/Form2.h"
+#include "core/storage/LibraryPaths.h"
+#include "core/storage/Colors.h"
+#include "ui/Design.h"
+#include "ui/ScaleToScreen.h"
+#include "ui/Session.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QWheelEvent>
+#include <QWindow>
+
+namespace vel {
+
+namespace {
+
+const QString kNov = QStringLiteral("Nov");
+
+// About a full page of small print on a large screen.
+constexpr int kShownWhileBuilding = 12 * 1024;
+
+const QString kMissingTitle = QStringLiteral("ВНИМАНИЕ! НАЛИЧИЕ НА НЕСЪОТВЕТСТВИЕ! ");
+const QStringList kMissingText = {
+    QStringLiteral("Съжалявам, но не намерих търсения файл."),
+    QStringLiteral("Възможни са следните варианти:"),
+    QStringLiteral("файла е изтрит, преименуван или преместен."),
+    QStringLiteral("Проверете посочените възможности."),
+    QStringLiteral("За да продължи натиснете ОК!"),
+};
+
+const QString kWaitLeft = QStringLiteral("\r\n\r\n                       МОЛЯ ИЗЧАКАЙТЕ !");
+const QString kWaitRight = QStringLiteral("\r\n\r\nГОЛЕМИТЕ ПРОИЗВЕДЕНИЯ ОТНЕМАТ ВРЕМЕ!");
+
+const QString kAttention = QStringLiteral("ВНИМАНИЕ !");
+const QStringList kTooLong = {
+    QStringLiteral("Произведението е твърде дълго за една книга:"),
+    QStringLiteral("с този шрифт то би заело повече от 32767 страници."),
+    QStringLiteral("Нищо не е записано; текстът остава в основния прозорец."),
+    QStringLiteral("Изберете по-малък шрифт или разделете текста на части."),
+};
+const QStringList kUnreadable = {
+    QStringLiteral("Произведението не може да бъде прочетено докрай."),
+    QStringLiteral("Файлът му остава непроменен."),
+};
+
+// A frame drawing its shapes under its child widgets.
+class ShapeFrame : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        QFrame::paintEvent(e);
+        QPainter p(this);
+        paintGraphicControls(this, p);
+    }
+};
+
+ClickLabel* clickArea(KNIGA& w, const QString& name, const TwipsRect& box, const QString& tip) {
+    auto* l = w.add(new ClickLabel(&w), ControlKind::Label, name, box);
+    l->setToolTip(tip);
+    l->setCursor(Qt::PointingHandCursor);
+    setTransparent(l);
+    return l;
+}
+
+ShapeControl* rectangle(KNIGA& w, QWidget* host, const QString& name, const TwipsRect& box, int width) {
+    auto* s = w.add(new ShapeControl(host, ShapeControl::Form::Rectangle), ControlKind::Shape, name);
+    s->box = box;
+    s->borderColor = colorFromNumber(0xFF0000);
+    s->borderWidth = width;
+    return s;
+}
+
+QComboBox* comboBox(KNIGA& w, QWidget* parent, const QString& name, double left, double top, double width,
+                    const QString& text) {
+    auto* c = new QComboBox(parent);
+    c->setEditable(true);
+    c->setEditText(text);
+    return w.add(c, ControlKind::ComboBox, name, {left, top, width, pxToTwips(c->sizeHint().height())});
+}
+
+} // namespace
+
+KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowIcon(QIcon(designPicture(QStringLiteral("icon"), QSize(32, 32))));
+    setStartState(StartState::Maximized);
+    setFocusPolicy(Qt::StrongFocus);
+    setTwipsBox(this, {0, 0, 15360, 11250});
+
+    // Under the background picture: it never receives a click.
+    Label10 = add(new ClickLabel(this), ControlKind::Label, QStringLiteral("Label10"), {7680, 0, 735, 495});
+
+    Image1 =
+        add(new PictureBox(this, true), ControlKind::Image, QStringLiteral("Image1"), {0, 0, 15360, 11520});
+    Image1->setPicture(designPicture(QStringLiteral("KNIGA.Image1"), QSize(1024, 768)));
+
+    R1 = add(new RichTextView(this), ControlKind::RichText, QStringLiteral("R1"), {240, 600, 1695, 1935});
+    R2 = add(new RichTextView(this), ControlKind::RichText, QStringLiteral("R2"), {2520, 600, 1575, 1935});
+    const QCursor left(designPicture(QStringLiteral("KNIGA.arrowLeft"), QSize(32, 32)), 0, 16);
+    const QCursor right(designPicture(QStringLiteral("KNIGA.arrowRight"), QSize(32, 32)), 31, 16);
+    for (RichTextView* view : {R1, R2}) {
+        view->makePageView();
+        view->setFontName(QStringLiteral("Arial"));
+        view->setFontSize(14.25);
+        view->viewport()->setCursor(view == R1 ? left : right);
+        view->viewport()->installEventFilter(this);
+    }
+
+    for (ClickLabel** label : {&Label1, &Label2}) {
+        const bool first = label == &Label1;
+        *label = add(new ClickLabel(this), ControlKind::Label,
+                     first ? QStringLiteral("Label1") : QStringLiteral("Label2"),
+                     {first ? 2280.0 : 2640.0, 3600, 975, 255});
+        (*label)->setText(first ? QStringLiteral("1") : QString());
+        (*label)->setAlignment(Qt::AlignCenter);
+        setDesignFont(*label, QStringLiteral("Arial"), 8.25, true);
+        setForeColor(*label, 0xFFFFFF);
+        setTransparent(*label);
+    }
+
+    Label9 = clickArea(*this, QStringLiteral("Label9"), {480, 0, 735, 495},
+                       QStringLiteral("Скоростно прелистване"));
+    Label7 =
+        clickArea(*this, QStringLiteral("Label7"), {1440, 0, 735, 495},
+                  QStringLiteral("Настройка на Font и цвят на листа. Внимание ! Процесът отнема време, моля "
+                                 "бъдете търпеливи и не го прекъсвайте."));
+    Label12 = clickArea(*this, QStringLiteral("Label12"), {13920, 0, 495, 375}, QStringLiteral("Минимизира"));
+    Label11 = clickArea(*this, QStringLiteral("Label11"), {14400, 0, 495, 495},
+                        QStringLiteral("Запомня страницата и затваря книгата"));
+
+    Label3 = add(new ClickLabel(this), ControlKind::Label, QStringLiteral("Label3"), {7680, 0, 1215, 280});
+    Label3->setText(QStringLiteral("   Четене"));
+    Label3->setToolTip(QStringLiteral("Четене по страници"));
+    Label4 = add(new ClickLabel(this), ControlKind::Label, QStringLiteral("Label4"), {9240, 0, 1215, 285});
+    Label4->setText(QStringLiteral(" Промени"));
+    Label4->setToolTip(QStringLiteral("Промени на цветове и шрифтове"));
+    for (auto [label, back] : {std::pair{Label3, 0x0000FF}, std::pair{Label4, 0xFF0000}}) {
+        vel::setBackColor(label, back);
+        setForeColor(label, 0xFFFFFF);
+        setDesignFont(label, QStringLiteral("MS Sans Serif"), 9.75, true);
+        label->hide();
+    }
+
+    // The reading-range panel: never shown.
+    Frame1 =
+        add(new ShapeFrame(this), ControlKind::Frame, QStringLiteral("Frame1"), {5040, 1560, 4095, 3135});
+    vel::setBackColor(Frame1, 0x80C0FF);
+    setForeColor(Frame1, 0xFFFFFF);
+    setDesignFont(Frame1, QStringLiteral("MS Sans Serif"), 9.75, true);
+    Frame1->setAccessibleName(QStringLiteral("Настройки на режима на четене"));
+    auto* caption = new QLabel(QStringLiteral("Настройки на режима на четене"), Frame1);
+    caption->move(8, 0);
+    Command4 = add(new QPushButton(QStringLiteral("X"), Frame1), ControlKind::Button,
+                   QStringLiteral("Command4"), {3840, 0, 255, 255});
+    vel::setBackColor(Command4, 0x00FFFF);
+    Combo2 = comboBox(*this, Frame1, QStringLiteral("Combo2"), 360, 960, 3375,
+                      QStringLiteral("Избор на начална страница за четене"));
+    Combo3 = comboBox(*this, Frame1, QStringLiteral("Combo3"), 360, 1920, 3375,
+                      QStringLiteral("Избор на крайна страница за четене"));
+    Command6 = add(new QPushButton(QStringLiteral("Прочети избраните страници"), Frame1), ControlKind::Button,
+                   QStringLiteral("Command6"), {840, 2520, 2415, 375});
+    Command6->setToolTip(
+        QStringLiteral("Ако изберете много страници ще трябва да почакате за да се обработят."));
+    vel::setBackColor(Command6, 0x0080FF);
+    const std::tuple<ClickLabel**, const char*, double, const char*> panelLabels[] = {
+        {&Label8, "Label8", 600, "Избор наначална страница "},
+        {&Label6, "Label6", 1560, "Избор на крайна страница "},
+        {&Label5, "Label5", 2040, "Избор на начална страница "},
+    };
+    for (const auto& [label, name, top, text] : panelLabels) {
+        *label =
+            add(new ClickLabel(Frame1), ControlKind::Label, QString::fromLatin1(name), {960, top, 2295, 375});
+        (*label)->setText(QString::fromUtf8(text));
+        setTransparent(*label);
+    }
+    Shape4 = rectangle(*this, Frame1, QStringLiteral("Shape4"), {0, 0, 4095, 3135}, 1);
+    Shape3 = rectangle(*this, Frame1, QStringLiteral("Shape3"), {120, 480, 3855, 2535}, 4);
+    Shape1 = rectangle(*this, Frame1, QStringLiteral("Shape1"), {240, 600, 3615, 855}, 2);
+    Shape2 = rectangle(*this, Frame1, QStringLiteral("Shape2"), {240, 1560, 3615, 855}, 2);
+    Frame1->hide();
+
+    Combo1 = comboBox(*this, this, QStringLiteral("Combo1"), 4320, 120, 615, QStringLiteral("1"));
+    Combo1->hide();
+    combo11 =
+        add(new QListWidget(this), ControlKind::ListBox, QStringLiteral("combo11"), {440, 435, 1095, 10590});
+    combo11->setUniformItemSizes(true);
+    combo11->hide();
+
+    Command1 =
+        add(new QPushButton(this), ControlKind::Button, QStringLiteral("Command1"), {2760, 960, 375, 315});
+    Command2 =
+        add(new QPushButton(this), ControlKind::Button, QStringLiteral("Command2"), {2280, 3240, 375, 315});
+    Command1->hide();
+    Command2->hide();
+
+    Timer2 = makeTimer(*this, QStringLiteral("Timer2"), 100, true);
+    Timer4 = makeTimer(*this, QStringLiteral("Timer4"), 10, false);
+    Timer3 = makeTimer(*this, QStringLiteral("Timer3"), 75, false);
+    naiPosleden = makeTimer(*this, QStringLiteral("naiPosleden"), 200, false);
+    TimerPosleden = makeTimer(*this, QStringLiteral("TimerPosleden"), 50, false);
+    f12 = makeTimer(*this, QStringLiteral("f12"), 100, false);
+    TimerNov = makeTimer(*this, QStringLiteral("TimerNov"), 1, false);
+    Timer1 = makeTimer(*this, QStringLiteral("Timer1"), 50, false);
+    Timer100 = makeTimer(*this, QStringLiteral("Timer100"), 1, false);
+    Timer101 = makeTimer(*this, QStringLiteral("Timer101"), 100, false);
+
+    connect(Timer2, &QTimer::timeout, this, &KNIGA::Timer2_Timer);
+    connect(Timer4, &QTimer::timeout, this, &KNIGA::Timer4_Timer);
+    connect(Timer3, &QTimer::timeout, this, &KNIGA::Timer3_Timer);
+    connect(naiPosleden, &QTimer::timeout, this, &KNIGA::naiPosleden_Timer);
+    connect(TimerPosleden, &QTimer::timeout, this, &KNIGA::TimerPosleden_Timer);
+    connect(Timer1, &QTimer::timeout, this, &KNIGA::Timer1_Timer);
+    connect(Timer101, &QTimer::timeout, this, &KNIGA::Timer101_Timer);
+    connect(R1, &RichTextView::clicked, this, &KNIGA::R1_Click);
+    connect(R2, &RichTextView::clicked, this, &KNIGA::R2_Click);
+    connect(Image1, &PictureBox::clicked, this, &KNIGA::Image1_Click);
+    connect(Label9, &ClickLabel::clicked, this, &KNIGA::Label9_Click);
+    connect(Label7, &ClickLabel::clicked, this, &KNIGA::Label7_Click);
+    connect(Label12, &ClickLabel::clicked, this, &KNIGA::Label12_Click);
+    connect(Label11, &ClickLabel::clicked, this, &KNIGA::Label11_Click);
+    connect(Combo1, &QComboBox::activated, this, &KNIGA::Combo1_Click);
+    connect(combo11, &QListWidget::itemClicked, this, &KNIGA::combo11_Click);
+    connect(combo11, &QListWidget::itemActivated, this, &KNIGA::combo11_Click);
+
+    // Shown over the left page while a build runs; not part of the design.
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setRange(0, 1000);
+    progressBar_->setTextVisible(true);
+    progressBar_->hide();
+}
+
+KNIGA::~KNIGA() {
+    // Other windows may be gone already: only the worker and the unfinished file are dealt with here.
+    progress_.cancel = true;
+    if (worker_.joinable())
+        worker_.join();
+    builder_.abandon();
+}
+
+int KNIGA::pageCounter() const {
+    return building_ ? progress_.written + 1 : spread_.pageCounter();
+}
+
+// ---- Load and layout -------------------------------------------------------------------------------------
+
+void KNIGA::Form_Load() {
+    Govori& main = session().window<Govori>();
+    FormB& formB = session().window<FormB>();
+
+    main.Text1->hide();
+    setWindowTitle(formB.Text2->text());
+    main.Command6->hide();
+    main.Command5->hide();
+
+    openedSize_ = formB.Text7->text();
+    const auto points = pointsFromText(openedSize_);
+    const auto pageColor = colorNumberFromText(formB.Text9->text());
+    for (RichTextView* view : {R1, R2}) {
+        view->setFontName(formB.Text6->text());
+        if (points)
+            view->setFontSize(*points);
+        if (pageColor)
+            view->setBackColor(*pageColor);
+    }
+    if (const auto windowColor = colorNumberFromText(formB.Text10->text())) {
+        Window::setBackColor(*windowColor);
+        vel::setBackColor(Combo1, *windowColor);
+    }
+    reprocessed = 0;
+    TimerPosleden->start();
+    formB.setVisible(true);
+
+    const ScreenMetrics screen = session().platform().screen();
+    setTwipsBox(this, {0, 0, double(screen.widthTwips), double(screen.heightTwips)});
+    const ScaleFactors factors = screenFactors(session().screen(), screen.widthTwips, screen.heightTwips,
+                                               screen.twipsPerPixelX, screen.twipsPerPixelY);
+    fontStep = float(Spread::fontStep(factors.x, factors.y));
+    ScaleToScreen(factors.x, factors.y, *this, session().screen().scaleWindowItself);
+}
+
+void KNIGA::Timer2_Timer() {
+    Timer2->stop();
+    applyLayout(true);
+    layoutDone_ = true;
+    // In front, with the keys that turn the pages.
+    if (isVisible()) {
+        activateWindow();
+        setFocus();
+    }
+}
+
+void KNIGA::applyLayout(bool withFontStep) {
+    const TwipsRect me = twipsBox(this);
+    const BookLayout l = bookLayout(me.width, me.height, twWidth(Label1), twWidth(Label2));
+    setTwipsBox(R1, l.r1);
+    setTwipsBox(R2, l.r2);
+    if (withFontStep) {
+        R1->setFontSize(steppedFontSize(R1->fontSize(), int(fontStep)));
+        R2->setFontSize(steppedFontSize(R2->fontSize(), int(fontStep)));
+    }
+    setTwLeft(Label1, l.label1Left);
+    setTwTop(Label1, l.label1Top);
+    setTwTop(Label2, l.label2Top);
+    setTwLeft(Label2, l.label2Left);
+    const QRect page = R1->geometry();
+    progressBar_->setGeometry(page.left() + 24, page.bottom() - 40, page.width() - 48, 24);
+}
+
+void KNIGA::Form_Resize() {
+    // A window manager that sizes the window after the layout step gets the pages placed again.
+    if (layoutDone_ && !isMinimized())
+        applyLayout(false);
+}
+
+// ---- Opening a stored work -------------------------------------------------------------------------------
+
+void KNIGA::TimerPosleden_Timer() {
+    TimerPosleden->stop();
+    if (session().window<FormB>().Label4->text() == kNov)
+        openingStep();
+    else
+        buildStep();
+}
+
+void KNIGA::openingStep() {
+    FormB& formB = session().window<FormB>();
+    const auto path = workFilePath(session().libraryDir(), formB.TxtName->text());
+    std::unique_ptr<WorkFile> work = path ? WorkFile::open(*path) : nullptr;
+    if (!work || work->pageCount() < 1)
+        return failedOpening();
+    work_ = std::move(work);
+    spread_ = Spread(work_->pageCount(), [this](int n) {
+        if (!work_)
+            return StoredPage{{}, {}, false};
+        const WorkFile::Page p = work_->page(n);
+        return StoredPage{p.label, p.text, p.ok};
+    });
+    bool ok = false;
+    const int n = Combo1->currentText().trimmed().toInt(&ok);
+    const auto bookmark = wholeNumber16(formB.Text8->text());
+    if (!ok || !spread_.showAt(n) || !bookmark) {
+        work_.reset();
+        spread_ = Spread();
+        return failedOpening();
+    }
+    bookmark_ = *bookmark;
+    applyView();
+    naiPosleden->start();
+}
+
+void KNIGA::naiPosleden_Timer() {
+    naiPosleden->stop();
+    if (session().window<FormB>().Label4->text() == kNov)
+        bookmarkStep(bookmark_);
+    else
+        Timer1->start();
+}
+
+void KNIGA::bookmarkStep(int bookmark) {
+    if (!spread_.openAtBookmark(bookmark))
+        return failedOpening();
+    const QStringList numbers = Spread::leftPageNumbers(spread_.lastPage());
+    Combo1->clear();
+    combo11->clear();
+    Combo1->addItems(numbers);
+    combo11->addItems(numbers);
+    settingsValid_ = true;
+    applyView();
+}
+
+void KNIGA::failedOpening() {
+    settingsValid_ = true; // the work's page becomes 1
+    session().platform().messageBox(kMissingText.join(QStringLiteral("\r\n")), MsgButtons::Ok, MsgIcon::None,
+                                    kMissingTitle);
+    close();
+    showLibrary();
+}
+
+void KNIGA::applyView() {
+    const SpreadView& v = spread_.view();
+    if (R1->text() != v.leftText)
+        R1->setText(v.leftText);
+    if (R2->text() != v.rightText)
+        R2->setText(v.rightText);
+    Label1->setText(v.label1);
+    Label2->setText(v.label2);
+    setPageBox(v.pageBox);
+}
+
+void KNIGA::setPageBox(const QString& text) {
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    const int row = ok ? Spread::listRowOf(n, spread_.lastPage()) : -1;
+    if (row >= 0 && row < Combo1->count())
+        Combo1->setCurrentIndex(row);
+    Combo1->setEditText(text);
+    // The fast-flip list marks the left page on show.
+    if (row >= 0 && row < combo11->count())
+        combo11->setCurrentRow(row);
+    else
+        combo11->setCurrentRow(-1);
+}
+
+// ---- Turning and jumping ---------------------------------------------------------------------------------
+
+void KNIGA::Prelistvane() {
+    bool ok = false;
+    const int n = Combo1->currentText().trimmed().toInt(&ok);
+    if (ok && spread_.showAt(n))
+        applyView();
+}
+
+void KNIGA::Combo1_Click() {
+    Prelistvane();
+}
+
+void KNIGA::naprede() {
+    if (building_ || Timer4->isActive())
+        return;
+    if (spread_.forward())
+        applyView();
+}
+
+void KNIGA::nazade() {
+    if (building_ || Timer4->isActive())
+        return;
+    if (spread_.back())
+        applyView();
+}
+
+void KNIGA::R1_Click() {
+    nazade();
+    combo11->hide();
+}
+
+void KNIGA::R2_Click() {
+    naprede();
+    combo11->hide();
+}
+
+void KNIGA::Image1_Click() {
+    combo11->hide();
+}
+
+void KNIGA::Label9_Click() {
+    if (!combo11->isHidden()) {
+        combo11->hide();
+        return;
+    }
+    vel::setBackColor(combo11, R1->backColor());
+    setTwHeight(combo11, twHeight(R1) - 450);
+    combo11->show();
+    combo11->raise();
+    if (QListWidgetItem* item = combo11->currentItem())
+        combo11->scrollToItem(item, QAbstractItemView::PositionAtCenter);
+}
+
+void KNIGA::combo11_Click() {
+    const int row = combo11->currentRow();
+    if (row < 0 || row >= Combo1->count())
+        return;
+    Combo1->setCurrentIndex(row);
+    Combo1->setEditText(Combo1->itemText(row));
+    Combo1_Click();
+    combo11->hide();
+    Timer3->start();
+}
+
+void KNIGA::Timer3_Timer() {
+    Timer3->stop();
+    spread_.tidyUp();
+    applyView();
+}
+
+void KNIGA::keyPressEvent(QKeyEvent* e) {
+    switch (e->key()) {
+    case Qt::Key_Right:
+    case Qt::Key_PageDown:
+    case Qt::Key_Space:
+        R2_Click();
+        return;
+    case Qt::Key_Left:
+    case Qt::Key_PageUp:
+        R1_Click();
+        return;
+    default:
+        Window::keyPressEvent(e);
+    }
+}
+
+void KNIGA::turnByWheel(int angleDelta) {
+    // One turn per notch; a touchpad's small steps add up to one.
+    wheelAccum_ += angleDelta;
+    while (wheelAccum_ >= 120) {
+        wheelAccum_ -= 120;
+        R1_Click();
+    }
+    while (wheelAccum_ <= -120) {
+        wheelAccum_ += 120;
+        R2_Click();
+    }
+}
+
+void KNIGA::wheelEvent(QWheelEvent* e) {
+    turnByWheel(e->angleDelta().y());
+    e->accept();
+}
+
+bool KNIGA::eventFilter(QObject* watched, QEvent* e) {
+    // The page views never scroll: the wheel turns the book instead.
+    if (e->type() == QEvent::Wheel && (watched == R1->viewport() || watched == R2->viewport())) {
+        turnByWheel(static_cast<QWheelEvent*>(e)->angleDelta().y());
+        return true;
+    }
+    return Window::eventFilter(watched, e);
+}
+
+// ---- Hand-back, minimizing, closing ----------------------------------------------------------------------
+
+void KNIGA::Label7_Click() {
+    if (!work_ || building_ || Timer4->isActive())
+        return;
+    R1->setText(kWaitLeft);
+    R2->setText(kWaitRight);
+    Timer4->start();
+    R1->repaint();
+    R2->repaint();
+}
+
+void KNIGA::Timer4_Timer() {
+    Timer4->stop();
+    Govori& main = session().window<Govori>();
+    main.Text1->hide();
+    if (!work_)
+        return;
+    gatheredText.clear();
+    for (int n = 1; n <= work_->pageCount(); ++n) {
+        const WorkFile::Page page = work_->page(n);
+        if (!page.ok) {
+            gatheredText.clear();
+            applyView();
+            session().platform().messageBox(kUnreadable.join(QStringLiteral("\r\n")), MsgButtons::Ok,
+                                            MsgIcon::Critical, kAttention);
+            return;
+        }
+        // A page repeating everything gathered so far is left out.
+        if (page.text != gatheredText)
+            gatheredText += page.text;
+    }
+    main.Ntext->setText(gatheredText);
+    FormB& formB = session().window<FormB>();
+    formB.Text1->setText(formB.Text2->text());
+    work_.reset();
+    reprocessed = 1;
+    close();
+}
+
+void KNIGA::Label12_Click() {
+    Form2& minimized = session().window<Form2>();
+    minimized.showMinimized();
+    session().window<Govori>().hide();
+    hide();
+    session().window<FormB>().hide();
+}
+
+void KNIGA::Label11_Click() {
+    close();
+    showLibrary();
+}
+
+void KNIGA::Form_Unload() {
+    stopBuild();
+    session().close<Popravka>(); // the build it asks a name for ends with the book
+
+    Govori& main = session().window<Govori>();
+    FormB& formB = session().window<FormB>();
+    main.show();
+    work_.reset();
+    formB.hide();
+    if (reprocessed == 1) {
+        if (settingsValid_)
+            formB.Text8->setText(QStringLiteral("1"));
+    } else {
+        main.Command6->show();
+        main.Command5->show();
+        bool ok = false;
+        const int left = Combo1->currentText().trimmed().toInt(&ok);
+        if (ok)
+            Combo1->setEditText(QString::number(Spread::endOfBookRule(left, spread_.lastPage())));
+        if (settingsValid_)
+            formB.Text8->setText(Combo1->currentText());
+        formB.Combo1->hide();
+        formB.Combo2->hide();
+        formB.TxtName->hide();
+        main.setWindowTitle(QStringLiteral(" ВЕЛМОРА "));
+    }
+    if (settingsValid_) {
+        formB.Text6->setText(R1->fontName());
+        // The size the work was opened with: the size on show is scaled to the screen.
+        formB.Text7->setText(openedSize_);
+        formB.Text9->setText(colorNumberToText(R1->backColor()));
+        formB.Text10->setText(colorNumberToText(backColor()));
+        formB.TimerZapis->start();
+    }
+    main.show();
+}
+
+void KNIGA::showLibrary() {
+    FormB& formB = session().window<FormB>();
+    formB.show();
+    formB.setVisible(true);
+    formB.TxtName->hide();
+    formB.Combo1->show();
+    formB.Combo2->show();
+    formB.Command3->hide();
+    formB.Iztrii->hide();
+    session().window<Govori>().Ntext->show();
+    ShowAphorism(session());
+}
+
+// ---- Building a work's pages -----------------------------------------------------------------------------
+
+void KNIGA::buildStep() {
+    if (building_)
+        return;
+    Govori& main = session().window<Govori>();
+    FormB& formB = session().window<FormB>();
+    const QString name = formB.Text1->text();
+    if (typedTitle_.isNull())
+        typedTitle_ = formB.Text2->text();
+    const bool rebuild = !main.rebuildTitle.isEmpty() && main.rebuildTitle == name;
+    if (!builder_.begin(session().libraryDir(), name, rebuild)) {
+        main.rebuildTitle.clear();
+        if (builder_.failure() == WorkFileBuilder::Failure::Io)
+            return buildFailedMessage(builder_.errorString());
+        return askForAnotherName();
+    }
+    buildName_ = name;
+    building_ = true;
+    committed_ = false;
+    buildText_ = main.Ntext->text();
+    naiPosleden->start();
+}
+
+void KNIGA::Timer1_Timer() {
+    FormB& formB = session().window<FormB>();
+    R1->setFontName(formB.Text6->text());
+    R2->setFontName(formB.Text6->text());
+    Timer1->stop();
+    if (!building_ || worker_.joinable())
+        return;
+    // The left page shows the start of the text while the whole of it is cut elsewhere; laying all of it
+    // out in the view would only hold up the window.
+    R1->setText(buildText_.left(kShownWhileBuilding));
+    startWorker(pageGeometryOf(*R1));
+}
+
+void KNIGA::startWorker(const PageGeometry& geometry) {
+    progress_.cancel = false;
+    progress_.laidOut = 0;
+    progress_.total = int(buildText_.size());
+    progress_.pages = 0;
+    progress_.written = 0;
+    Timer101_Timer();
+    progressBar_->show();
+    progressBar_->raise();
+    Timer101->start();
+    worker_ = std::thread([this, text = buildText_, geometry] {
+        BuildResult result;
+        switch (buildPages(text, geometry, progress_, [this](const QString& page) {
+            pagePiece = page;
+            return BOOT();
+        })) {
+        case PageBuildOutcome::Written:
+            if (builder_.commit()) {
+                committed_ = true;
+                result.outcome = BuildOutcome::Committed;
+            } else {
+                result.outcome = builder_.failure() == WorkFileBuilder::Failure::Exists
+                                     ? BuildOutcome::NameTaken
+                                     : BuildOutcome::WriteFailed;
+                result.error = builder_.errorString();
+            }
+            break;
+        case PageBuildOutcome::TooManyPages:
+            result.outcome = BuildOutcome::TooManyPages;
+            break;
+        case PageBuildOutcome::Cancelled:
+            result.outcome = BuildOutcome::Cancelled;
+            break;
+        case PageBuildOutcome::WriteFailed:
+            result.outcome = BuildOutcome::WriteFailed;
+            result.error = builder_.errorString();
+            break;
+        }
+        QMetaObject::invokeMethod(
+            this, [this, result] { buildFinished(result); }, Qt::QueuedConnection);
+    });
+}
+
+bool KNIGA::BOOT() {
+    return builder_.appendPage(pagePiece);
+}
+
+void KNIGA::Timer101_Timer() {
+    const int pages = progress_.pages;
+    if (pages == 0) {
+        const int total = std::max(1, progress_.total.load());
+        progressBar_->setValue(int(500LL * progress_.laidOut / total));
+        progressBar_->setFormat(QStringLiteral("Нареждане на страниците…"));
+    } else {
+        const int written = progress_.written;
+        progressBar_->setValue(500 + int(500LL * written / pages));
+        progressBar_->setFormat(QStringLiteral("Записване: страница %1 от %2").arg(written).arg(pages));
+    }
+}
+
+void KNIGA::buildFinished(const BuildResult& result) {
+    if (worker_.joinable())
+        worker_.join();
+    if (!building_ || !isLoaded())
+        return;
+    building_ = false;
+    Timer101->stop();
+    progressBar_->hide();
+    session().window<Govori>().rebuildTitle.clear();
+
+    switch (result.outcome) {
+    case BuildOutcome::Committed: {
+        work_ = WorkFile::open(builder_.finalPath());
+        if (!work_ || work_->pageCount() < 1)
+            return failedOpening();
+        if (buildName_ != typedTitle_)
+            adoptConfirmedName(buildName_);
+        spread_ = Spread(work_->pageCount(), [this](int n) {
+            if (!work_)
+                return StoredPage{{}, {}, false};
+            const WorkFile::Page p = work_->page(n);
+            return StoredPage{p.label, p.text, p.ok};
+        });
+        bookmarkStep(wholeNumber16(session().window<FormB>().Text8->text()).value_or(1));
+        return;
+    }
+    case BuildOutcome::NameTaken:
+        return askForAnotherName();
+    case BuildOutcome::TooManyPages:
+        builder_.abandon();
+        return buildFailedMessage(kTooLong.join(QStringLiteral("\r\n")));
+    case BuildOutcome::WriteFailed:
+        builder_.abandon();
+        return buildFailedMessage(result.error);
+    case BuildOutcome::Cancelled:
+        builder_.abandon();
+        return;
+    }
+}
+
+void KNIGA::stopBuild() {
+    progress_.cancel = true;
+    if (worker_.joinable())
+        worker_.join();
+    builder_.abandon();
+    if (building_) {
+        building_ = false;
+        Timer101->stop();
+        progressBar_->hide();
+        // A work put in place just before the stop is complete: its record gets its reading settings.
+        if (committed_)
+            settingsValid_ = true;
+        if (Govori* main = session().loaded<Govori>())
+            main->rebuildTitle.clear();
+    }
+}
+
+void KNIGA::askForAnotherName() {
+    session().close<Popravka>();
+    Popravka& dialog = session().window<Popravka>();
+    // Kept in front of the full-screen book without blocking it.
+    dialog.winId();
+    if (dialog.windowHandle() && windowHandle())
+        dialog.windowHandle()->setTransientParent(windowHandle());
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
+}
+
+void KNIGA::buildFailedMessage(const QString& text) {
+    session().platform().messageBox(text, MsgButtons::Ok, MsgIcon::Critical, kAttention);
+    close();
+}
+
+void KNIGA::adoptConfirmedName(const QString& name) {
+    // The record added for this work still carries the title typed in the entry form; the work file was
+    // built under the name confirmed in the dialog. The other work with the typed title keeps its own.
+    setWindowTitle(name);
+    if (session().window<FormB>().adoptWorkName(typedTitle_, name))
+        typedTitle_ = name;
+}
+
+} // namespace vel

@@ -1,0 +1,164 @@
+#pragma once
+// The book window: a stored work shown as two pages side by side over the picture of an open book, turned
+// by clicks on the pages; also the place where a text is cut into pages and written as a new work file.
+
+#include "core/book/PageBuild.h"
+#include "core/book/Spread.h"
+#include "core/storage/WorkFile.h"
+#include "core/storage/WorkFileBuilder.h"
+#include "ui/RichTextView.h"
+#include "ui/Window.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+class QProgressBar;
+
+namespace vel {
+
+class KNIGA : public Window {
+    Q_OBJECT
+public:
+    explicit KNIGA(Session& session);
+    ~KNIGA() override;
+
+    // Design.
+    PictureBox* Image1;
+    RichTextView* R1;
+    RichTextView* R2;
+    ClickLabel* Label1;
+    ClickLabel* Label2;
+    ClickLabel* Label9;
+    ClickLabel* Label7;
+    ClickLabel* Label12;
+    ClickLabel* Label11;
+    ClickLabel* Label3;
+    ClickLabel* Label4;
+    ClickLabel* Label10;
+    QFrame* Frame1;
+    QPushButton* Command4;
+    QComboBox* Combo2;
+    QComboBox* Combo3;
+    QPushButton* Command6;
+    ClickLabel* Label8;
+    ClickLabel* Label6;
+    ClickLabel* Label5;
+    ShapeControl* Shape4;
+    ShapeControl* Shape3;
+    ShapeControl* Shape1;
+    ShapeControl* Shape2;
+    QComboBox* Combo1;
+    QListWidget* combo11;
+    QPushButton* Command1;
+    QPushButton* Command2;
+    QTimer* Timer2;
+    QTimer* Timer4;
+    QTimer* Timer3;
+    QTimer* naiPosleden;
+    QTimer* TimerPosleden;
+    QTimer* f12;
+    QTimer* TimerNov;
+    QTimer* Timer1;
+    QTimer* Timer100;
+    QTimer* Timer101;
+
+    // Values of the window.
+    QString pagePiece;
+    QString gatheredText;
+    qint16 reprocessed = 0;
+    float fontStep = 0;
+
+    // The right page's number while a spread is shown; the next page's number while pages are written.
+    int pageCounter() const;
+    int lastPage() const { return spread_.lastPage(); }
+    const Spread& spread() const { return spread_; }
+    // A build is under way: from the creation of its file to the first spread of the new work.
+    bool isBuilding() const { return building_; }
+
+    void Form_Load() override;
+    void Form_Resize() override;
+    void Form_Unload() override;
+
+    void TimerPosleden_Timer();
+    void Timer2_Timer();
+    void naiPosleden_Timer();
+    void Timer1_Timer();
+    void Timer101_Timer();
+    void Timer3_Timer();
+    void Timer4_Timer();
+
+    // Shows the spread whose left page is the page box's number.
+    void Prelistvane();
+    void naprede();
+    void nazade();
+    // Writes pagePiece as the next page of the work being built.
+    bool BOOT();
+
+    void Combo1_Click();
+    void combo11_Click();
+    void R1_Click();
+    void R2_Click();
+    void Image1_Click();
+    void Label9_Click();
+    void Label7_Click();
+    void Label12_Click();
+    void Label11_Click();
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    enum class BuildOutcome { Committed, TooManyPages, Cancelled, WriteFailed, NameTaken };
+    struct BuildResult {
+        BuildOutcome outcome = BuildOutcome::Cancelled;
+        QString error;
+    };
+
+    void openingStep();
+    void buildStep();
+    void bookmarkStep(int bookmark);
+    void failedOpening();
+    void showLibrary();
+    void applyView();
+    void setPageBox(const QString& text);
+    void applyLayout(bool withFontStep);
+    void turnByWheel(int angleDelta);
+
+    void startWorker(const PageGeometry& geometry);
+    void buildFinished(const BuildResult& result);
+    void stopBuild();
+    void askForAnotherName();
+    void buildFailedMessage(const QString& text);
+    void adoptConfirmedName(const QString& name);
+
+    Spread spread_;
+    std::unique_ptr<WorkFile> work_;
+
+    // The build: its file, its text and the worker that cuts and writes it.
+    WorkFileBuilder builder_;
+    std::thread worker_;
+    PageBuildProgress progress_;
+    QString buildText_;
+    QString buildName_;
+    QString typedTitle_;
+    bool building_ = false;
+    std::atomic<bool> committed_{false};
+    QProgressBar* progressBar_ = nullptr;
+
+    int bookmark_ = 1;
+    QString openedSize_;
+    bool layoutDone_ = false;
+    // The closing steps hand settings back only for a work that was shown, or one that failed to open.
+    bool settingsValid_ = false;
+    int wheelAccum_ = 0;
+};
+
+} // namespace vel
