@@ -311,6 +311,8 @@ void TestStorage::buildIsAtomic() {
         QVERIFY(b.appendPage(QStringLiteral("Първа")));
         QVERIFY(b.appendPage(page2));
         QVERIFY(b.appendPage(QString()));
+        QVERIFY(b.setFact(QStringLiteral("title"), QStringLiteral("Първо")));
+        QVERIFY(b.setFact(QStringLiteral("title"), title));
         QVERIFY(!QFile::exists(b.finalPath())); // nothing carries the title before commit
         QVERIFY(!QFile::exists(dir.filePath(title + ".mdb")));
         QVERIFY(b.commit());
@@ -330,6 +332,8 @@ void TestStorage::buildIsAtomic() {
     QCOMPARE(wf->page(3).text, QString());
     QVERIFY(!wf->page(0).ok);
     QVERIFY(!wf->page(4).ok);
+    QCOMPARE(wf->fact(QStringLiteral("title")), title);
+    QCOMPARE(wf->fact(QStringLiteral("author")), QString());
 
     // The page table is the one other tools expect.
     Database db;
@@ -459,6 +463,7 @@ void TestStorage::foreignWorkFileByPosition() {
     QCOMPARE(wf->page(2).label, QString("2"));
     QCOMPARE(wf->page(2).text, QString("две"));
     QCOMPARE(wf->page(3).label, QString("x"));
+    QCOMPARE(wf->fact(QStringLiteral("layout")), QString()); // no facts kept
 }
 
 void TestStorage::unreadableWorkFile() {

@@ -81,7 +81,17 @@ std::unique_ptr<WorkFile> WorkFile::open(const QString& path, QString* error) {
             return setError(QStringLiteral("Файлът %1 не може да бъде прочетен.").arg(shown(path)));
         wf->count_ = int(std::min<size_t>(wf->rowids_.size(), INT_MAX));
     }
+    if (!wf->db_.columns(QStringLiteral("Svedenia")).isEmpty()) {
+        Statement st(wf->db_, QStringLiteral("SELECT Ime, Stoinost FROM Svedenia"));
+        while (st.step() == Statement::Step::Row)
+            wf->facts_[st.text(0)] = st.text(1);
+    }
     return wf;
+}
+
+QString WorkFile::fact(const QString& name) const {
+    const auto it = facts_.find(name);
+    return it == facts_.end() ? QString() : it->second;
 }
 
 WorkFile::Page WorkFile::page(int n) {

@@ -4,6 +4,7 @@
 #include "core/storage/Database.h"
 
 #include <QString>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -27,12 +28,17 @@ public:
 
     const QString& path() const { return db_.path(); }
 
+    // A fact the work file keeps about itself (see WorkFileBuilder::setFact); empty when it has none,
+    // as in files written before facts were kept.
+    QString fact(const QString& name) const;
+
 private:
     WorkFile() = default;
 
     Database db_;
     Statement byRowid_;
     int count_ = 0;
+    std::map<QString, QString> facts_;
     // Empty when rowids run 1..count without gaps (every file this program writes); otherwise the stored
     // order, read once at open.
     std::vector<qint64> rowids_;

@@ -58,7 +58,8 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, bool
     const bool ok = db_.open(tempPath_, Database::Mode::Create) &&
                     db_.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
                                             "PRAGMA locking_mode = EXCLUSIVE; BEGIN;"
-                                            "CREATE TABLE Knigi1 (Stranica TEXT, TekstStranica TEXT);"));
+                                            "CREATE TABLE Knigi1 (Stranica TEXT, TekstStranica TEXT);"
+                                            "CREATE TABLE Svedenia (Ime TEXT PRIMARY KEY, Stoinost TEXT);"));
     if (ok)
         insert_ = Statement(db_, QStringLiteral("INSERT INTO Knigi1 (rowid, Stranica, TekstStranica) "
                                                 "VALUES (?1, ?2, ?3)"));
@@ -87,6 +88,17 @@ bool WorkFileBuilder::appendPage(const QString& text) {
                                      .arg(number)
                                      .arg(shown(finalPath_)));
     pages_ = number;
+    return true;
+}
+
+bool WorkFileBuilder::setFact(const QString& name, const QString& value) {
+    if (!isActive())
+        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+    Statement st(db_, QStringLiteral("INSERT OR REPLACE INTO Svedenia (Ime, Stoinost) VALUES (?1, ?2)"));
+    st.bind(1, name);
+    st.bind(2, value);
+    if (st.step() != Statement::Step::Done)
+        return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
     return true;
 }
 

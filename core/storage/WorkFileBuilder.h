@@ -29,6 +29,9 @@ public:
     bool begin(const QString& libraryDir, const QString& name, bool replaceExisting = false);
     // Appends the next page, labelled "1", "2", ...
     bool appendPage(const QString& text);
+    // Keeps a fact about the work in its file (title, author, layout, ...); a later value replaces an
+    // earlier one. Part of the same transaction as the pages.
+    bool setFact(const QString& name, const QString& value);
     bool commit();
     // Drops everything written; the final name is left as it was.
     void abandon();
