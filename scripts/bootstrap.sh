@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev libbenchmark-dev libxtst-dev libx11-dev libarchive-dev
   fonts-wine fonts-liberation2 fonts-dejavu-core
   antiword catdoc
+  libhyphen-dev hyphen-bg
   xvfb xauth
 )
 

@@ -38,7 +38,7 @@ bool noTemporaryFiles(const QString& dir) {
 }
 
 PageGeometry smallView(int height) {
-    return PageGeometry{QFont(QStringLiteral("DejaVu Sans"), 12), 300, height, 4};
+    return PageGeometry{QFont(QStringLiteral("DejaVu Sans"), 12), 300, height, 4, {}};
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "ui/PageView.h"
 
+#include "ui/RichTextView.h"
+
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -15,11 +17,17 @@ PageGeometry pageGeometryOf(const QTextEdit& view) {
     if (view.testAttribute(Qt::WA_PendingResizeEvent) || !view.isVisible()) {
         // Not laid out yet: the viewport is what the frame leaves of the widget.
         size = view.contentsRect().size();
+        if (const auto* page = qobject_cast<const RichTextView*>(&view)) {
+            const QMargins m = page->pageMargins();
+            size -= QSize(m.left() + m.right(), m.top() + m.bottom());
+        }
         if (view.verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
             size.rwidth() -= view.verticalScrollBar()->sizeHint().width();
         if (view.horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
             size.rheight() -= view.horizontalScrollBar()->sizeHint().height();
     }
+    if (const auto* page = qobject_cast<const RichTextView*>(&view))
+        g.typesetting = page->typesetting();
     g.viewportWidth = size.width();
     g.viewportHeight = size.height();
     return g;

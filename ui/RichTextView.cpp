@@ -49,9 +49,49 @@ void RichTextView::makePageView() {
 }
 
 void RichTextView::setText(const QString& text) {
-    setPlainText(toDocumentText(text));
     text_ = text;
+    layOut();
+}
+
+void RichTextView::layOut() {
+    if (typesetting_ == Typesetting()) {
+        laidOut_ = {};
+        setPlainText(toDocumentText(text_));
+    } else {
+        laidOut_ = typesetDocument(*document(), toDocumentText(text_), typesetting_, flow_);
+    }
     textRevision_ = document()->revision();
+}
+
+void RichTextView::setLayout(PageLayout layout) {
+    const Typesetting t = Typesetting::of(layout, document()->defaultFont());
+    if (t == typesetting_)
+        return;
+    typesetting_ = t;
+    if (!text_.isEmpty())
+        layOut();
+}
+
+void RichTextView::setPageMargins(const QMargins& margins) {
+    setViewportMargins(margins);
+}
+
+int RichTextView::documentPosition(int index) const {
+    // A CR LF is one paragraph break in the document.
+    int pos = 0;
+    const int end = std::min<int>(index, int(text_.size()));
+    for (int i = 0; i < end; ++i)
+        if (!(text_[i] == u'\r' && i + 1 < text_.size() && text_[i + 1] == u'\n'))
+            ++pos;
+    return laidOut_.toLaidOut(pos);
+}
+
+int RichTextView::textIndex(int position) const {
+    const int pos = laidOut_.toOriginal(position);
+    int i = 0;
+    for (int p = 0; p < pos && i < text_.size(); ++p)
+        i += text_[i] == u'\r' && i + 1 < text_.size() && text_[i + 1] == u'\n' ? 2 : 1;
+    return i;
 }
 
 QString RichTextView::text() const {
@@ -74,6 +114,13 @@ void RichTextView::applyFont() {
     const QFont f = displayFont(fontName_, fontSize_);
     setFont(f);
     document()->setDefaultFont(f);
+    // The indent goes with the font.
+    const Typesetting t = Typesetting::of(typesetting_.layout, f);
+    if (t != typesetting_) {
+        typesetting_ = t;
+        if (!text_.isEmpty())
+            layOut();
+    }
 }
 
 void RichTextView::setBackColor(std::int32_t colorNumber) {
@@ -84,7 +131,11 @@ void RichTextView::setBackColor(std::int32_t colorNumber) {
 }
 
 QString RichTextView::selectedText() const {
-    return toViewText(textCursor().selectedText());
+    const QTextCursor c = textCursor();
+    if (laidOut_.added.empty() || textRevision_ != document()->revision())
+        return toViewText(c.selectedText());
+    const int from = textIndex(c.selectionStart());
+    return text_.mid(from, textIndex(c.selectionEnd()) - from);
 }
 
 void RichTextView::deleteSelection() {

@@ -32,11 +32,12 @@ struct Line {
     int start = 0;           // first character: a text offset or a document position
     int height = 0;          // the distance to the next line's top
     bool breakAfter = false; // ends in a forced break: shown alone, an empty line follows it
+    bool hyphenated = false; // ends inside a word broken by a hyphen
 };
 
 // The one rule for where a page ends, fed line by line from the top of the page: take the lines that fit
 // between the margins; a page may end after a line that ends in a forced break only when the empty line the
-// break opens fits too; a page holds at least one line.
+// break opens fits too, and never after a line ending in a hyphen; a page holds at least one line.
 class PageFitter {
 public:
     PageFitter(qreal available, qreal emptyLineHeight) : available_(available), emptyLine_(emptyLineHeight) {}
@@ -44,11 +45,13 @@ public:
     // Adds the next line; every page this closes is appended to `ends` as the position where it ends.
     void push(const Line& line, std::vector<int>& ends) {
         while (!lines_.empty() && used_ + line.height > available_ + kEpsilon) {
-            const std::size_t take = endable_ > 0 ? endable_ : 1;
+            // A page of nothing but hyphenated lines has to split a word after all.
+            const std::size_t take = endable_ > 0 ? endable_ : std::max<std::size_t>(splittable_, 1);
             ends.push_back(take < lines_.size() ? lines_[take].start : line.start);
             lines_.erase(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(take));
             used_ = 0;
             endable_ = 0;
+            splittable_ = 0;
             for (std::size_t i = 0; i < lines_.size(); ++i)
                 note(i);
         }
@@ -59,7 +62,10 @@ public:
 private:
     void note(std::size_t i) {
         used_ += lines_[i].height;
-        if (!lines_[i].breakAfter || used_ + emptyLine_ <= available_ + kEpsilon)
+        if (lines_[i].breakAfter && used_ + emptyLine_ > available_ + kEpsilon)
+            return;
+        splittable_ = i + 1;
+        if (!lines_[i].hyphenated)
             endable_ = i + 1;
     }
 
@@ -67,7 +73,8 @@ private:
     qreal emptyLine_;
     std::vector<Line> lines_; // the lines of the page being filled, from its top
     qreal used_ = 0;
-    std::size_t endable_ = 0; // how many of lines_ the page may end after; 0 when none yet
+    std::size_t endable_ = 0;    // how many of lines_ the page may end after; 0 when none yet
+    std::size_t splittable_ = 0; // the same, were it allowed to end in a hyphen
 };
 
 // A text document moves down by whole pixels from line to line.
@@ -103,6 +110,10 @@ inline bool isLineBreak(char16_t c) {
     return c == 0x2028;
 }
 
+inline bool isSoftHyphen(char16_t c) {
+    return c == 0x00AD;
+}
+
 bool isDroppableResidue(const QString& text, int from) {
     if (text.size() - from > kMaxResidue)
         return false;
@@ -116,11 +127,10 @@ bool isDroppableResidue(const QString& text, int from) {
 class ParagraphLayouter {
 public:
     ParagraphLayouter(QStringView text, const PageGeometry& g, std::function<bool(int done)> poll)
-        : text_(text), lineWidth_(std::max<qreal>(g.viewportWidth - 2 * g.documentMargin, 0)),
-          poll_(std::move(poll)) {
+        : text_(text), typesetting_(g.typesetting),
+          lineWidth_(std::max<qreal>(g.viewportWidth - 2 * g.documentMargin, 0)), poll_(std::move(poll)) {
         layout_.setFont(threadFont(g.font));
         layout_.setCacheEnabled(false);
-        option_.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     }
 
     // Appends the lines of the paragraphs starting in [from, to); `to` is a paragraph start or the text's
@@ -149,64 +159,82 @@ private:
     bool tick(int pos) { return pos - polled_ < kProgressStep || poll_(pos - std::exchange(polled_, pos)); }
 
     bool layParagraph(int from, int to, bool breakAfterLast, std::vector<Line>& out) {
-        option_.setTextDirection(text_.sliced(from, to - from).isRightToLeft() ? Qt::RightToLeft
-                                                                               : Qt::LeftToRight);
-        layout_.setTextOption(option_);
+        const QStringView source = text_.sliced(from, to - from);
+        // The paragraph as it is laid out: with the soft hyphens of the typesetting, when it hyphenates.
+        const bool hyphenated = typesetting_.hyphenate;
+        if (hyphenated)
+            laid_ = laidOutText(source, typesetting_);
+        const QStringView para = hyphenated ? QStringView(laid_.text) : source;
+        auto original = [&](int p) { return from + (hyphenated ? laid_.toOriginal(p) : p); };
+        const int size = int(para.size());
+        layout_.setTextOption(textOption(typesetting_, source.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight));
 
         // Lines break greedily, so a line depends only on the text from its own start: a long paragraph is
         // laid out a piece at a time, and the last two lines of a piece, which may have seen its cut-off end,
         // are laid out again at the start of the next piece.
-        int lineStart = from;
+        int lineStart = 0;
         int chunk = kChunkChars;
         for (;;) {
-            int end = to;
-            const bool partial = to - lineStart > chunk;
+            int end = size;
+            const bool partial = size - lineStart > chunk;
             if (partial) {
                 end = lineStart + chunk;
                 int k = end;
-                while (k > lineStart + chunk / 2 && !text_[k - 1].isSpace())
+                while (k > lineStart + chunk / 2 && !para[k - 1].isSpace())
                     --k;
                 if (k > lineStart + chunk / 2)
                     end = k;
-                else if (text_[end - 1].isHighSurrogate())
+                else if (para[end - 1].isHighSurrogate())
                     --end;
             }
-            layout_.setText(QString::fromRawData(text_.data() + lineStart, end - lineStart));
+            layout_.setText(QString::fromRawData(para.data() + lineStart, end - lineStart));
             const std::size_t first = out.size();
+            std::vector<int>& starts = starts_;
+            starts.clear();
             layout_.beginLayout();
             for (QTextLine line = layout_.createLine(); line.isValid(); line = layout_.createLine()) {
-                line.setLineWidth(lineWidth_);
-                out.push_back({lineStart + line.textStart(), lineHeight(line), false});
+                // Only a paragraph's very first line is indented.
+                const bool opening = lineStart == 0 && line.lineNumber() == 0;
+                line.setLineWidth(opening ? std::max<qreal>(lineWidth_ - typesetting_.indent, 0) : lineWidth_);
+                starts.push_back(lineStart + line.textStart());
+                out.push_back({original(starts.back()), lineHeight(line), false, false});
             }
             layout_.endLayout();
 
-            const std::size_t kept =
-                partial ? out.size() - std::min<std::size_t>(out.size() - first, 2) : out.size();
-            if (kept == first) { // too few lines to keep any: take a longer piece
+            const std::size_t count = out.size() - first;
+            const std::size_t kept = partial ? count - std::min<std::size_t>(count, 2) : count;
+            if (kept == 0) { // too few lines to keep any: take a longer piece
                 out.resize(first);
                 chunk *= 2;
                 continue;
             }
-            for (std::size_t i = first; i + 1 < kept; ++i)
-                out[i].breakAfter = isLineBreak(text_[out[i + 1].start - 1].unicode());
+            // A line ends where the next begins: in a forced break, or in a hyphen.
+            auto mark = [&](std::size_t i, int nextStart) {
+                out[first + i].breakAfter = isLineBreak(para[nextStart - 1].unicode());
+                out[first + i].hyphenated = isSoftHyphen(para[nextStart - 1].unicode());
+            };
+            for (std::size_t i = 0; i + 1 < kept; ++i)
+                mark(i, starts[i + 1]);
             if (!partial) {
                 out.back().breakAfter = breakAfterLast;
-                return tick(to);
+                return tick(from + int(source.size()));
             }
-            lineStart = out[kept].start;
-            out[kept - 1].breakAfter = isLineBreak(text_[lineStart - 1].unicode());
-            out.resize(kept);
-            if (!tick(lineStart))
+            lineStart = starts[kept];
+            mark(kept - 1, lineStart);
+            out.resize(first + kept);
+            if (!tick(original(lineStart)))
                 return false;
         }
     }
 
     QStringView text_;
+    const Typesetting& typesetting_;
     qreal lineWidth_;
     std::function<bool(int done)> poll_;
     int polled_ = 0;
     QTextLayout layout_;
-    QTextOption option_;
+    LaidOutText laid_;
+    std::vector<int> starts_;
 };
 
 // Where to split the text for laying it out in parallel: paragraph starts near equal shares.
@@ -348,6 +376,7 @@ int viewPageEnd(const QTextDocument& doc, int fromPos, int viewportHeight) {
             } else {
                 const int lineEnd = layout->lineAt(i + 1).textStart();
                 l.breakAfter = lineEnd > 0 && isLineBreak(blockText.at(lineEnd - 1).unicode());
+                l.hyphenated = lineEnd > 0 && isSoftHyphen(blockText.at(lineEnd - 1).unicode());
             }
             fitter.push(l, ends);
             if (!ends.empty())

@@ -2,6 +2,7 @@
 // Cutting a text into pages that each fill the left page view exactly, found from one layout of the whole
 // text. A page is the run of whole lines the view shows at once from the start of the text still to be cut.
 
+#include "core/book/Typeset.h"
 #include "core/storage/LibraryPaths.h" // kMaxPages
 
 #include <QFont>
@@ -19,12 +20,14 @@ namespace vel {
 inline constexpr int kMaxResidue = 5;
 
 // What a page view lays its text out in, in pixels: the viewport (not the widget), the document margin on
-// every side and the font. Lines wrap at word boundaries, or anywhere for a word wider than the line.
+// every side, the font and the typesetting. Lines wrap at word boundaries and, when hyphenated, at the
+// soft hyphens the typesetting adds, or anywhere for a word wider than the line.
 struct PageGeometry {
     QFont font;
     int viewportWidth = 0;
     int viewportHeight = 0;
     qreal documentMargin = 4;
+    Typesetting typesetting;
 };
 
 // A page as a run of the text that was cut.
@@ -53,7 +56,8 @@ using CutProgress = std::function<bool(int done, int total)>;
 // The pages follow one another without gap from the start of the text; only a tail of at most kMaxResidue
 // white-space characters may be left uncovered. A line break ending a page's last line belongs to that page,
 // and such a page also leaves room for the empty line the break opens, so that every page shown alone in
-// the view lays out into the same lines and needs no scrolling. A page holds at least one line. An empty
+// the view lays out into the same lines and needs no scrolling. A page never ends inside a hyphenated word
+// (it ends a line earlier), so every stored page holds whole words. A page holds at least one line. An empty
 // text gives one empty page. Reentrant: may run in any thread; `progress` is called in that thread.
 PageCut cutPages(const QString& text, const PageGeometry& geometry, const CutProgress& progress = {});
 

@@ -1,0 +1,165 @@
+#include "core/book/Typeset.h"
+
+#include "core/book/Hyphenation.h"
+
+#include <QFontInfo>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+
+#include <algorithm>
+
+namespace vel {
+
+namespace {
+
+constexpr QChar kSoftHyphen(0x00AD);
+
+// A word for hyphenation: letters, with the digits, marks and soft hyphens that keep it whole.
+bool inWord(QChar c) {
+    return c.isLetterOrNumber() || c.isMark() || c == kSoftHyphen;
+}
+
+bool breakable(QStringView word, const Hyphenator& h) {
+    for (QChar c : word)
+        if (!c.isLetter() || !h.covers(c))
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString layoutName(PageLayout layout) {
+    return layout == PageLayout::Book ? QStringLiteral("book") : QStringLiteral("plain");
+}
+
+std::optional<PageLayout> layoutFromName(const QString& name) {
+    if (name == QLatin1String("book"))
+        return PageLayout::Book;
+    if (name == QLatin1String("plain"))
+        return PageLayout::Plain;
+    return std::nullopt;
+}
+
+PageLayout storedLayout(const QString& fact) {
+    return layoutFromName(fact).value_or(PageLayout::Plain);
+}
+
+Typesetting Typesetting::of(PageLayout layout, const QFont& font) {
+    Typesetting t;
+    t.layout = layout;
+    if (layout == PageLayout::Book) {
+        t.justify = true;
+        t.hyphenate = true;
+        t.indent = qRound(QFontInfo(font).pixelSize() * 1.25);
+    }
+    return t;
+}
+
+QMargins pageMargins(PageLayout layout, QSize box, PageSide side) {
+    if (layout == PageLayout::Plain)
+        return {};
+    // Proportions of a printed page: the head clears the window's corner buttons at every screen size.
+    const int w = box.width();
+    const int h = box.height();
+    const int outer = qRound(w * 0.06);
+    const int spine = qRound(w * 0.08);
+    const int head = qRound(h * 0.065);
+    const int foot = qRound(h * 0.075);
+    return side == PageSide::Left ? QMargins(outer, head, spine, foot) : QMargins(spine, head, outer, foot);
+}
+
+int LaidOutText::toLaidOut(int pos) const {
+    // The k-th added hyphen stands at added[k], after added[k] - k original characters.
+    int lo = 0, hi = int(added.size());
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (added[mid] - mid < pos)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return pos + lo;
+}
+
+int LaidOutText::toOriginal(int pos) const {
+    return pos - int(std::lower_bound(added.begin(), added.end(), pos) - added.begin());
+}
+
+bool LaidOutText::isAdded(int pos) const {
+    return std::binary_search(added.begin(), added.end(), pos);
+}
+
+LaidOutText laidOutText(QStringView text, const Typesetting& t) {
+    LaidOutText out;
+    const Hyphenator* h = t.hyphenate ? Hyphenator::bulgarian() : nullptr;
+    if (!h) {
+        out.text = text.toString();
+        return out;
+    }
+    out.text.reserve(text.size() + text.size() / 8);
+    std::vector<int> breaks;
+    const int n = int(text.size());
+    int i = 0;
+    while (i < n) {
+        if (!inWord(text[i])) {
+            out.text += text[i++];
+            continue;
+        }
+        const int start = i;
+        while (i < n && inWord(text[i]))
+            ++i;
+        const QStringView word = text.sliced(start, i - start);
+        breaks.clear();
+        if (word.size() >= 2 * Hyphenator::kMinSide && breakable(word, *h))
+            h->breaks(word, breaks);
+        int from = 0;
+        for (int at : breaks) {
+            out.text += word.sliced(from, at - from);
+            out.added.push_back(int(out.text.size()));
+            out.text += kSoftHyphen;
+            from = at;
+        }
+        out.text += word.sliced(from);
+    }
+    return out;
+}
+
+QTextOption textOption(const Typesetting& t, Qt::LayoutDirection direction) {
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setTextDirection(direction);
+    if (t.justify)
+        option.setAlignment(Qt::AlignJustify);
+    return option;
+}
+
+LaidOutText typesetDocument(QTextDocument& doc, const QString& text, const Typesetting& t, const PageFlow& flow) {
+    LaidOutText out = laidOutText(text, t);
+    QTextOption option = doc.defaultTextOption();
+    option.setAlignment(t.justify ? Qt::AlignJustify : QTextOption().alignment());
+    doc.setDefaultTextOption(option);
+    doc.setPlainText(out.text);
+    if (t.indent > 0) {
+        QTextCursor all(&doc);
+        all.select(QTextCursor::Document);
+        QTextBlockFormat indented;
+        indented.setTextIndent(t.indent);
+        all.mergeBlockFormat(indented);
+        if (!flow.startsParagraph) {
+            // The page opens inside a paragraph begun on the page before.
+            QTextCursor first(doc.firstBlock());
+            QTextBlockFormat plain;
+            plain.setTextIndent(0);
+            first.mergeBlockFormat(plain);
+        }
+    }
+    if (t.justify && flow.paragraphGoesOn) {
+        // The paragraph goes on over the page: its last line here is a full line of it.
+        doc.lastBlock().layout()->setFlags(Qt::TextJustificationForced);
+    }
+    return out;
+}
+
+} // namespace vel
