@@ -1,13 +1,13 @@
 #include "app/Startup.h"
 
-#include "windows/Govori.h"
+#include "core/book/Fonts.h"
 #include "core/commands/Import.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryHome.h"
-#include "core/book/Fonts.h"
 #include "ui/QtPlatform.h"
 #include "ui/Session.h"
+#include "windows/Govori.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,6 +27,7 @@ const char kUsage[] =
     "Употреба:\n"
     "  velmora [--library ПАПКА] [ФАЙЛ]\n"
     "  velmora [--library ПАПКА] --import ФАЙЛ... [--title ЗАГЛАВИЕ --author АВТОР] [--screen ШxВ]\n"
+    "                                              [--layout book|plain]\n"
     "  velmora [--library ПАПКА] --list\n"
     "\n"
     "  --library ПАПКА   библиотеката (BAZA.mdb и произведенията) е в ПАПКА. Без нея: папката на\n"
@@ -38,6 +39,9 @@ const char kUsage[] =
     "  --title ЗАГЛАВИЕ  заглавието (само при един файл)\n"
     "  --author АВТОР    авторът\n"
     "  --screen ШxВ      екранът, за който се нарязват страниците, в пиксели (1024x768)\n"
+    "  --layout book     страниците се подреждат като в печатна книга: двустранно подравнени редове,\n"
+    "                    пренасяне на думите, отстъп в началото на абзаца, полета (по подразбиране)\n"
+    "  --layout plain    текстът се подрежда както е, без пренасяне и полета\n"
     "  --list            показва каталога: заглавие, автор, страници, отбелязана страница (с табулации)\n"
     "  --help            тази помощ\n"
     "  Изход: 0 всичко е наред, 1 някой файл не е добавен, 2 грешен команден ред.\n"
@@ -45,6 +49,7 @@ const char kUsage[] =
     "Usage:\n"
     "  velmora [--library DIR] [FILE]\n"
     "  velmora [--library DIR] --import FILE... [--title TITLE --author AUTHOR] [--screen WxH]\n"
+    "                                           [--layout book|plain]\n"
     "  velmora [--library DIR] --list\n"
     "\n"
     "  --library DIR     keep the library (BAZA.mdb and the works) in DIR. Without it: the program's\n"
@@ -56,6 +61,9 @@ const char kUsage[] =
     "  --title TITLE     the title (one file only)\n"
     "  --author AUTHOR   the author\n"
     "  --screen WxH      the screen the pages are cut for, in pixels (1024x768)\n"
+    "  --layout book     set the pages as a printed book: justified lines, hyphenated words, indented\n"
+    "                    paragraphs, margins (the default)\n"
+    "  --layout plain    set the text as it is, without hyphens or margins\n"
     "  --list            print the catalogue: title, author, pages, bookmark (tab-separated)\n"
     "  --help            this help\n"
     "  Exit status: 0 all went well, 1 some file was not added, 2 bad command line.\n";
@@ -81,7 +89,7 @@ std::optional<QSize> screenSize(const QString& text) {
 StartOptions parseStartOptions(const QStringList& args, const QString& defaultLibraryDir) {
     StartOptions o;
     o.libraryDir = defaultLibraryDir;
-    bool import = false, list = false, titled = false, authored = false, screened = false;
+    bool import = false, list = false, titled = false, authored = false, screened = false, laidOut = false;
     bool onlyFiles = false;
     auto fail = [&o](const QString& message) {
         o.error = message;
@@ -139,6 +147,14 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
                                  "--screen expects a size such as 1024x768."));
             o.screen = *s;
             screened = true;
+        } else if (isOption(a, "--layout")) {
+            const std::optional<PageLayout> l =
+                value(i, QStringLiteral("--layout"), &v) ? layoutFromName(v) : std::nullopt;
+            if (!l)
+                return fail(
+                    both("След --layout се очаква book или plain.", "--layout expects book or plain."));
+            o.layout = *l;
+            laidOut = true;
         } else {
             return fail(QStringLiteral("Непозната възможност: %1 / Unknown option: %1").arg(a));
         }
@@ -148,9 +164,9 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
 
     if (import && list)
         return fail(both("--import и --list не вървят заедно.", "--import and --list do not go together."));
-    if (!import && (titled || authored || screened))
-        return fail(both("--title, --author и --screen вървят само с --import.",
-                         "--title, --author and --screen go only with --import."));
+    if (!import && (titled || authored || screened || laidOut))
+        return fail(both("--title, --author, --screen и --layout вървят само с --import.",
+                         "--title, --author, --screen and --layout go only with --import."));
     if (import) {
         o.mode = StartMode::Import;
         if (o.files.isEmpty())

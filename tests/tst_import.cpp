@@ -1,18 +1,18 @@
 // Adding works from the command line: the same record and pages as the entry form and the book window give
 // on the same screen, encodings, names from file names, batches with failures, listing, the command line.
-#include "ui/PageView.h"
 #include "FakePlatform.h"
 #include "LibraryFiles.h"
-#include "windows/Govori.h"
-#include "core/commands/Import.h"
-#include "core/storage/LibraryHome.h"
 #include "app/Startup.h"
 #include "bench/BenchText.h"
-#include "windows/FormB.h"
 #include "core/book/BookGeometry.h"
-#include "windows/KNIGA.h"
 #include "core/book/Fonts.h"
+#include "core/commands/Import.h"
+#include "core/storage/LibraryHome.h"
+#include "ui/PageView.h"
 #include "ui/Session.h"
+#include "windows/FormB.h"
+#include "windows/Govori.h"
+#include "windows/KNIGA.h"
 
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -20,6 +20,8 @@
 #include <cstdio>
 
 using namespace vel;
+
+Q_DECLARE_METATYPE(vel::PageLayout)
 using namespace vel::test;
 
 namespace {
@@ -43,6 +45,7 @@ void compareGeometry(const PageGeometry& shown, const PageGeometry& computed) {
     QCOMPARE(QSize(shown.viewportWidth, shown.viewportHeight),
              QSize(computed.viewportWidth, computed.viewportHeight));
     QCOMPARE(shown.documentMargin, computed.documentMargin);
+    QCOMPARE(shown.typesetting, computed.typesetting);
 }
 
 struct Outcome {
@@ -105,7 +108,7 @@ private slots:
             b.Dobavi_Click();
             QPointer<KNIGA> k = s.loaded<KNIGA>();
             QTRY_VERIFY_WITH_TIMEOUT(k && !k->isBuilding() && k->lastPage() > 0, 30000);
-            compareGeometry(pageGeometryOf(*k->R1), bookPageGeometry(1024, 768, font, 14));
+            compareGeometry(pageGeometryOf(*k->R1), bookPageGeometry(1024, 768, font, 14, PageLayout::Book));
             QCOMPARE(fake.messages.size(), std::size_t(1)); // the entry form's warning, nothing else
         }
         auto opened = Catalogue::open(viaImport.path());
@@ -132,14 +135,17 @@ private slots:
     void geometryOfTheBookWindow_data() {
         QTest::addColumn<QSize>("screen");
         QTest::addColumn<double>("size");
-        QTest::newRow("800x600") << QSize(800, 600) << 14.0;
-        QTest::newRow("1024x768") << QSize(1024, 768) << 12.0;
-        QTest::newRow("1280x1024") << QSize(1280, 1024) << 14.25;
-        QTest::newRow("1920x1080") << QSize(1920, 1080) << 16.0;
+        QTest::addColumn<PageLayout>("layout");
+        QTest::newRow("800x600") << QSize(800, 600) << 14.0 << PageLayout::Book;
+        QTest::newRow("1024x768") << QSize(1024, 768) << 12.0 << PageLayout::Book;
+        QTest::newRow("1024x768 plain") << QSize(1024, 768) << 12.0 << PageLayout::Plain;
+        QTest::newRow("1280x1024") << QSize(1280, 1024) << 14.25 << PageLayout::Book;
+        QTest::newRow("1920x1080") << QSize(1920, 1080) << 16.0 << PageLayout::Book;
     }
     void geometryOfTheBookWindow() {
         QFETCH(QSize, screen);
         QFETCH(double, size);
+        QFETCH(PageLayout, layout);
         QTemporaryDir dir;
         seedCatalogue(dir.path());
         FakePlatform fake;
@@ -149,9 +155,17 @@ private slots:
         s.window<FormB>().Text7->setText(QString::number(size));
         KNIGA& k = s.window<KNIGA>();
         k.setGeometry(QRect(QPoint(0, 0), screen)); // what maximizing gives on a screen of that size
+        k.setPageLayout(layout);
         k.Timer2_Timer();
         compareGeometry(pageGeometryOf(*k.R1),
-                        bookPageGeometry(screen.width(), screen.height(), "Tahoma", size));
+                        bookPageGeometry(screen.width(), screen.height(), "Tahoma", size, layout));
+        if (layout == PageLayout::Book) {
+            // No corner button lies over the text.
+            const QRect text = k.R1->viewport()->geometry().translated(k.R1->pos());
+            const QRect rightText = k.R2->viewport()->geometry().translated(k.R2->pos());
+            for (QWidget* button : {k.Label9, k.Label7, k.Label12, k.Label11})
+                QVERIFY(!button->geometry().intersects(text) && !button->geometry().intersects(rightText));
+        }
     }
 
     void encodingsGiveTheSamePages() {
@@ -246,6 +260,8 @@ private slots:
         QCOMPARE(o.files, QStringList({"a.txt", "b.doc"}));
         QCOMPARE(o.screen, QSize(800, 600));
         QCOMPARE(o.author, QStringLiteral("Автор"));
+        QCOMPARE(o.layout, PageLayout::Book);
+        QCOMPARE(parse({"--import", "a.txt", "--layout=plain"}).layout, PageLayout::Plain);
         o = parse({"--library=/tmp/l", "--import", "--title=Т", "--", "--странно.txt"});
         QVERIFY(o.error.isEmpty() && o.files == QStringList{"--странно.txt"} && o.libraryDir == u"/tmp/l");
         o = parse({"книга.txt"});
@@ -256,6 +272,8 @@ private slots:
                                                           {"--import", "a.txt", "--screen", "1024"},
                                                           {"--import", "a.txt", "--screen", "10x10"},
                                                           {"--import", "a.txt", "--list"},
+                                                          {"--import", "a.txt", "--layout", "fancy"},
+                                                          {"--layout", "plain", "a.txt"},
                                                           {"--title", "Т", "a.txt"},
                                                           {"a.txt", "b.txt"},
                                                           {"--import", "a.txt", "--author"}}) {

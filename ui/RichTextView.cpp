@@ -1,8 +1,8 @@
 #include "ui/RichTextView.h"
 
-#include "core/storage/Colors.h"
 #include "core/book/Fonts.h"
 #include "core/book/PageCut.h"
+#include "core/storage/Colors.h"
 
 #include <QMouseEvent>
 #include <QScrollBar>

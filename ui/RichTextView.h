@@ -28,6 +28,7 @@ public:
     PageLayout layout() const { return typesetting_.layout; }
     const Typesetting& typesetting() const { return typesetting_; }
     void setPageFlow(const PageFlow& flow) { flow_ = flow; }
+    const PageFlow& pageFlow() const { return flow_; }
     void setPageMargins(const QMargins& margins);
     QMargins pageMargins() const { return viewportMargins(); }
 

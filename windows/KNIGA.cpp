@@ -1,15 +1,15 @@
-#include "ui/PageView.h"
 #include "windows/KNIGA.h"
+#include "ui/PageView.h"
 
-#include "windows/Govori.h"
-#include "windows/FormB.h"
-#include "windows/Popravka.h"
-#include "windows/Form2.h"
-#include "core/storage/LibraryPaths.h"
 #include "core/storage/Colors.h"
+#include "core/storage/LibraryPaths.h"
 #include "ui/Design.h"
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
+#include "windows/Form2.h"
+#include "windows/FormB.h"
+#include "windows/Govori.h"
+#include "windows/Popravka.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -61,6 +61,63 @@ protected:
         QPainter p(this);
         paintGraphicControls(this, p);
     }
+};
+
+const QString kBookLayoutTip = QStringLiteral(
+    "Страниците са подредени като в книга. Щракнете за обикновено подреждане (без пренасяне и полета). "
+    "Процесът отнема време.");
+const QString kPlainLayoutTip = QStringLiteral(
+    "Страниците са подредени обикновено. Щракнете за подреждане като в книга (двустранно подравнени редове, "
+    "пренасяне, отстъп и полета). Процесът отнема време.");
+
+// A round button like the ones painted in the window's picture, showing the layout of the pages on show:
+// justified lines with an indent for the book, ragged ones for plain text.
+class LayoutButton : public ClickLabel {
+public:
+    using ClickLabel::ClickLabel;
+    void setBook(bool book) {
+        book_ = book;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        // The picture's buttons: 11 px across the ring, 8.4 px the face, in a box 33 px high.
+        const qreal unit = height() / 33.0;
+        const QPointF c(width() / 2.0, 12.5 * unit);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 0, 90));
+        p.drawEllipse(c + QPointF(0, unit), 11.8 * unit, 11.8 * unit);
+        QRadialGradient ring(c + QPointF(-2 * unit, -3 * unit), 15 * unit);
+        ring.setColorAt(0, QColor(0xffffff));
+        ring.setColorAt(0.55, QColor(0xc2c7cd));
+        ring.setColorAt(0.85, QColor(0x7e848b));
+        ring.setColorAt(1, QColor(0xd5d9dd));
+        p.setPen(QPen(QColor(0x2a2e33), 0.8 * unit));
+        p.setBrush(ring);
+        p.drawEllipse(c, 11 * unit, 11 * unit);
+        QRadialGradient face(c + QPointF(-1.7 * unit, -2.5 * unit), 12.6 * unit);
+        face.setColorAt(0, QColor(0x7fa6cf));
+        face.setColorAt(0.6, QColor(0x3f6f9f));
+        face.setColorAt(1, QColor(0x24466b));
+        p.setPen(QPen(QColor(0x1b2633), 0.8 * unit));
+        p.setBrush(face);
+        p.drawEllipse(c, 8.4 * unit, 8.4 * unit);
+        p.setPen(QPen(QColor(0xf4f5f6), 1.1 * unit, Qt::SolidLine, Qt::RoundCap));
+        const qreal left = c.x() - 4.2 * unit, right = c.x() + 4.2 * unit;
+        const qreal ragged[] = {0, 1.8, 0.6, 3.0};
+        for (int i = 0; i < 4; ++i) {
+            const qreal y = c.y() + (i - 1.5) * 2.4 * unit;
+            const qreal from = book_ && i == 0 ? left + 1.6 * unit : left;
+            const qreal to = book_ ? (i == 3 ? right - 2.6 * unit : right) : right - ragged[i] * unit;
+            p.drawLine(QPointF(from, y), QPointF(to, y));
+        }
+    }
+
+private:
+    bool book_ = true;
 };
 
 ClickLabel* clickArea(KNIGA& w, const QString& name, const TwipsRect& box, const QString& tip) {
@@ -136,6 +193,13 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
     Label12 = clickArea(*this, QStringLiteral("Label12"), {13920, 0, 495, 375}, QStringLiteral("Минимизира"));
     Label11 = clickArea(*this, QStringLiteral("Label11"), {14400, 0, 495, 495},
                         QStringLiteral("Запомня страницата и затваря книгата"));
+
+    // Beside the painted buttons at the top left, as a fifth of them.
+    layoutSwitch_ =
+        add(new LayoutButton(this), ControlKind::Label, QStringLiteral("layoutSwitch"), {2400, 0, 735, 495});
+    layoutSwitch_->setCursor(Qt::PointingHandCursor);
+    layoutSwitch_->setAttribute(Qt::WA_TranslucentBackground);
+    layoutSwitch_->setToolTip(kBookLayoutTip);
 
     Label3 = add(new ClickLabel(this), ControlKind::Label, QStringLiteral("Label3"), {7680, 0, 1215, 280});
     Label3->setText(QStringLiteral("   Четене"));
@@ -227,6 +291,7 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
     connect(Label7, &ClickLabel::clicked, this, &KNIGA::Label7_Click);
     connect(Label12, &ClickLabel::clicked, this, &KNIGA::Label12_Click);
     connect(Label11, &ClickLabel::clicked, this, &KNIGA::Label11_Click);
+    connect(layoutSwitch_, &ClickLabel::clicked, this, &KNIGA::switchLayout);
     connect(Combo1, &QComboBox::activated, this, &KNIGA::Combo1_Click);
     connect(combo11, &QListWidget::itemClicked, this, &KNIGA::combo11_Click);
     connect(combo11, &QListWidget::itemActivated, this, &KNIGA::combo11_Click);
@@ -236,6 +301,7 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
     progressBar_->setRange(0, 1000);
     progressBar_->setTextVisible(true);
     progressBar_->hide();
+    setPageLayout(layout_);
 }
 
 KNIGA::~KNIGA() {
@@ -303,6 +369,7 @@ void KNIGA::applyLayout(bool withFontStep) {
     const BookLayout l = bookLayout(me.width, me.height, twWidth(Label1), twWidth(Label2));
     setTwipsBox(R1, l.r1);
     setTwipsBox(R2, l.r2);
+    applyPageMargins();
     if (withFontStep) {
         R1->setFontSize(steppedFontSize(R1->fontSize(), int(fontStep)));
         R2->setFontSize(steppedFontSize(R2->fontSize(), int(fontStep)));
@@ -338,6 +405,8 @@ void KNIGA::openingStep() {
     if (!work || work->pageCount() < 1)
         return failedOpening();
     work_ = std::move(work);
+    openedName_ = formB.TxtName->text();
+    setPageLayout(storedLayout(work_->fact(kLayoutFact)));
     spread_ = Spread(work_->pageCount(), [this](int n) {
         if (!work_)
             return StoredPage{{}, {}, false};
@@ -387,10 +456,27 @@ void KNIGA::failedOpening() {
 
 void KNIGA::applyView() {
     const SpreadView& v = spread_.view();
-    if (R1->text() != v.leftText)
+    // Whether a page opens a paragraph or ends inside one is told by the pages around it.
+    PageFlow left, right;
+    if (work_ && layout_ == PageLayout::Book) {
+        auto endsParagraph = [](const QString& t) {
+            return t.isEmpty() || t.endsWith(u'\n') || t.endsWith(u'\r') || t.endsWith(QChar(0x2029));
+        };
+        const int n = spread_.cursor() - 1; // the left page's record
+        const int count = work_->pageCount();
+        left.startsParagraph = n <= 1 || endsParagraph(work_->page(n - 1).text);
+        left.paragraphGoesOn = n < count && !endsParagraph(v.leftText);
+        right.startsParagraph = endsParagraph(v.leftText);
+        right.paragraphGoesOn = n + 1 < count && !endsParagraph(v.rightText);
+    }
+    if (R1->text() != v.leftText || R1->pageFlow() != left) {
+        R1->setPageFlow(left);
         R1->setText(v.leftText);
-    if (R2->text() != v.rightText)
+    }
+    if (R2->text() != v.rightText || R2->pageFlow() != right) {
+        R2->setPageFlow(right);
         R2->setText(v.rightText);
+    }
     Label1->setText(v.label1);
     Label2->setText(v.label2);
     setPageBox(v.pageBox);
@@ -529,6 +615,8 @@ bool KNIGA::eventFilter(QObject* watched, QEvent* e) {
 void KNIGA::Label7_Click() {
     if (!work_ || building_ || Timer4->isActive())
         return;
+    R1->setPageFlow({});
+    R2->setPageFlow({});
     R1->setText(kWaitLeft);
     R2->setText(kWaitRight);
     Timer4->start();
@@ -644,11 +732,87 @@ void KNIGA::buildStep() {
             return buildFailedMessage(builder_.errorString());
         return askForAnotherName();
     }
+    // A new work is set as a book; a rebuild keeps the layout its work had.
+    PageLayout layout = PageLayout::Book;
+    if (rebuild) {
+        if (const auto old = WorkFile::open(builder_.finalPath()))
+            layout = storedLayout(old->fact(kLayoutFact));
+    }
+    setPageLayout(layout);
+    if (!builder_.setFact(kLayoutFact, layoutName(layout))) {
+        builder_.abandon();
+        main.rebuildTitle.clear();
+        return buildFailedMessage(builder_.errorString());
+    }
     buildName_ = name;
     building_ = true;
     committed_ = false;
+    keepTextAt_ = -1;
     buildText_ = main.Ntext->text();
     naiPosleden->start();
+}
+
+void KNIGA::setPageLayout(PageLayout layout) {
+    layout_ = layout;
+    R1->setLayout(layout);
+    R2->setLayout(layout);
+    applyPageMargins();
+    static_cast<LayoutButton*>(layoutSwitch_)->setBook(layout == PageLayout::Book);
+    layoutSwitch_->setToolTip(layout == PageLayout::Book ? kBookLayoutTip : kPlainLayoutTip);
+}
+
+void KNIGA::applyPageMargins() {
+    R1->setPageMargins(pageMargins(layout_, R1->size(), PageSide::Left));
+    // The right page's text is as wide as the left's, which its pages were cut for; the wider box gives
+    // the rest to its outer margin.
+    QMargins right = pageMargins(layout_, R1->size(), PageSide::Right);
+    if (layout_ == PageLayout::Book)
+        right.setRight(right.right() + R2->width() - R1->width());
+    R2->setPageMargins(right);
+}
+
+void KNIGA::switchLayout() {
+    if (!work_ || building_ || worker_.joinable() || Timer4->isActive() || !layoutDone_)
+        return;
+    combo11->hide();
+    // The work's text as the hand-back gathers it, and where the left page on show starts in it.
+    const int left = spread_.cursor() - 1;
+    QString text;
+    int keep = 0;
+    for (int n = 1; n <= work_->pageCount(); ++n) {
+        const WorkFile::Page page = work_->page(n);
+        if (!page.ok) {
+            session().platform().messageBox(kUnreadable.join(QStringLiteral("\r\n")), MsgButtons::Ok,
+                                            MsgIcon::Critical, kAttention);
+            return;
+        }
+        if (n == left)
+            keep = int(text.size());
+        if (page.text != text)
+            text += page.text;
+    }
+    const PageLayout before = layout_;
+    const PageLayout after = before == PageLayout::Book ? PageLayout::Plain : PageLayout::Book;
+    // The work on show stays open and readable until the new one is in place.
+    if (!builder_.begin(session().libraryDir(), openedName_, true) ||
+        !builder_.setFact(kLayoutFact, layoutName(after))) {
+        builder_.abandon();
+        session().platform().messageBox(builder_.errorString(), MsgButtons::Ok, MsgIcon::Critical,
+                                        kAttention);
+        return;
+    }
+    setPageLayout(after);
+    buildName_ = openedName_;
+    typedTitle_ = openedName_;
+    building_ = true;
+    committed_ = false;
+    keepTextAt_ = keep;
+    buildText_ = text;
+    // The text on show, already in the new layout, while the whole of it is cut.
+    R1->setPageFlow({});
+    R1->setText(buildText_.mid(keep, kShownWhileBuilding));
+    R2->setText(QString());
+    startWorker(pageGeometryOf(*R1));
 }
 
 void KNIGA::Timer1_Timer() {
@@ -734,11 +898,27 @@ void KNIGA::buildFinished(const BuildResult& result) {
     progressBar_->hide();
     session().window<Govori>().rebuildTitle.clear();
 
+    const int keepTextAt = std::exchange(keepTextAt_, -1);
+    if (keepTextAt >= 0 && result.outcome != BuildOutcome::Committed) {
+        // A layout switch that did not go through: the work stays as it was, on show as it was.
+        builder_.abandon();
+        setPageLayout(layout_ == PageLayout::Book ? PageLayout::Plain : PageLayout::Book);
+        R1->setText(QString());
+        applyView();
+        if (result.outcome == BuildOutcome::TooManyPages)
+            session().platform().messageBox(kTooLong.join(QStringLiteral("\r\n")), MsgButtons::Ok,
+                                            MsgIcon::Critical, kAttention);
+        else if (result.outcome != BuildOutcome::Cancelled)
+            session().platform().messageBox(result.error, MsgButtons::Ok, MsgIcon::Critical, kAttention);
+        return;
+    }
+
     switch (result.outcome) {
     case BuildOutcome::Committed: {
         work_ = WorkFile::open(builder_.finalPath());
         if (!work_ || work_->pageCount() < 1)
             return failedOpening();
+        openedName_ = buildName_;
         if (buildName_ != typedTitle_)
             adoptConfirmedName(buildName_);
         spread_ = Spread(work_->pageCount(), [this](int n) {
@@ -747,6 +927,8 @@ void KNIGA::buildFinished(const BuildResult& result) {
             const WorkFile::Page p = work_->page(n);
             return StoredPage{p.label, p.text, p.ok};
         });
+        if (keepTextAt >= 0)
+            return bookmarkStep(leftPageHolding(keepTextAt));
         bookmarkStep(wholeNumber16(session().window<FormB>().Text8->text()).value_or(1));
         return;
     }
@@ -804,6 +986,21 @@ void KNIGA::adoptConfirmedName(const QString& name) {
     setWindowTitle(name);
     if (session().window<FormB>().adoptWorkName(typedTitle_, name))
         typedTitle_ = name;
+}
+
+int KNIGA::leftPageHolding(int pos) const {
+    if (!work_)
+        return 1;
+    int start = 0;
+    int page = work_->pageCount();
+    for (int n = 1; n <= work_->pageCount(); ++n) {
+        start += int(work_->page(n).text.size());
+        if (pos < start) {
+            page = n;
+            break;
+        }
+    }
+    return page % 2 == 1 ? page : page - 1;
 }
 
 } // namespace vel

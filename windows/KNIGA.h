@@ -81,6 +81,14 @@ public:
     // A build is under way: from the creation of its file to the first spread of the new work.
     bool isBuilding() const { return building_; }
 
+    // How the pages on show are set: the work's own layout once it is open; a build cuts in it.
+    PageLayout pageLayout() const { return layout_; }
+    void setPageLayout(PageLayout layout);
+    // The switch between the book and the plain layout, drawn as one of the window's painted buttons.
+    ClickLabel* layoutSwitch() const { return layoutSwitch_; }
+    // Rebuilds the open work in the other layout, reopening it at the page that holds the same text.
+    void switchLayout();
+
     void Form_Load() override;
     void Form_Resize() override;
     void Form_Unload() override;
@@ -128,6 +136,9 @@ private:
     void failedOpening();
     void showLibrary();
     void applyView();
+    void applyPageMargins();
+    // The left page of the spread that shows the text at `pos` of the open work.
+    int leftPageHolding(int pos) const;
     void setPageBox(const QString& text);
     void applyLayout(bool withFontStep);
     void turnByWheel(int angleDelta);
@@ -152,6 +163,12 @@ private:
     bool building_ = false;
     std::atomic<bool> committed_{false};
     QProgressBar* progressBar_ = nullptr;
+
+    PageLayout layout_ = PageLayout::Book; // new works are set as books
+    ClickLabel* layoutSwitch_ = nullptr;
+    // A layout switch: the text position the reopened work shows on its left page; -1 for other builds.
+    int keepTextAt_ = -1;
+    QString openedName_;
 
     int bookmark_ = 1;
     QString openedSize_;

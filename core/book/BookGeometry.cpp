@@ -1,16 +1,16 @@
 #include "core/book/BookGeometry.h"
 
-#include "core/book/Spread.h"
 #include "core/book/Fonts.h"
 #include "core/book/ScreenModule.h"
+#include "core/book/Spread.h"
 #include "core/book/Twips.h"
 
 #include <QTextDocument>
 
 namespace vel {
 
-PageGeometry bookPageGeometry(int screenWidthPx, int screenHeightPx, const QString& fontName,
-                              double fontSize) {
+PageGeometry bookPageGeometry(int screenWidthPx, int screenHeightPx, const QString& fontName, double fontSize,
+                              PageLayout pageLayout) {
     const int widthTwips = screenWidthPx * kTwipsPerPixel;
     const int heightTwips = screenHeightPx * kTwipsPerPixel;
 
@@ -24,11 +24,14 @@ PageGeometry bookPageGeometry(int screenWidthPx, int screenHeightPx, const QStri
     // place the page numbers.
     const double points = steppedFontSize(scaled, Spread::fontStep(factors.x, factors.y));
     const BookLayout layout = bookLayout(widthTwips, heightTwips, 0, 0);
-    // A page view has no frame and no scroll bars: its viewport is the whole box.
-    const QSize viewport = layout.r1.toPixels().size();
+    // A page view has no frame and no scroll bars: its viewport is the box less the page margins.
+    const QSize box = layout.r1.toPixels().size();
+    const QMargins m = pageMargins(pageLayout, box, PageSide::Left);
+    const QSize viewport = box - QSize(m.left() + m.right(), m.top() + m.bottom());
 
     PageGeometry g;
     g.font = displayFont(fontName, points);
+    g.typesetting = Typesetting::of(pageLayout, g.font);
     g.viewportWidth = viewport.width();
     g.viewportHeight = viewport.height();
     g.documentMargin = QTextDocument().documentMargin();

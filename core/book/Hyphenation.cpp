@@ -43,8 +43,9 @@ std::unique_ptr<Hyphenator> Hyphenator::load(const QString& path) {
     // The letters the patterns speak of; words with any other letter are not theirs to break.
     const QStringList lines = QString::fromUtf8(raw).split(u'\n');
     for (qsizetype i = 1; i < lines.size(); ++i) {
-        if (lines[i].startsWith(QLatin1String("LEFTHYPHENMIN")) || lines[i].startsWith(QLatin1String("RIGHT")) ||
-            lines[i].startsWith(QLatin1String("COMPOUND")) || lines[i].startsWith(QLatin1String("NOHYPHEN")))
+        if (lines[i].startsWith(QLatin1String("LEFTHYPHENMIN")) ||
+            lines[i].startsWith(QLatin1String("RIGHT")) || lines[i].startsWith(QLatin1String("COMPOUND")) ||
+            lines[i].startsWith(QLatin1String("NOHYPHEN")))
             continue;
         for (QChar c : lines[i])
             if (c.isLetter())
@@ -73,8 +74,8 @@ void Hyphenator::breaks(QStringView word, std::vector<int>& out) const {
     char** rep = nullptr;
     int* pos = nullptr;
     int* cut = nullptr;
-    hnj_hyphen_hyphenate3(dict_.get(), utf8.constData(), int(utf8.size()), hyphens.data(), nullptr, &rep, &pos,
-                          &cut, char(leftMin_), char(rightMin_), char(leftMin_), char(rightMin_));
+    hnj_hyphen_hyphenate3(dict_.get(), utf8.constData(), int(utf8.size()), hyphens.data(), nullptr, &rep,
+                          &pos, &cut, char(leftMin_), char(rightMin_), char(leftMin_), char(rightMin_));
     if (rep) {
         // Breaks that change the spelling are not ours to make: they would change the stored text.
         for (int i = 0; i < utf8.size(); ++i)

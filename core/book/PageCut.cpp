@@ -167,7 +167,8 @@ private:
         const QStringView para = hyphenated ? QStringView(laid_.text) : source;
         auto original = [&](int p) { return from + (hyphenated ? laid_.toOriginal(p) : p); };
         const int size = int(para.size());
-        layout_.setTextOption(textOption(typesetting_, source.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight));
+        layout_.setTextOption(
+            textOption(typesetting_, source.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight));
 
         // Lines break greedily, so a line depends only on the text from its own start: a long paragraph is
         // laid out a piece at a time, and the last two lines of a piece, which may have seen its cut-off end,
@@ -195,7 +196,8 @@ private:
             for (QTextLine line = layout_.createLine(); line.isValid(); line = layout_.createLine()) {
                 // Only a paragraph's very first line is indented.
                 const bool opening = lineStart == 0 && line.lineNumber() == 0;
-                line.setLineWidth(opening ? std::max<qreal>(lineWidth_ - typesetting_.indent, 0) : lineWidth_);
+                line.setLineWidth(opening ? std::max<qreal>(lineWidth_ - typesetting_.indent, 0)
+                                          : lineWidth_);
                 starts.push_back(lineStart + line.textStart());
                 out.push_back({original(starts.back()), lineHeight(line), false, false});
             }

@@ -135,7 +135,8 @@ QTextOption textOption(const Typesetting& t, Qt::LayoutDirection direction) {
     return option;
 }
 
-LaidOutText typesetDocument(QTextDocument& doc, const QString& text, const Typesetting& t, const PageFlow& flow) {
+LaidOutText typesetDocument(QTextDocument& doc, const QString& text, const Typesetting& t,
+                            const PageFlow& flow) {
     LaidOutText out = laidOutText(text, t);
     QTextOption option = doc.defaultTextOption();
     option.setAlignment(t.justify ? Qt::AlignJustify : QTextOption().alignment());

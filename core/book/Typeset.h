@@ -48,6 +48,7 @@ QMargins pageMargins(PageLayout layout, QSize box, PageSide side);
 struct PageFlow {
     bool startsParagraph = true;  // its first line opens a paragraph: it is indented
     bool paragraphGoesOn = false; // its last line is not its paragraph's last: it is justified too
+    bool operator==(const PageFlow&) const = default;
 };
 
 // A text as it is laid out: the original with soft hyphens added where its words may break. The added
@@ -56,8 +57,8 @@ struct LaidOutText {
     QString text;
     std::vector<int> added; // positions in `text` of the added soft hyphens, rising
 
-    int toLaidOut(int pos) const;   // a position in the original text
-    int toOriginal(int pos) const;  // a position in `text`
+    int toLaidOut(int pos) const;  // a position in the original text
+    int toOriginal(int pos) const; // a position in `text`
     bool isAdded(int pos) const;
 };
 

@@ -1,15 +1,15 @@
 #include "core/commands/Import.h"
 
-#include "core/catalogue/CatalogueWalks.h"
-#include "core/text/LineJoin.h"
 #include "core/book/BookGeometry.h"
+#include "core/book/Fonts.h"
 #include "core/book/PageBuild.h"
+#include "core/catalogue/CatalogueWalks.h"
 #include "core/storage/CatalogueRecords.h"
+#include "core/storage/Colors.h"
 #include "core/storage/LibraryPaths.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
-#include "core/storage/Colors.h"
-#include "core/book/Fonts.h"
+#include "core/text/LineJoin.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -110,8 +110,10 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     if (!builder.begin(libraryDir, r.title))
         return failed(r, oneLine(builder.errorString()));
     PageBuildProgress progress;
-    const PageGeometry geometry =
-        bookPageGeometry(request.screen.width(), request.screen.height(), style.font, style.size);
+    const PageGeometry geometry = bookPageGeometry(request.screen.width(), request.screen.height(),
+                                                   style.font, style.size, request.layout);
+    if (!builder.setFact(kLayoutFact, layoutName(request.layout)))
+        return failed(r, oneLine(builder.errorString()));
     switch (buildPages(text, geometry, progress,
                        [&builder](const QString& page) { return builder.appendPage(page); })) {
     case PageBuildOutcome::Written:
@@ -163,9 +165,9 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     for (const QString& file : options.files) {
         QElapsedTimer clock;
         clock.start();
-        const ImportResult r = importWork(
-            *opened.catalogue, options.libraryDir,
-            ImportRequest{QFileInfo(file).absoluteFilePath(), options.title, options.author, options.screen});
+        const ImportResult r = importWork(*opened.catalogue, options.libraryDir,
+                                          ImportRequest{QFileInfo(file).absoluteFilePath(), options.title,
+                                                        options.author, options.screen, options.layout});
         if (r.ok()) {
             out << QStringLiteral("%1: „%2“, %3 — %4 стр. / pages (%5 ms)\n")
                        .arg(file, r.title, r.author)

@@ -2,9 +2,9 @@
 // Adding works from the command line, without any window: the same road a text takes through the main
 // window's file command, the entry form and the book window's page build, with the values they store.
 
-#include "core/text/PanelLoad.h"
 #include "core/commands/StartOptions.h"
 #include "core/storage/Catalogue.h"
+#include "core/text/PanelLoad.h"
 
 #include <QSize>
 #include <QString>
@@ -37,6 +37,7 @@ struct ImportRequest {
     QString title;  // empty: from the file's name
     QString author; // likewise
     QSize screen{1024, 768};
+    PageLayout layout = PageLayout::Book;
 };
 
 struct ImportResult {

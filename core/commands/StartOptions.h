@@ -1,6 +1,8 @@
 #pragma once
 // What the command line asks of one run.
 
+#include "core/book/Typeset.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -18,9 +20,10 @@ struct StartOptions {
     StartMode mode = StartMode::Window;
     // Import: the files to add, in order. Window: at most one file for the text panel.
     QStringList files;
-    QString title;           // --title: instead of the one from the file's name
-    QString author;          // --author: likewise
-    QSize screen{1024, 768}; // --screen: the screen the pages are cut for
+    QString title;                        // --title: instead of the one from the file's name
+    QString author;                       // --author: likewise
+    QSize screen{1024, 768};              // --screen: the screen the pages are cut for
+    PageLayout layout = PageLayout::Book; // --layout: how the pages are set
     bool help = false;
     QString error; // a command line that could not be understood (Bulgarian / English)
 };
