@@ -1,9 +1,9 @@
 // Cutting a work into pages at the book window's page geometry, against one bare layout pass over the same
 // text, and the memory a cut of a large text takes.
-#include "ui/PageView.h"
 #include "bench/BenchText.h"
-#include "core/text/LineJoin.h"
 #include "core/book/PageCut.h"
+#include "core/text/LineJoin.h"
+#include "ui/PageView.h"
 #include "ui/RichTextView.h"
 #include "ui/Twips.h"
 
@@ -47,6 +47,36 @@ void BM_Paginate(benchmark::State& state) {
         benchmark::Counter(double(pages * state.iterations()), benchmark::Counter::kIsRate);
     state.counters["viewport_w"] = g.viewportWidth;
     state.counters["viewport_h"] = g.viewportHeight;
+}
+
+// The same text and page set as a book: justified, hyphenated, indented.
+void BM_PaginateBook(benchmark::State& state) {
+    const QString& text = bookText();
+    vel::PageGeometry g = bookGeometry();
+    g.typesetting = vel::Typesetting::of(vel::PageLayout::Book, g.font);
+    std::size_t pages = 0;
+    for (auto _ : state) {
+        const vel::PageCut cut = vel::cutPages(text, g);
+        pages = cut.pages.size();
+        benchmark::DoNotOptimize(cut.pages.data());
+    }
+    state.counters["pages"] = double(pages);
+    state.counters["pages_per_s"] =
+        benchmark::Counter(double(pages * state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Hyphenating 2 million characters alone, on one core: the soft hyphens a book layout adds.
+void BM_Hyphenate(benchmark::State& state) {
+    static const QString text = vel::joinLineBreaks(vel::bench::bulgarianText(2'000'000, 70, true));
+    const vel::Typesetting t = vel::Typesetting::of(vel::PageLayout::Book, bookGeometry().font);
+    std::size_t added = 0;
+    for (auto _ : state) {
+        const vel::LaidOutText laid = vel::laidOutText(text, t);
+        added = laid.added.size();
+        benchmark::DoNotOptimize(laid.text.data());
+    }
+    state.counters["chars"] = double(text.size());
+    state.counters["hyphens"] = double(added);
 }
 
 // The floor: every paragraph laid out once into lines of the page's width, nothing else.
@@ -116,5 +146,7 @@ void BM_PaginateMemory(benchmark::State& state) {
 
 // Wall time: the cut uses every core, and a reader waits for the wall clock.
 BENCHMARK(BM_Paginate)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_PaginateBook)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_Hyphenate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawLayout)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK(BM_PaginateMemory)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -10,6 +10,7 @@ packages=(
   fonts-wine fonts-liberation2 fonts-dejavu-core
   antiword catdoc
   libhyphen-dev hyphen-bg
+  libespeak-ng-dev espeak-ng-data qt6-multimedia-dev libqt6multimedia6 libsndfile1-dev
   xvfb xauth
 )
 

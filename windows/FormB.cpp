@@ -1,14 +1,14 @@
 #include "windows/FormB.h"
 
-#include "windows/Govori.h"
-#include "core/clock/ClockMath.h"
 #include "core/catalogue/CatalogueWalks.h"
-#include "core/text/LineJoin.h"
-#include "windows/KNIGA.h"
-#include "core/storage/LibraryPaths.h"
+#include "core/clock/ClockMath.h"
 #include "core/storage/Colors.h"
+#include "core/storage/LibraryPaths.h"
+#include "core/text/LineJoin.h"
 #include "ui/Design.h"
 #include "ui/Session.h"
+#include "windows/Govori.h"
+#include "windows/KNIGA.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -573,7 +573,16 @@ void FormB::Command3_Click() {
     catalogue_->ensureEntrySlotAtEnd();
     catalogue_->rs().MoveLast();
     Pokazhi();
+    if (!offeredTitle_.isEmpty())
+        TxtName->setText(offeredTitle_);
+    if (!offeredAuthor_.isEmpty())
+        TxtNumber->setText(offeredAuthor_);
     TxtName->setFocus();
+}
+
+void FormB::offerTitleAndAuthor(const QString& title, const QString& author) {
+    offeredTitle_ = title;
+    offeredAuthor_ = author;
 }
 
 void FormB::Dobavi_Click() {
