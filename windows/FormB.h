@@ -159,6 +159,9 @@ public:
     // titled typedTitle; an earlier one is another work) takes the built name, and so does Text2. The lists
     // are rebuilt. False when no record carries typedTitle.
     bool adoptWorkName(const QString& typedTitle, const QString& confirmedName);
+    // The title and author the text in the main window's panel came with: the entry form opens with them
+    // filled in, still editable. Empty ones fill in nothing.
+    void offerTitleAndAuthor(const QString& title, const QString& author);
 
     void Command2_Click();
     void Command3_Click();
@@ -208,6 +211,8 @@ private:
 
     std::unique_ptr<Catalogue> catalogue_;
     QString openError_;
+    QString offeredTitle_;
+    QString offeredAuthor_;
     Alarm alarm_;
 };
 

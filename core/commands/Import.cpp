@@ -1,17 +1,19 @@
 #include "core/commands/Import.h"
 
-#include "core/catalogue/CatalogueWalks.h"
-#include "core/text/LineJoin.h"
 #include "core/book/BookGeometry.h"
+#include "core/book/Fonts.h"
 #include "core/book/PageBuild.h"
+#include "core/catalogue/CatalogueWalks.h"
 #include "core/storage/CatalogueRecords.h"
+#include "core/storage/Colors.h"
 #include "core/storage/LibraryPaths.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
-#include "core/storage/Colors.h"
-#include "core/book/Fonts.h"
+#include "core/text/LineJoin.h"
+#include "core/text/formats/BookFormats.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
@@ -35,6 +37,28 @@ ImportResult failed(ImportResult r, const QString& error) {
     return r;
 }
 
+// A folder stands for every book under it, in name order; files given by name are taken whatever they are
+// called.
+QStringList importFiles(const QStringList& given) {
+    QStringList files;
+    for (const QString& entry : given) {
+        if (!QFileInfo(entry).isDir()) {
+            files << entry;
+            continue;
+        }
+        QStringList found;
+        QDirIterator it(entry, bookFilePatterns(), QDir::Files | QDir::Readable,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next();
+        std::sort(found.begin(), found.end(), [](const QString& a, const QString& b) {
+            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+        });
+        files << found;
+    }
+    return files;
+}
+
 } // namespace
 
 NewWorkStyle newWorkStyle(TextSource source) {
@@ -48,12 +72,13 @@ NewWorkStyle newWorkStyle(TextSource source) {
 }
 
 TextSource sourceForFile(const QString& path) {
-    return path.endsWith(QStringLiteral(".doc"), Qt::CaseInsensitive) ? TextSource::Document
-                                                                      : TextSource::PlainText;
+    const std::optional<BookFormat> format = bookFormatByName(path);
+    return !format || *format == BookFormat::PlainText || *format == BookFormat::Zip ? TextSource::PlainText
+                                                                                     : TextSource::Document;
 }
 
 std::optional<std::pair<QString, QString>> authorAndTitleFromFileName(const QString& path) {
-    const QString base = QFileInfo(path).completeBaseName();
+    const QString base = bookBaseName(path);
     const qsizetype dash = base.indexOf(QStringLiteral(" - "));
     if (dash < 0)
         return std::nullopt;
@@ -68,17 +93,37 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     ImportResult r;
     r.title = request.title;
     r.author = request.author;
-    if (r.title.isEmpty() || r.author.isEmpty()) {
-        const auto named = authorAndTitleFromFileName(request.file);
-        if (!named)
-            return failed(r, QStringLiteral("Името на файла не е във вида „Автор - Заглавие.txt“: посочете "
-                                            "--author и --title. / The file's name is not of the form "
-                                            "\"Author - Title.txt\": give --author and --title."));
-        if (r.author.isEmpty())
-            r.author = named->first;
-        if (r.title.isEmpty())
-            r.title = named->second;
+
+    // The main window's file command: the text with its line breaks joined, in the font it gets there.
+    const TextSource source = sourceForFile(request.file);
+    const TextImportResult loaded = readPanelText(request.file, source);
+    if (!loaded.ok())
+        return failed(r, oneLine(loaded.error));
+
+    // Names: the command line, then the file's name (a zipped text's own name first), then the book itself.
+    QStringList names;
+    if (!loaded.loaded.innerName.isEmpty())
+        names << loaded.loaded.innerName;
+    names << request.file;
+    for (const QString& name : names) {
+        if (!r.title.isEmpty() && !r.author.isEmpty())
+            break;
+        if (const auto named = authorAndTitleFromFileName(name)) {
+            if (r.author.isEmpty())
+                r.author = named->first;
+            if (r.title.isEmpty())
+                r.title = named->second;
+        }
     }
+    if (r.title.isEmpty())
+        r.title = loaded.loaded.title.simplified();
+    if (r.author.isEmpty())
+        r.author = loaded.loaded.author.simplified();
+    if (r.title.isEmpty() || r.author.isEmpty())
+        return failed(r, QStringLiteral("Името на файла не е във вида „Автор - Заглавие.txt“, а книгата не "
+                                        "назовава заглавието и автора си: посочете --author и --title. / The "
+                                        "file's name is not of the form \"Author - Title.txt\" and the book "
+                                        "does not name its title and author: give --author and --title."));
 
     const std::optional<QString> workFile = workFilePath(libraryDir, r.title);
     if (!workFile)
@@ -95,12 +140,8 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
         return failed(r, QStringLiteral("Файлът %1 вече съществува. / The work file %1 exists already.")
                              .arg(QDir::toNativeSeparators(*workFile)));
 
-    // The main window's file command: the text with its line breaks joined, in the font it gets there.
-    const TextSource source = sourceForFile(request.file);
-    const TextImportResult loaded = readPanelText(request.file, source);
-    if (!loaded.ok())
-        return failed(r, oneLine(loaded.error));
-    const QString text = joinLineBreaks(loaded.loaded.text);
+    // A structured book's paragraphs are whole already.
+    const QString text = loaded.loaded.structured ? loaded.loaded.text : joinLineBreaks(loaded.loaded.text);
     if (text.size() < kMinTextLength)
         return failed(r, QStringLiteral("Във файла няма текст. / The file holds no text."));
     const NewWorkStyle style = newWorkStyle(source);
@@ -160,7 +201,7 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
         return 1;
     }
     int failures = 0;
-    for (const QString& file : options.files) {
+    for (const QString& file : importFiles(options.files)) {
         QElapsedTimer clock;
         clock.start();
         const ImportResult r = importWork(
