@@ -5,8 +5,6 @@
 #include "core/storage/Colors.h"
 
 #include <QMouseEvent>
-#include <QScrollBar>
-#include <QTextBlock>
 #include <QTextDocument>
 
 namespace vel {
@@ -136,28 +134,6 @@ QString RichTextView::selectedText() const {
         return toViewText(c.selectedText());
     const int from = textIndex(c.selectionStart());
     return text_.mid(from, textIndex(c.selectionEnd()) - from);
-}
-
-void RichTextView::deleteSelection() {
-    QTextCursor c = textCursor();
-    c.removeSelectedText();
-    setTextCursor(c);
-}
-
-void RichTextView::selectViewPage() {
-    QTextCursor c = textCursor();
-    const int from = c.selectionStart();
-    const int end = viewPageEnd(*document(), from, viewport()->height());
-    c.setPosition(from);
-    c.setPosition(end, QTextCursor::KeepAnchor);
-    setTextCursor(c);
-}
-
-void RichTextView::caretToStart() {
-    QTextCursor c = textCursor();
-    c.movePosition(QTextCursor::Start);
-    setTextCursor(c);
-    verticalScrollBar()->setValue(0);
 }
 
 void RichTextView::mousePressEvent(QMouseEvent* e) {

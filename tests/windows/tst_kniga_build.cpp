@@ -191,15 +191,6 @@ void TstKnigaBuild::buildFromBulgarianText() {
     k.Combo1->setEditText(QStringLiteral("1"));
     k.Prelistvane();
 
-    if (const QByteArray dir = qgetenv("KNIGA_GRAB_DIR"); !dir.isEmpty()) {
-        k.naprede();
-        k.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/kniga.png"));
-        k.Label9_Click();
-        k.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/kniga-list.png"));
-        k.Label9_Click();
-        k.nazade();
-    }
-
     // Read on to 5|6, close, and open it again from the library's title list.
     k.naprede();
     k.naprede();
