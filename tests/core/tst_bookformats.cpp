@@ -1,17 +1,12 @@
 // Books in their own formats: lines, notes and metadata as the book has them, archives, and the inputs that
 // must be refused without harm.
-#include "FakePlatform.h"
 #include "LibraryFiles.h"
 #include "ZipWriter.h"
 #include "core/book/Fonts.h"
 #include "core/commands/Import.h"
 #include "core/text/formats/BookFormats.h"
 #include "core/text/formats/Zip.h"
-#include "ui/Session.h"
-#include "windows/FormB.h"
-#include "windows/Govori.h"
 
-#include <QMimeData>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -319,43 +314,6 @@ private slots:
         QVERIFY2(r.error.contains(reason), qPrintable(r.error));
         QVERIFY(r.error.endsWith(path));
         QVERIFY(r.loaded.text.isEmpty());
-    }
-
-    // Through the windows: a dropped book loads into the panel with its paragraphs whole, and the entry form
-    // opens with its title and author, which stay editable.
-    void droppedBookFillsTheEntryForm() {
-        QTemporaryDir dir;
-        {
-            auto opened = Catalogue::open(dir.path());
-            QVERIFY(addWork(*opened.catalogue,
-                            {"Под игото", "Иван Вазов", "Tahoma", "14", "7", "16777215", "12632256"}));
-        }
-        const QString book = write(dir, "kniga.epub", epub());
-        FakePlatform fake;
-        fake.setScreenPixels(1024, 768);
-        Session s(fake, dir.path());
-        Govori& g = s.window<Govori>();
-        g.show();
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(book)});
-        // A drop goes where the drag was let in.
-        QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(g.Ntext->viewport(), &enter);
-        QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(g.Ntext->viewport(), &drop);
-        QVERIFY(drop.isAccepted());
-        QTRY_VERIFY_WITH_TIMEOUT(!g.isLoadingText(), 30000);
-        QCOMPARE(g.Ntext->toPlainText().split('\n').size(), flatStory().size() + 1);
-        QCOMPARE(g.windowTitle(), book);
-
-        g.Command14_Click();
-        FormB& b = s.window<FormB>();
-        b.Command3_Click();
-        QCOMPARE(b.TxtName->text(), QStringLiteral("Гераците"));
-        QCOMPARE(b.TxtNumber->text(), QStringLiteral("Елин Пелин"));
-        QVERIFY(!b.TxtName->isReadOnly());
-        QVERIFY(fake.messages.empty());
     }
 
     // A folder: every book in name order, each added whole or not at all, failures named, the rest going on.
