@@ -11,12 +11,11 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QFuture>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
-#include <atomic>
 #include <memory>
-#include <thread>
 
 class QProgressBar;
 
@@ -70,7 +69,6 @@ public:
     QTimer* Timer101;
 
     // Values of the window.
-    QString pagePiece;
     QString gatheredText;
     qint16 reprocessed = 0;
     float fontStep = 0;
@@ -98,8 +96,10 @@ public:
     void Prelistvane();
     void naprede();
     void nazade();
-    // Writes pagePiece as the next page of the work being built.
-    bool BOOT();
+    // Starts the build again, under the name the management window now holds.
+    void retryBuild();
+    // Writes the next page of the work being built; runs on the build's worker.
+    bool BOOT(const QString& pagePiece);
 
     void Combo1_Click();
     void combo11_Click();
@@ -148,6 +148,7 @@ private:
     void showReadingState();
 
     void startWorker(const PageGeometry& geometry);
+    BuildResult cutAndWrite(const QString& text, const PageGeometry& geometry);
     void buildFinished(const BuildResult& result);
     void stopBuild();
     void askForAnotherName();
@@ -157,15 +158,16 @@ private:
     Spread spread_;
     std::unique_ptr<WorkFile> work_;
 
-    // The build: its file, its text and the worker that cuts and writes it.
+    // The build: its file, its text and the job that cuts and writes it. While the job runs, builder_ and
+    // progress_ are its own apart from the progress counters and the cancel flag.
     WorkFileBuilder builder_;
-    std::thread worker_;
+    QFuture<BuildResult> worker_;
+    bool workerStarted_ = false;
     PageBuildProgress progress_;
     QString buildText_;
     QString buildName_;
     QString typedTitle_;
     bool building_ = false;
-    std::atomic<bool> committed_{false};
     QProgressBar* progressBar_ = nullptr;
 
     int bookmark_ = 1;

@@ -46,6 +46,8 @@ public:
     }
 };
 
+// Declared before the library whose session it is installed in: a piece may still be synthesized with it
+// while the session goes.
 struct FakeSpeech {
     QMutex lock;
     QStringList spoken; // every text synthesized, piece by piece

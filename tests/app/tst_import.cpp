@@ -1,18 +1,19 @@
 // Adding works from the command line: the same record and pages as the entry form and the book window give
 // on the same screen, encodings, names from file names, batches with failures, listing, the command line.
-#include "ui/PageView.h"
+#include "CatalogueFixture.h"
 #include "FakePlatform.h"
 #include "LibraryFiles.h"
-#include "windows/Govori.h"
-#include "core/commands/Import.h"
-#include "core/storage/LibraryHome.h"
 #include "app/Startup.h"
 #include "bench/BenchText.h"
-#include "windows/FormB.h"
 #include "core/book/BookGeometry.h"
-#include "windows/KNIGA.h"
 #include "core/book/Fonts.h"
+#include "core/commands/Import.h"
+#include "core/storage/LibraryHome.h"
+#include "ui/PageView.h"
 #include "ui/Session.h"
+#include "windows/FormB.h"
+#include "windows/Govori.h"
+#include "windows/KNIGA.h"
 
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -26,9 +27,7 @@ namespace {
 
 // A catalogue holding one work already, so that no start asks to unpack.
 void seedCatalogue(const QString& dir) {
-    auto opened = Catalogue::open(dir);
-    QVERIFY(
-        addWork(*opened.catalogue, {"Под игото", "Иван Вазов", "Tahoma", "14", "7", "16777215", "12632256"}));
+    writeLibrary(dir, {{"Под игото", {}, "7", "Иван Вазов"}});
 }
 
 CatalogueRecord recordOf(const QString& dir, const QString& title) {
@@ -76,7 +75,7 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("font");
         QTest::newRow("text") << QString() << "Tahoma";
-        QTest::newRow("document") << QFINDTESTDATA("data/razkaz.doc") << "Arial";
+        QTest::newRow("document") << QFINDTESTDATA("../data/razkaz.doc") << "Arial";
     }
     void entryFormRoadEqualsImport() {
         QFETCH(QString, file);
@@ -248,6 +247,7 @@ private slots:
         QCOMPARE(o.author, QStringLiteral("Автор"));
         o = parse({"--library=/tmp/l", "--import", "--title=Т", "--", "--странно.txt"});
         QVERIFY(o.error.isEmpty() && o.files == QStringList{"--странно.txt"} && o.libraryDir == u"/tmp/l");
+        QCOMPARE(parse({}).libraryDir, QStringLiteral("/def"));
         o = parse({"книга.txt"});
         QVERIFY(o.mode == StartMode::Window && o.files == QStringList{"книга.txt"});
 

@@ -39,8 +39,8 @@ class TstReading : public QObject {
     Q_OBJECT
 private slots:
     void bookReadsSpreadAfterSpreadToTheEnd() {
-        Library lib({{QStringLiteral("Кн"), pageTexts(5)}});
         FakeSpeech speech;
+        Library lib({{QStringLiteral("Кн"), pageTexts(5)}});
         speech.install(lib.s());
         KNIGA& k = lib.open(QStringLiteral("Кн"));
         QTest::keyClick(&k, Qt::Key_F5);
@@ -54,10 +54,10 @@ private slots:
     }
 
     void wordsHighlightedAndReaderTurnStops() {
+        FakeSpeech speech;
         Library lib({{QStringLiteral("Кн"),
                       {QStringLiteral("Едно\r\nдве три"), QStringLiteral("четири"), QStringLiteral("пет"),
                        QStringLiteral("шест")}}});
-        FakeSpeech speech;
         speech.autoPlay = false;
         speech.install(lib.s());
         KNIGA& k = lib.open(QStringLiteral("Кн"));
@@ -82,6 +82,7 @@ private slots:
         speech.output->playTo(speech.output->queued);
         QCOMPARE(k.spread().view().label1, QStringLiteral("3"));
         QVERIFY(k.isReading() && !k.readingRightPage());
+        QTRY_VERIFY(speech.output->finished);
 
         // A turn by the reader stops the reading where he turns to.
         k.R2_Click();
@@ -93,8 +94,8 @@ private slots:
     }
 
     void closingStopsAndTheBookmarkFollows() {
-        Library lib({{QStringLiteral("Кн"), pageTexts(12)}});
         FakeSpeech speech;
+        Library lib({{QStringLiteral("Кн"), pageTexts(12)}});
         speech.autoPlay = false;
         speech.install(lib.s());
         KNIGA& k = lib.open(QStringLiteral("Кн"));
@@ -113,8 +114,8 @@ private slots:
     }
 
     void panelSpeaksSelectionAndHandOffStays() {
-        Library lib({{QStringLiteral("Кн"), pageTexts(1)}});
         FakeSpeech speech;
+        Library lib({{QStringLiteral("Кн"), pageTexts(1)}});
         speech.autoPlay = false;
         speech.install(lib.s());
         Govori& g = lib.main();
@@ -154,8 +155,8 @@ private slots:
     }
 
     void noVoiceIsReported() {
-        Library lib({{QStringLiteral("Кн"), pageTexts(2)}});
         FakeSpeech speech;
+        Library lib({{QStringLiteral("Кн"), pageTexts(2)}});
         speech.voiceError = QStringLiteral("Гласът „bg“ не може да бъде зареден: липсва");
         speech.install(lib.s());
         const QString expected = QStringLiteral(

@@ -244,7 +244,7 @@ private slots:
             QSKIP("antiword or catdoc is not installed");
         QFETCH(QString, file);
         QFETCH(QStringList, lines);
-        const QString path = QFINDTESTDATA(QStringLiteral("data/") + file);
+        const QString path = QFINDTESTDATA(QStringLiteral("../data/") + file);
         QVERIFY(!path.isEmpty());
         const TextImportResult result = vel::extractDocText(path);
         QVERIFY2(result.ok(), qPrintable(result.error));
@@ -255,7 +255,7 @@ private slots:
     }
 
     void documentFailures() {
-        const QString doc = QFINDTESTDATA("data/razkaz.doc");
+        const QString doc = QFINDTESTDATA("../data/razkaz.doc");
         QVERIFY(!doc.isEmpty());
 
         const QList<vel::DocExtractor> none = {{QStringLiteral("velmora-no-such-reader"), {}}};

@@ -4,8 +4,8 @@
 #include "kniga_fixture.h"
 
 #include "bench/BenchText.h"
-#include "windows/Popravka.h"
 #include "core/book/PageBuild.h"
+#include "windows/Popravka.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
@@ -143,15 +143,6 @@ void TstKnigaBuild::buildFromBulgarianText() {
             QVERIFY2(height > viewport * 0.8, qPrintable(QStringLiteral("page %1 is short").arg(i)));
     }
     k.R1->setText(shown);
-
-    if (const QByteArray dir = qgetenv("KNIGA_GRAB_DIR"); !dir.isEmpty()) {
-        k.naprede();
-        k.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/kniga.png"));
-        k.Label9_Click();
-        k.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/kniga-list.png"));
-        k.Label9_Click();
-        k.nazade();
-    }
 
     // Read on to 5|6, close, and open it again from the library's title list.
     k.naprede();
