@@ -3,7 +3,7 @@
 #include "core/storage/LibraryPaths.h"
 #include "core/text/formats/BookFormats.h"
 #include "govori_fixture.h"
-#include "ui/Twips.h"
+#include "ui/TwipsBox.h"
 #include "windows/FormB.h"
 #include "windows/Govori.h"
 #include "windows/KNIGA.h"
