@@ -1,13 +1,13 @@
 #include "app/Startup.h"
 
-#include "windows/Govori.h"
+#include "core/book/Fonts.h"
 #include "core/commands/Import.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryHome.h"
-#include "core/book/Fonts.h"
 #include "ui/QtPlatform.h"
 #include "ui/Session.h"
+#include "windows/Govori.h"
 
 #include <QApplication>
 #include <QDir>
@@ -189,8 +189,6 @@ int runWindows(const StartOptions& opts) {
         platform.messageBox(checked.error, MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("ВЕЛМОРА"));
         return 1;
     }
-
-    fileops::removeStaleTemps(opts.libraryDir);
 
     Session session(platform, opts.libraryDir);
     QObject::connect(&session, &Session::lastWindowClosed, qApp, &QApplication::quit, Qt::QueuedConnection);

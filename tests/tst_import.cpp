@@ -1,18 +1,18 @@
 // Adding works from the command line: the same record and pages as the entry form and the book window give
 // on the same screen, encodings, names from file names, batches with failures, listing, the command line.
-#include "ui/PageView.h"
 #include "FakePlatform.h"
 #include "LibraryFiles.h"
-#include "windows/Govori.h"
-#include "core/commands/Import.h"
-#include "core/storage/LibraryHome.h"
 #include "app/Startup.h"
 #include "bench/BenchText.h"
-#include "windows/FormB.h"
 #include "core/book/BookGeometry.h"
-#include "windows/KNIGA.h"
 #include "core/book/Fonts.h"
+#include "core/commands/Import.h"
+#include "core/storage/LibraryHome.h"
+#include "ui/PageView.h"
 #include "ui/Session.h"
+#include "windows/FormB.h"
+#include "windows/Govori.h"
+#include "windows/KNIGA.h"
 
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -27,8 +27,8 @@ namespace {
 // A catalogue holding one work already, so that no start asks to unpack.
 void seedCatalogue(const QString& dir) {
     auto opened = Catalogue::open(dir);
-    QVERIFY(
-        addWork(*opened.catalogue, {"Под игото", "Иван Вазов", "Tahoma", "14", "7", "16777215", "12632256"}));
+    QVERIFY(insertRecord(*opened.catalogue,
+                         {"Под игото", "Иван Вазов", "Tahoma", "14", "7", "16777215", "12632256"}) >= 0);
 }
 
 CatalogueRecord recordOf(const QString& dir, const QString& title) {
@@ -205,16 +205,18 @@ private slots:
         QCOMPARE(titlesOf(lib.path()), QStringList({"Първа", "Последна"}));
         QVERIFY(QDir(lib.path()).entryList({"*.tmp"}, QDir::Files).isEmpty());
 
-        // A title in the catalogue, or only a file of its name: refused, and neither is touched.
+        // A title in the catalogue is refused and its work untouched. A file no record claims and that
+        // names no work is moved aside, and said so, before anything is added.
         const QByteArray before = contents(workFilePath(lib.path(), "Първа").value());
         writeFile(workFilePath(lib.path(), "Сираче").value(), "чужд файл");
         writeFile(src.filePath("Автор - Сираче.txt"), "Текст на сирачето.\n");
         o = run({"--import", first, src.filePath("Автор - Сираче.txt")}, lib.path());
         QCOMPARE(o.status, 1);
-        QVERIFY(o.err.contains("вече има произведение „Първа“") && o.err.contains("вече съществува"));
+        QVERIFY2(o.err.contains("вече има произведение „Първа“") && o.err.contains("moved to the folder"),
+                 qPrintable(o.err));
         QCOMPARE(contents(workFilePath(lib.path(), "Първа").value()), before);
-        QCOMPARE(contents(workFilePath(lib.path(), "Сираче").value()), QByteArray("чужд файл"));
-        QCOMPARE(titlesOf(lib.path()).size(), 2);
+        QCOMPARE(contents(lib.filePath(kAsideFolder + "/Сираче.mdb")), QByteArray("чужд файл"));
+        QCOMPARE(titlesOf(lib.path()), QStringList({"Първа", "Последна", "Сираче"}));
         // Names given on the command line win over the file's.
         QCOMPARE(
             run({"--import", unnamed, "--author", "Иван Вазов", "--title", "Чичовци"}, lib.path()).status, 0);
@@ -228,7 +230,8 @@ private slots:
         auto opened = Catalogue::open(lib.path());
         writeFile(lib.filePath("Автор - Книга.txt"), bench::bulgarianText(4000).toUtf8());
         QVERIFY(importWork(*opened.catalogue, lib.path(), {lib.filePath("Автор - Книга.txt"), {}, {}}).ok());
-        QVERIFY(addWork(*opened.catalogue, {"Без файл", "Друг\tавтор", "Tahoma", "14", "37", "0", "0"}));
+        QVERIFY(insertRecord(*opened.catalogue,
+                             {"Без файл", "Друг\tавтор", "Tahoma", "14", "37", "0", "0"}) >= 0);
         opened.catalogue.reset();
 
         const Outcome o = run({"--list"}, lib.path());

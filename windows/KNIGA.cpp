@@ -1,15 +1,15 @@
-#include "ui/PageView.h"
 #include "windows/KNIGA.h"
+#include "ui/PageView.h"
 
-#include "windows/Govori.h"
-#include "windows/FormB.h"
-#include "windows/Popravka.h"
-#include "windows/Form2.h"
-#include "core/storage/LibraryPaths.h"
 #include "core/storage/Colors.h"
+#include "core/storage/LibraryPaths.h"
 #include "ui/Design.h"
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
+#include "windows/Form2.h"
+#include "windows/FormB.h"
+#include "windows/Govori.h"
+#include "windows/Popravka.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -580,6 +580,11 @@ void KNIGA::Label11_Click() {
 void KNIGA::Form_Unload() {
     stopBuild();
     session().close<Popravka>(); // the build it asks a name for ends with the book
+    // A new work whose file was never finished is given up: it has no record to save settings into.
+    if (FormB* formB = session().loaded<FormB>(); formB && formB->hasNewWork()) {
+        formB->dropNewWork();
+        settingsValid_ = false;
+    }
 
     Govori& main = session().window<Govori>();
     FormB& formB = session().window<FormB>();
@@ -638,7 +643,11 @@ void KNIGA::buildStep() {
     if (typedTitle_.isNull())
         typedTitle_ = formB.Text2->text();
     const bool rebuild = !main.rebuildTitle.isEmpty() && main.rebuildTitle == name;
-    if (!builder_.begin(session().libraryDir(), name, rebuild)) {
+    // A new work's file waits, finished, for its record to be written with it (FormB::addBuiltWork).
+    const auto placement = rebuild              ? WorkFileBuilder::Placement::Replace
+                           : formB.hasNewWork() ? WorkFileBuilder::Placement::Staged
+                                                : WorkFileBuilder::Placement::New;
+    if (!builder_.begin(session().libraryDir(), name, placement)) {
         main.rebuildTitle.clear();
         if (builder_.failure() == WorkFileBuilder::Failure::Io)
             return buildFailedMessage(builder_.errorString());
@@ -736,6 +745,15 @@ void KNIGA::buildFinished(const BuildResult& result) {
 
     switch (result.outcome) {
     case BuildOutcome::Committed: {
+        if (!builder_.stagedPath().isEmpty()) {
+            const WriteResult added =
+                session().window<FormB>().addBuiltWork(buildName_, builder_.stagedPath());
+            builder_.abandon();
+            if (added.outcome == WriteResult::Outcome::NameTaken)
+                return askForAnotherName();
+            if (!added.ok())
+                return buildFailedMessage(added.error);
+        }
         work_ = WorkFile::open(builder_.finalPath());
         if (!work_ || work_->pageCount() < 1)
             return failedOpening();
@@ -768,6 +786,13 @@ void KNIGA::stopBuild() {
     progress_.cancel = true;
     if (worker_.joinable())
         worker_.join();
+    // A new work finished just before the stop goes in with its record, as it would have a moment later.
+    if (building_ && committed_ && !builder_.stagedPath().isEmpty()) {
+        if (FormB* formB = session().loaded<FormB>())
+            committed_ = formB->addBuiltWork(buildName_, builder_.stagedPath()).ok();
+        else
+            committed_ = false;
+    }
     builder_.abandon();
     if (building_) {
         building_ = false;
@@ -799,11 +824,10 @@ void KNIGA::buildFailedMessage(const QString& text) {
 }
 
 void KNIGA::adoptConfirmedName(const QString& name) {
-    // The record added for this work still carries the title typed in the entry form; the work file was
-    // built under the name confirmed in the dialog. The other work with the typed title keeps its own.
+    // The record went in under the name the file was built with; the other work with the typed title keeps
+    // its own record and file.
     setWindowTitle(name);
-    if (session().window<FormB>().adoptWorkName(typedTitle_, name))
-        typedTitle_ = name;
+    typedTitle_ = name;
 }
 
 } // namespace vel
