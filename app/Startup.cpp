@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "core/book/Fonts.h"
+#include "core/commands/Audiobook.h"
 #include "core/commands/Import.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/FileOps.h"
@@ -28,6 +29,7 @@ const char kUsage[] =
     "  velmora [--library ПАПКА] [ФАЙЛ]\n"
     "  velmora [--library ПАПКА] --import ФАЙЛ... [--title ЗАГЛАВИЕ --author АВТОР] [--screen ШxВ]\n"
     "  velmora [--library ПАПКА] --list\n"
+    "  velmora [--library ПАПКА] --audiobook ЗАГЛАВИЕ [--pages A-Б] --out ФАЙЛ\n"
     "\n"
     "  --library ПАПКА   библиотеката (BAZA.mdb и произведенията) е в ПАПКА. Без нея: папката на\n"
     "                    програмата, а за инсталирана програма ~/.local/share/velmora\n"
@@ -39,13 +41,18 @@ const char kUsage[] =
     "  --author АВТОР    авторът\n"
     "  --screen ШxВ      екранът, за който се нарязват страниците, в пиксели (1024x768)\n"
     "  --list            показва каталога: заглавие, автор, страници, отбелязана страница (с табулации)\n"
+    "  --audiobook ЗАГЛАВИЕ  изговаря страниците на произведението във ФАЙЛ (.wav, .flac или .ogg)\n"
+    "                    с гласа и скоростта от speech.ini в библиотеката\n"
+    "  --pages A-Б       само страници от A до Б (или само A)\n"
+    "  --out ФАЙЛ        аудиофайлът\n"
     "  --help            тази помощ\n"
-    "  Изход: 0 всичко е наред, 1 някой файл не е добавен, 2 грешен команден ред.\n"
+    "  Изход: 0 всичко е наред, 1 някой файл не е добавен или записан, 2 грешен команден ред.\n"
     "\n"
     "Usage:\n"
     "  velmora [--library DIR] [FILE]\n"
     "  velmora [--library DIR] --import FILE... [--title TITLE --author AUTHOR] [--screen WxH]\n"
     "  velmora [--library DIR] --list\n"
+    "  velmora [--library DIR] --audiobook TITLE [--pages A-B] --out FILE\n"
     "\n"
     "  --library DIR     keep the library (BAZA.mdb and the works) in DIR. Without it: the program's\n"
     "                    folder, or ~/.local/share/velmora for an installed program\n"
@@ -57,8 +64,12 @@ const char kUsage[] =
     "  --author AUTHOR   the author\n"
     "  --screen WxH      the screen the pages are cut for, in pixels (1024x768)\n"
     "  --list            print the catalogue: title, author, pages, bookmark (tab-separated)\n"
+    "  --audiobook TITLE speak the work's pages into FILE (.wav, .flac or .ogg) with the voice and\n"
+    "                    rate of speech.ini in the library\n"
+    "  --pages A-B       only pages A to B (or A alone)\n"
+    "  --out FILE        the audio file\n"
     "  --help            this help\n"
-    "  Exit status: 0 all went well, 1 some file was not added, 2 bad command line.\n";
+    "  Exit status: 0 all went well, 1 some file was not added or written, 2 bad command line.\n";
 
 QString both(const char* bulgarian, const char* english) {
     return QString::fromUtf8(bulgarian) + QStringLiteral(" / ") + QString::fromUtf8(english);
@@ -76,12 +87,26 @@ std::optional<QSize> screenSize(const QString& text) {
     return s;
 }
 
+// "A-B" or "A", 1 <= A <= B.
+std::optional<std::pair<int, int>> pageRange(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,5})\\s*(?:-\\s*(\\d{1,5})\\s*)?$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int a = m.captured(1).toInt();
+    const int b = m.captured(2).isEmpty() ? a : m.captured(2).toInt();
+    if (a < 1 || b < a)
+        return std::nullopt;
+    return std::pair{a, b};
+}
+
 } // namespace
 
 StartOptions parseStartOptions(const QStringList& args, const QString& defaultLibraryDir) {
     StartOptions o;
     o.libraryDir = defaultLibraryDir;
     bool import = false, list = false, titled = false, authored = false, screened = false;
+    bool audiobook = false, paged = false, outed = false;
     bool onlyFiles = false;
     auto fail = [&o](const QString& message) {
         o.error = message;
@@ -139,6 +164,25 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
                                  "--screen expects a size such as 1024x768."));
             o.screen = *s;
             screened = true;
+        } else if (isOption(a, "--audiobook")) {
+            if (!value(i, QStringLiteral("--audiobook"), &v) || v.trimmed().isEmpty())
+                return fail(
+                    both("Липсва заглавието след --audiobook.", "The title after --audiobook is missing."));
+            o.audiobookTitle = v.trimmed();
+            audiobook = true;
+        } else if (isOption(a, "--pages")) {
+            const auto range = value(i, QStringLiteral("--pages"), &v) ? pageRange(v) : std::nullopt;
+            if (!range)
+                return fail(both("След --pages се очакват страници като 3-10.",
+                                 "--pages expects pages such as 3-10."));
+            o.firstPage = range->first;
+            o.lastPage = range->second;
+            paged = true;
+        } else if (isOption(a, "--out")) {
+            if (!value(i, QStringLiteral("--out"), &v) || v.isEmpty())
+                return fail(both("Липсва файлът след --out.", "The file after --out is missing."));
+            o.outFile = v;
+            outed = true;
         } else {
             return fail(QStringLiteral("Непозната възможност: %1 / Unknown option: %1").arg(a));
         }
@@ -146,8 +190,12 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
     if (o.help)
         return o;
 
-    if (import && list)
-        return fail(both("--import и --list не вървят заедно.", "--import and --list do not go together."));
+    if (int(import) + int(list) + int(audiobook) > 1)
+        return fail(both("--import, --list и --audiobook не вървят заедно.",
+                         "--import, --list and --audiobook do not go together."));
+    if (!audiobook && (paged || outed))
+        return fail(both("--pages и --out вървят само с --audiobook.",
+                         "--pages and --out go only with --audiobook."));
     if (!import && (titled || authored || screened))
         return fail(both("--title, --author и --screen вървят само с --import.",
                          "--title, --author and --screen go only with --import."));
@@ -157,6 +205,12 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
             return fail(both("Няма файлове за --import.", "No files to --import."));
         if (titled && o.files.size() > 1)
             return fail(both("--title се дава само за един файл.", "--title goes with one file only."));
+    } else if (audiobook) {
+        o.mode = StartMode::Audiobook;
+        if (!outed)
+            return fail(both("Липсва --out ФАЙЛ за --audiobook.", "--audiobook needs --out FILE."));
+        if (!o.files.isEmpty())
+            return fail(both("--audiobook не приема файлове.", "--audiobook takes no files."));
     } else if (list) {
         o.mode = StartMode::List;
         if (!o.files.isEmpty())
@@ -220,6 +274,13 @@ int runVelmora(int argc, char** argv) {
         return early.help ? 0 : 2;
     }
 
+    if (early.mode == StartMode::Audiobook) {
+        QCoreApplication app(argc, argv);
+        const StartOptions opts = parseStartOptions(
+            QCoreApplication::arguments(), defaultLibraryDir(QCoreApplication::applicationDirPath()));
+        QTextStream out(stdout), err(stderr);
+        return runAudiobook(opts, out, err);
+    }
     if (early.mode == StartMode::List) {
         QCoreApplication app(argc, argv);
         const StartOptions opts = parseStartOptions(

@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev libbenchmark-dev libxtst-dev libx11-dev libarchive-dev
   fonts-wine fonts-liberation2 fonts-dejavu-core
   antiword catdoc
+  libespeak-ng-dev espeak-ng-data qt6-multimedia-dev libqt6multimedia6 libsndfile1-dev
   xvfb xauth
 )
 

@@ -1,11 +1,12 @@
 // The main window's commands: loading texts, the library buttons, font and colour, re-processing, and the
 // hand-off of the panel's selection to the read-aloud program.
-#include "windows/Govori.h"
-#include "govori_fixture.h"
-#include "windows/FormB.h"
-#include "windows/KNIGA.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/text/formats/BookFormats.h"
+#include "govori_fixture.h"
 #include "ui/Twips.h"
+#include "windows/FormB.h"
+#include "windows/Govori.h"
+#include "windows/KNIGA.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,7 +70,9 @@ private Q_SLOTS:
         b.Text8->setText(QStringLiteral("7"));
         g.Text1->show();
         document ? g.Command4_Click() : g.Command1_Click();
-        QCOMPARE(r.fake.fileDialogs.back(), document ? QStringLiteral("Open|All Files (*.doc)|*.doc")
+        QCOMPARE(r.fake.fileDialogs.back(), document ? QStringLiteral("Open|Книги и документи|") +
+                                                           bookFilePatterns().join(';') +
+                                                           QStringLiteral("|All Files (*.doc)|*.doc")
                                                      : QStringLiteral("Open|T\u0435xt Files (*.txt)|*.txt"));
         QVERIFY(g.Text1->isHidden());
         QVERIFY(g.PictureEtiket->isHidden());

@@ -579,7 +579,16 @@ void FormB::Command3_Click() {
     catalogue_->ensureEntrySlotAtEnd();
     catalogue_->rs().MoveLast();
     Pokazhi();
+    if (!offeredTitle_.isEmpty())
+        TxtName->setText(offeredTitle_);
+    if (!offeredAuthor_.isEmpty())
+        TxtNumber->setText(offeredAuthor_);
     TxtName->setFocus();
+}
+
+void FormB::offerTitleAndAuthor(const QString& title, const QString& author) {
+    offeredTitle_ = title;
+    offeredAuthor_ = author;
 }
 
 void FormB::Dobavi_Click() {

@@ -132,6 +132,9 @@ public:
     // The build of the confirmed new work was given up: nothing of it is kept.
     void dropNewWork();
     bool hasNewWork() const { return newWork_.has_value(); }
+    // The title and author the text in the main window's panel came with: the entry form opens with them
+    // filled in, still editable. Empty ones fill in nothing.
+    void offerTitleAndAuthor(const QString& title, const QString& author);
 
     void Command2_Click();
     void Command3_Click();
@@ -182,6 +185,8 @@ private:
     std::unique_ptr<Catalogue> catalogue_;
     QString openError_;
     std::optional<CatalogueRecord> newWork_; // confirmed in the entry form, its file not built yet
+    QString offeredTitle_;
+    QString offeredAuthor_;
     Alarm alarm_;
 };
 

@@ -1,21 +1,25 @@
 #include "windows/Govori.h"
 
 #include "core/clock/Aphorisms.h"
-#include "core/storage/LibraryHome.h"
-#include "windows/FormB.h"
-#include "windows/Popravka.h"
-#include "windows/Form2.h"
-#include "windows/KNIGA.h"
-#include "core/storage/LibraryPaths.h"
+#include "core/commands/Import.h"
 #include "core/storage/Colors.h"
+#include "core/storage/LibraryHome.h"
+#include "core/storage/LibraryPaths.h"
+#include "core/text/formats/BookFormats.h"
 #include "ui/Design.h"
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
+#include "windows/Form2.h"
+#include "windows/FormB.h"
+#include "windows/KNIGA.h"
+#include "windows/Popravka.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <algorithm>
@@ -137,6 +141,8 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
         add(new RichTextView(this), ControlKind::RichText, QStringLiteral("Ntext"), {360, 840, 2055, 2295});
     Ntext->setFontName(QStringLiteral("Tahoma"));
     Ntext->setFontSize(14.25);
+    setAcceptDrops(true);
+    Ntext->viewport()->installEventFilter(this);
 
     PictureEtiket = image(*this, QStringLiteral("PictureEtiket"), {4320, 1080, 1605, 1995}, QSize(699, 669));
     Picture1 = image(*this, QStringLiteral("Picture1"), {6240, 1040, 4815, 5910}, QSize(417, 439));
@@ -303,7 +309,9 @@ void Govori::Command1_Click() {
 }
 
 void Govori::Command4_Click() {
-    const QString path = askForFile(QStringLiteral("All Files (*.doc)|*.doc"));
+    const QString books = bookFilePatterns().join(u';');
+    const QString path =
+        askForFile(QStringLiteral("Книги и документи|") + books + QStringLiteral("|All Files (*.doc)|*.doc"));
     if (!path.isEmpty())
         loadFile(path, TextSource::Document);
 }
@@ -393,15 +401,69 @@ void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
     Command5->show();
     formB.Combo2->setEditText(QStringLiteral("Избор на АВТОР"));
     formB.Combo1->setEditText(QStringLiteral("Библиотека"));
+    // A structured book's paragraphs are whole already: only plain texts have their lines joined.
+    const bool join = !result.loaded.structured;
     if (load.source == TextSource::PlainText) {
-        formB.modulEn();
+        if (join)
+            formB.modulEn();
         Ntext->setFontName(QStringLiteral("Tahoma"));
         Ntext->setFontSize(14);
     } else {
         Ntext->setFontName(QStringLiteral("Arial"));
         Ntext->setFontSize(14);
-        formB.modulEn();
+        if (join)
+            formB.modulEn();
     }
+    formB.offerTitleAndAuthor(result.loaded.title.simplified(), result.loaded.author.simplified());
+}
+
+namespace {
+// The one local file a drag carries; empty for several files, folders, or anything else.
+QString draggedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().front().isLocalFile())
+        return {};
+    const QString path = data->urls().front().toLocalFile();
+    return QFileInfo(path).isFile() ? path : QString();
+}
+} // namespace
+
+void Govori::dragEnterEvent(QDragEnterEvent* e) {
+    if (!loading_ && !draggedFile(e->mimeData()).isEmpty())
+        e->acceptProposedAction();
+}
+
+void Govori::dropEvent(QDropEvent* e) {
+    const QString path = draggedFile(e->mimeData());
+    if (path.isEmpty() || loading_)
+        return;
+    e->acceptProposedAction();
+    PictureEtiket->hide();
+    Ntext->show();
+    loadFile(path, sourceForFile(path));
+}
+
+bool Govori::eventFilter(QObject* watched, QEvent* e) {
+    // The panel would take a dropped file for text to insert.
+    if (watched == Ntext->viewport()) {
+        if (e->type() == QEvent::DragEnter || e->type() == QEvent::DragMove) {
+            auto* drag = static_cast<QDragMoveEvent*>(e);
+            if (!draggedFile(drag->mimeData()).isEmpty()) {
+                if (!loading_)
+                    drag->acceptProposedAction();
+                else
+                    drag->ignore();
+                return true;
+            }
+        } else if (e->type() == QEvent::Drop) {
+            auto* drop = static_cast<QDropEvent*>(e);
+            if (!draggedFile(drop->mimeData()).isEmpty()) {
+                dropEvent(drop);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 // ---- Library, font and colour, re-processing

@@ -107,6 +107,10 @@ public:
 
 protected:
     void mouseMoveEvent(QMouseEvent* e) override;
+    // A book file dropped on the window, or on the text panel, loads as the document command loads it.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     struct PendingLoad;

@@ -11,8 +11,10 @@
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
 #include "core/text/LineJoin.h"
+#include "core/text/formats/BookFormats.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
@@ -44,6 +46,28 @@ ImportResult failed(ImportResult r, const QString& error) {
     return r;
 }
 
+// A folder stands for every book under it, in name order; files given by name are taken whatever they are
+// called.
+QStringList importFiles(const QStringList& given) {
+    QStringList files;
+    for (const QString& entry : given) {
+        if (!QFileInfo(entry).isDir()) {
+            files << entry;
+            continue;
+        }
+        QStringList found;
+        QDirIterator it(entry, bookFilePatterns(), QDir::Files | QDir::Readable,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next();
+        std::sort(found.begin(), found.end(), [](const QString& a, const QString& b) {
+            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+        });
+        files << found;
+    }
+    return files;
+}
+
 } // namespace
 
 NewWorkStyle newWorkStyle(TextSource source) {
@@ -66,12 +90,13 @@ CatalogueRecord newWorkRecord(const QString& title, const QString& author, const
 }
 
 TextSource sourceForFile(const QString& path) {
-    return path.endsWith(QStringLiteral(".doc"), Qt::CaseInsensitive) ? TextSource::Document
-                                                                      : TextSource::PlainText;
+    const std::optional<BookFormat> format = bookFormatByName(path);
+    return !format || *format == BookFormat::PlainText || *format == BookFormat::Zip ? TextSource::PlainText
+                                                                                     : TextSource::Document;
 }
 
 std::optional<std::pair<QString, QString>> authorAndTitleFromFileName(const QString& path) {
-    const QString base = QFileInfo(path).completeBaseName();
+    const QString base = bookBaseName(path);
     const qsizetype dash = base.indexOf(QStringLiteral(" - "));
     if (dash < 0)
         return std::nullopt;
@@ -86,17 +111,37 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     ImportResult r;
     r.title = request.title;
     r.author = request.author;
-    if (r.title.isEmpty() || r.author.isEmpty()) {
-        const auto named = authorAndTitleFromFileName(request.file);
-        if (!named)
-            return failed(r, QStringLiteral("Името на файла не е във вида „Автор - Заглавие.txt“: посочете "
-                                            "--author и --title. / The file's name is not of the form "
-                                            "\"Author - Title.txt\": give --author and --title."));
-        if (r.author.isEmpty())
-            r.author = named->first;
-        if (r.title.isEmpty())
-            r.title = named->second;
+
+    // The main window's file command: the text with its line breaks joined, in the font it gets there.
+    const TextSource source = sourceForFile(request.file);
+    const TextImportResult loaded = readPanelText(request.file, source);
+    if (!loaded.ok())
+        return failed(r, oneLine(loaded.error));
+
+    // Names: the command line, then the file's name (a zipped text's own name first), then the book itself.
+    QStringList names;
+    if (!loaded.loaded.innerName.isEmpty())
+        names << loaded.loaded.innerName;
+    names << request.file;
+    for (const QString& name : names) {
+        if (!r.title.isEmpty() && !r.author.isEmpty())
+            break;
+        if (const auto named = authorAndTitleFromFileName(name)) {
+            if (r.author.isEmpty())
+                r.author = named->first;
+            if (r.title.isEmpty())
+                r.title = named->second;
+        }
     }
+    if (r.title.isEmpty())
+        r.title = loaded.loaded.title.simplified();
+    if (r.author.isEmpty())
+        r.author = loaded.loaded.author.simplified();
+    if (r.title.isEmpty() || r.author.isEmpty())
+        return failed(r, QStringLiteral("Името на файла не е във вида „Автор - Заглавие.txt“, а книгата не "
+                                        "назовава заглавието и автора си: посочете --author и --title. / The "
+                                        "file's name is not of the form \"Author - Title.txt\" and the book "
+                                        "does not name its title and author: give --author and --title."));
 
     const std::optional<QString> workFile = workFilePath(libraryDir, r.title);
     if (!workFile)
@@ -113,12 +158,8 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
         return failed(r, QStringLiteral("Файлът %1 вече съществува. / The work file %1 exists already.")
                              .arg(QDir::toNativeSeparators(*workFile)));
 
-    // The main window's file command: the text with its line breaks joined, in the font it gets there.
-    const TextSource source = sourceForFile(request.file);
-    const TextImportResult loaded = readPanelText(request.file, source);
-    if (!loaded.ok())
-        return failed(r, oneLine(loaded.error));
-    const QString text = joinLineBreaks(loaded.loaded.text);
+    // A structured book's paragraphs are whole already.
+    const QString text = loaded.loaded.structured ? loaded.loaded.text : joinLineBreaks(loaded.loaded.text);
     if (text.size() < kMinTextLength)
         return failed(r, QStringLiteral("Във файла няма текст. / The file holds no text."));
     const NewWorkStyle style = newWorkStyle(source);
@@ -173,7 +214,7 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     }
     reportReconcile(reconcileLibrary(*opened.catalogue, options.libraryDir), err);
     int failures = 0;
-    for (const QString& file : options.files) {
+    for (const QString& file : importFiles(options.files)) {
         QElapsedTimer clock;
         clock.start();
         const ImportResult r = importWork(

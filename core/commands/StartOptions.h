@@ -8,9 +8,10 @@
 namespace vel {
 
 enum class StartMode {
-    Window, // the windows, optionally with one file loaded into the text panel
-    Import, // works added from files without any window
-    List,   // the catalogue printed
+    Window,    // the windows, optionally with one file loaded into the text panel
+    Import,    // works added from files without any window
+    List,      // the catalogue printed
+    Audiobook, // a work's pages spoken into an audio file
 };
 
 struct StartOptions {
@@ -21,6 +22,11 @@ struct StartOptions {
     QString title;           // --title: instead of the one from the file's name
     QString author;          // --author: likewise
     QSize screen{1024, 768}; // --screen: the screen the pages are cut for
+    // Audiobook: the work, its pages (all when firstPage is 0) and the file to write.
+    QString audiobookTitle;
+    int firstPage = 0;
+    int lastPage = 0;
+    QString outFile;
     bool help = false;
     QString error; // a command line that could not be understood (Bulgarian / English)
 };

@@ -1,5 +1,7 @@
 #include "core/text/PanelLoad.h"
 
+#include "core/text/formats/BookFormats.h"
+
 #include <QFileInfo>
 #include <QTimer>
 #include <atomic>
@@ -9,7 +11,10 @@
 namespace vel {
 
 TextImportResult readPanelText(const QString& path, TextSource source) {
-    return source == TextSource::Document ? extractDocText(path) : loadTextFile(path);
+    // A zipped text goes through the book reader whichever command chose it.
+    if (source == TextSource::Document || bookFormatByName(path) == BookFormat::Zip)
+        return readBook(path);
+    return loadTextFile(path);
 }
 
 bool readsInBackground(const QString& path, TextSource source, qint64 plainTextThreshold) {

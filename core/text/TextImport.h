@@ -14,6 +14,11 @@ namespace vel {
 struct LoadedText {
     QString text;     // line breaks are CR LF
     QString encoding; // the encoding the bytes were read in, e.g. "UTF-8", "windows-1251", "KOI8-R"
+    // What a book knows of itself; empty for plain texts.
+    QString title{};
+    QString author{};
+    QString innerName{};     // the text's own file name when it came out of an archive
+    bool structured = false; // paragraphs already whole: no line joining
 };
 
 // Either the loaded text or, when `error` is not empty, a message for the user (Bulgarian, lines joined by

@@ -1,0 +1,25 @@
+#pragma once
+// The speech engine on espeak-ng's library and its voices.
+
+#include "core/speech/SpeechEngine.h"
+#include "core/speech/SpeechSettings.h"
+
+namespace vel {
+
+class EspeakEngine final : public SpeechEngine {
+public:
+    // Nullptr and a Bulgarian reason in *error when the library or the voice cannot start.
+    static std::unique_ptr<EspeakEngine> create(const SpeechSettings& settings, QString* error = nullptr);
+
+    int sampleRate() const override { return sampleRate_; }
+    Utterance synthesize(const QString& text) override;
+
+private:
+    EspeakEngine(QString voice, int rate, int sampleRate);
+
+    QString voice_;
+    int rate_;
+    int sampleRate_;
+};
+
+} // namespace vel

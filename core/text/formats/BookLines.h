@@ -1,0 +1,45 @@
+#pragma once
+// Gathering a structured book's text: one line per paragraph, white space collapsed as XML and HTML
+// collapse it, notes kept apart until the text they belong to has ended.
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <memory>
+
+namespace vel {
+
+class BookLines {
+public:
+    // Text inside a paragraph; runs of white space become one space, at the line's start none.
+    void text(QStringView s);
+    // Text taken as it is (spaces from an explicit space element, a tab).
+    void literal(QStringView s);
+    // Ends the current line when it holds anything.
+    void endLine();
+    // A blank line in the book (a stanza or scene break); never two in a row, never first.
+    void blankLine();
+    bool lineIsEmpty() const { return current_.isEmpty(); }
+
+    // Lines of notes, marked, placed by flushNotes: after the paragraph or document they belong to.
+    BookLines& notes() { return *notesTarget(); }
+    void flushNotes();
+
+    // The lines joined with CR LF, without blank lines at the ends.
+    QString joined();
+    bool hasText() const { return hasText_; }
+
+private:
+    BookLines* notesTarget();
+
+    QStringList lines_;
+    QString current_;
+    bool pendingSpace_ = false;
+    bool hasText_ = false;
+    std::unique_ptr<BookLines> notes_;
+};
+
+// "[1]" for 1, "[*]" for "*", and a marker already in brackets as it is.
+QString noteMarker(const QString& label);
+
+} // namespace vel

@@ -1,0 +1,146 @@
+#include "core/text/formats/Fb2.h"
+
+#include "core/text/formats/BookLines.h"
+#include "core/text/formats/XmlRead.h"
+
+#include <QSet>
+
+namespace vel {
+
+namespace {
+
+QString personName(XmlReader& xml) {
+    QStringList parts;
+    QString nickname;
+    while (xml.readNextStartElement()) {
+        const QStringView n = xml.name();
+        if (n == u"first-name" || n == u"middle-name" || n == u"last-name")
+            parts << xml.elementText();
+        else if (n == u"nickname")
+            nickname = xml.elementText();
+        else
+            xml.skipCurrentElement();
+    }
+    const QString name = parts.join(u' ').simplified();
+    return name.isEmpty() ? nickname : name;
+}
+
+void readTitleInfo(XmlReader& xml, LoadedText& out) {
+    QStringList authors;
+    while (xml.readNextStartElement()) {
+        if (xml.name() == u"book-title") {
+            out.title = xml.elementText();
+        } else if (xml.name() == u"author") {
+            const QString a = personName(xml);
+            if (!a.isEmpty())
+                authors << a;
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    out.author = authors.join(QStringLiteral(", "));
+}
+
+const QSet<QString>& blockElements() {
+    static const QSet<QString> blocks = {"p", "v", "subtitle", "text-author", "td", "th", "date"};
+    return blocks;
+}
+
+} // namespace
+
+TextImportResult readFb2(const QByteArray& bytes) {
+    XmlReader xml(bytes);
+    TextImportResult result;
+    LoadedText& out = result.loaded;
+    out.structured = true;
+    BookLines lines;
+
+    if (!xml.readNextStartElement() || xml.name() != u"FictionBook") {
+        result.error = xml.hasError() ? xmlFailureText(xml) : QStringLiteral("Файлът не е книга FB2");
+        return result;
+    }
+    bool inBody = false;
+    bool notesBody = false;
+    int stanza = 0;
+    QString pendingMarker; // a note's number, put before its first paragraph
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement: {
+            const QString name = xml.name().toString();
+            if (name == u"description") {
+                while (xml.readNextStartElement()) {
+                    if (xml.name() == u"title-info")
+                        readTitleInfo(xml, out);
+                    else
+                        xml.skipCurrentElement();
+                }
+            } else if (name == u"binary" || name == u"image" || name == u"stylesheet") {
+                xml.skipCurrentElement();
+            } else if (name == u"body") {
+                inBody = true;
+                const QStringView kind = xml.attributes().value(QStringLiteral("name"));
+                notesBody = kind == u"notes" || kind == u"comments";
+                lines.endLine();
+            } else if (!inBody) {
+                break;
+            } else if (blockElements().contains(name)) {
+                lines.endLine();
+                if (!pendingMarker.isEmpty() && name == u"p") {
+                    lines.literal(QString(pendingMarker + u' '));
+                    pendingMarker.clear();
+                }
+            } else if (name == u"empty-line") {
+                lines.blankLine();
+            } else if (name == u"poem") {
+                stanza = 0;
+            } else if (name == u"stanza") {
+                if (stanza++ > 0)
+                    lines.blankLine();
+            } else if (name == u"section" && notesBody) {
+                lines.endLine();
+                pendingMarker.clear();
+                if (xml.readNextStartElement()) {
+                    if (xml.name() == u"title") {
+                        pendingMarker = noteMarker(xml.elementText());
+                    } else {
+                        // Not a title: read as any paragraph.
+                        lines.endLine();
+                        lines.text(xml.elementText());
+                        lines.endLine();
+                    }
+                }
+            } else if (name == u"a" && xml.attributes().value(QStringLiteral("type")) == u"note") {
+                lines.text(noteMarker(xml.elementText()));
+            }
+            break;
+        }
+        case QXmlStreamReader::EndElement: {
+            const QStringView name = xml.name();
+            if (name == u"body") {
+                inBody = false;
+                lines.endLine();
+            } else if (name == u"title" || name == u"section" || name == u"poem" || name == u"epigraph" ||
+                       name == u"cite" || name == u"tr" || blockElements().contains(name.toString())) {
+                lines.endLine();
+            }
+            break;
+        }
+        case QXmlStreamReader::Characters:
+            if (inBody)
+                lines.text(xml.text());
+            break;
+        default:
+            break;
+        }
+    }
+    if (xml.hasError()) {
+        result.error = xmlFailureText(xml);
+        return result;
+    }
+    out.text = lines.joined();
+    if (!lines.hasText())
+        result.error = noTextInBook();
+    return result;
+}
+
+} // namespace vel
