@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QRegularExpression>
@@ -252,7 +253,7 @@ int runWindows(const StartOptions& opts) {
         return 0;
     // A file named on the command line goes into the text panel, unless the program is on its way out to
     // unpack the library.
-    if (!opts.files.isEmpty() && session.isLoaded<Govori>() && !main.Timer3->isActive()) {
+    if (!opts.files.isEmpty() && session.isLoaded<Govori>() && !main.isLeavingToUnpack()) {
         const QString path = QFileInfo(opts.files.front()).absoluteFilePath();
         main.loadFile(path, sourceForFile(path));
     }
@@ -289,11 +290,11 @@ int runVelmora(int argc, char** argv) {
         return runList(opts, out, err);
     }
     if (early.mode == StartMode::Import) {
-        // The pages are laid out exactly as on a screen, but nothing is ever shown.
+        // Text layout needs fonts, hence a GUI application, but no windows and no display.
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication app(argc, argv);
-        const StartOptions opts = parseStartOptions(QApplication::arguments(),
-                                                    defaultLibraryDir(QApplication::applicationDirPath()));
+        QGuiApplication app(argc, argv);
+        const StartOptions opts = parseStartOptions(QGuiApplication::arguments(),
+                                                    defaultLibraryDir(QGuiApplication::applicationDirPath()));
         QTextStream out(stdout), err(stderr);
         return runImport(opts, out, err);
     }

@@ -3,5 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# VELMORA_CMAKE_ARGS: further CMake settings, e.g. -DVELMORA_WERROR=ON in CI.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo ${VELMORA_CMAKE_ARGS:-} >/dev/null
 cmake --build build -j"$(nproc)"

@@ -31,6 +31,10 @@ struct ScreenMetrics {
     int twipsPerPixelY = 15;
 };
 
+// A "Description|*.ext;*.ext2|..." filter in the form Qt's file dialog reads: "Description (*.ext
+// *.ext2);;...".
+QString qtFileFilter(const QString& filter);
+
 class Platform {
 public:
     virtual ~Platform() = default;

@@ -1,7 +1,7 @@
 #include "ui/QtPlatform.h"
 
-#include "core/storage/Colors.h"
 #include "core/book/Fonts.h"
+#include "core/storage/Colors.h"
 #include "ui/X11Keys.h"
 
 #include <QAbstractButton>
@@ -55,17 +55,8 @@ MsgAnswer QtPlatform::messageBox(const QString& text, MsgButtons buttons, MsgIco
 }
 
 std::optional<QString> QtPlatform::openFileDialog(const QString& title, const QString& filter) {
-    // "Text Files (*.txt)|*.txt": the description, then its patterns; Qt reads the patterns from parentheses.
-    QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList qtFilters;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
-        const QString inParentheses = QLatin1Char('(') + patterns + QLatin1Char(')');
-        qtFilters << (parts[i].contains(inParentheses) ? parts[i]
-                                                       : parts[i] + QLatin1Char(' ') + inParentheses);
-    }
-    QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), title, lastDir_,
-                                                qtFilters.join(QStringLiteral(";;")));
+    QString path =
+        QFileDialog::getOpenFileName(QApplication::activeWindow(), title, lastDir_, qtFileFilter(filter));
     if (path.isEmpty())
         return std::nullopt;
     lastDir_ = QFileInfo(path).absolutePath();

@@ -1,12 +1,9 @@
 #include "ui/RichTextView.h"
 
-#include "core/storage/Colors.h"
 #include "core/book/Fonts.h"
-#include "core/book/PageCut.h"
+#include "core/storage/Colors.h"
 
 #include <QMouseEvent>
-#include <QScrollBar>
-#include <QTextBlock>
 #include <QTextDocument>
 
 namespace vel {
@@ -85,28 +82,6 @@ void RichTextView::setBackColor(std::int32_t colorNumber) {
 
 QString RichTextView::selectedText() const {
     return toViewText(textCursor().selectedText());
-}
-
-void RichTextView::deleteSelection() {
-    QTextCursor c = textCursor();
-    c.removeSelectedText();
-    setTextCursor(c);
-}
-
-void RichTextView::selectViewPage() {
-    QTextCursor c = textCursor();
-    const int from = c.selectionStart();
-    const int end = viewPageEnd(*document(), from, viewport()->height());
-    c.setPosition(from);
-    c.setPosition(end, QTextCursor::KeepAnchor);
-    setTextCursor(c);
-}
-
-void RichTextView::caretToStart() {
-    QTextCursor c = textCursor();
-    c.movePosition(QTextCursor::Start);
-    setTextCursor(c);
-    verticalScrollBar()->setValue(0);
 }
 
 void RichTextView::mousePressEvent(QMouseEvent* e) {

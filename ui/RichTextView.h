@@ -27,10 +27,6 @@ public:
     std::int32_t backColor() const { return backColor_; }
 
     QString selectedText() const;
-    void deleteSelection();
-    // Selects from the caret to the end of the last line wholly visible when the caret's line is at the top.
-    void selectViewPage();
-    void caretToStart();
 
 Q_SIGNALS:
     void clicked();

@@ -37,7 +37,6 @@ public:
 
     // The designed controls in creation order (lines, shapes and timers included).
     const std::vector<QObject*>& controls() const { return controls_; }
-    template <class T> T* control(const QString& name) const { return findChild<T*>(name); }
 
     void setBackColor(std::int32_t colorNumber);
     std::int32_t backColor() const { return backColor_; }

@@ -1,9 +1,9 @@
 #include "windows/Form2.h"
 
-#include "windows/Govori.h"
-#include "windows/KNIGA.h"
 #include "ui/Design.h"
 #include "ui/Session.h"
+#include "windows/Govori.h"
+#include "windows/KNIGA.h"
 
 namespace vel {
 

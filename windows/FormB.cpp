@@ -468,17 +468,7 @@ bool FormB::Tarsene() {
     Text9->setText(found->cvetList);
     Text10->setText(found->cvetForma);
 
-    // Values that are no number leave the panel's size and the colours as they were.
-    Govori& main = session().window<Govori>();
-    main.Ntext->setFontName(found->font);
-    bool sizeOk = false;
-    const double size = found->size.trimmed().toDouble(&sizeOk);
-    if (sizeOk && size > 0)
-        main.Ntext->setFontSize(size);
-    if (const auto page = colorNumberFromText(found->cvetList))
-        main.Ntext->setBackColor(*page);
-    if (const auto form = colorNumberFromText(found->cvetForma))
-        main.setBackColor(*form);
+    session().window<Govori>().applyWorkLook(found->font, found->size, found->cvetList, found->cvetForma);
     return true;
 }
 
@@ -500,12 +490,79 @@ void FormB::Combo1_Click() {
 }
 
 void FormB::modulEn() {
-    RichTextView* panel = session().window<Govori>().Ntext;
-    panel->setText(joinLineBreaks(panel->text()));
+    Govori& main = session().window<Govori>();
+    main.setPanelText(joinLineBreaks(main.panelText()));
 }
 
 // ---- Layouts and the entry form
 // ----------------------------------------------------------------------------
+
+FormB::ReadingSettings FormB::readingSettings() const {
+    return {Text6->text(), Text7->text(), Text9->text(), Text10->text()};
+}
+
+void FormB::handBackSettings(const ReadingSettings& settings) {
+    setFontChoice(settings.font, settings.size);
+    setPageColor(settings.pageColor);
+    Text10->setText(settings.formColor);
+    TimerZapis->start();
+}
+
+void FormB::setFontChoice(const QString& name, const QString& size) {
+    Text6->setText(name);
+    Text7->setText(size);
+}
+
+void FormB::setPageColor(const QString& colorNumber) {
+    Text9->setText(colorNumber);
+}
+
+bool FormB::opensStoredWork() const {
+    return Label4->text() == u"Nov";
+}
+
+void FormB::markRebuild() {
+    Label4->setText(QStringLiteral("Star"));
+}
+
+void FormB::showReadingLayout() {
+    show();
+    setVisible(true);
+    TxtName->hide();
+    Combo1->show();
+    Combo2->show();
+    Command3->hide();
+    Iztrii->hide();
+}
+
+void FormB::showManagingLayout() {
+    show();
+    Combo1->hide();
+    Combo2->hide();
+    // The entry form left open is shown again as it was.
+    if (!Dobavi->isHidden()) {
+        TxtName->show();
+        TxtNumber->show();
+    } else {
+        Command3->show();
+    }
+    Iztrii->show();
+}
+
+void FormB::hideLists() {
+    Combo1->hide();
+    Combo2->hide();
+    TxtName->hide();
+}
+
+void FormB::showListPrompts() {
+    Combo2->setEditText(QStringLiteral("Избор на АВТОР"));
+    Combo1->setEditText(QStringLiteral("Библиотека"));
+}
+
+void FormB::showTypedTitle() {
+    Combo1->setEditText(Text2->text());
+}
 
 void FormB::Otkaz() {
     for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, TxtName, TxtNumber, Dobavi})
@@ -524,7 +581,7 @@ void FormB::Otkaz() {
 
 void FormB::Command2_Click() {
     if (Govori* main = session().loaded<Govori>())
-        main->Text1->hide();
+        main->hideAphorism();
     hide();
 }
 
@@ -557,8 +614,7 @@ void FormB::TxtNumber_Click() {
 
 void FormB::Command3_Click() {
     Platform& platform = session().platform();
-    Govori& main = session().window<Govori>();
-    if (main.Ntext->text().size() < 3) {
+    if (session().window<Govori>().panelText().size() < 3) {
         platform.messageBox(lines(kNoText), MsgButtons::Ok, MsgIcon::Critical, kAttention);
         hide();
         return;
@@ -639,7 +695,7 @@ void FormB::Dobavi_Click() {
     Spisak();
     hide();
 
-    Label4->setText(QStringLiteral("Star"));
+    markRebuild();
     Text8->setText(QStringLiteral("1"));
     Text6->setText(panel->fontName());
     Text7->setText(QString::number(panel->fontSize()));

@@ -99,6 +99,38 @@ public:
     // 1 while the author pick list List1 is open.
     qint16 pickListOpen = 0;
 
+    // The values the windows hand each other through the hidden fields, as text.
+    struct ReadingSettings {
+        QString font;      // Text6
+        QString size;      // Text7
+        QString pageColor; // Text9
+        QString formColor; // Text10
+    };
+    ReadingSettings readingSettings() const;
+    // A closing book hands its settings back; they are saved with the work's record shortly after.
+    void handBackSettings(const ReadingSettings& settings);
+    void setFontChoice(const QString& name, const QString& size);
+    void setPageColor(const QString& colorNumber);
+    QString workName() const { return Text1->text(); } // the name the next build writes under
+    void setWorkName(const QString& name) { Text1->setText(name); }
+    QString typedTitle() const { return Text2->text(); }
+    QString chosenTitle() const { return TxtName->text(); }
+    QString aphorismIndex() const { return Text4->text(); }
+    QString bookmark() const { return Text8->text(); }
+    void setBookmark(const QString& page) { Text8->setText(page); }
+    // Whether the book window opens the chosen stored work rather than building a new one.
+    bool opensStoredWork() const;
+    void markRebuild();
+
+    // Layouts other windows ask for. Reading: the lists, without the entry form and its commands.
+    void showReadingLayout();
+    // Managing: the entry form (as it was left) or the add command, and delete; the lists hidden.
+    void showManagingLayout();
+    void hideLists();
+    void showListPrompts();
+    // The library list shows the title the work was typed under.
+    void showTypedTitle();
+
     // The open catalogue; null when it could not be opened.
     Catalogue* catalogue() const { return catalogue_.get(); }
     const Alarm& alarm() const { return alarm_; }

@@ -6,6 +6,7 @@
 #include "core/storage/LibraryHome.h"
 #include "core/storage/LibraryPaths.h"
 #include "core/text/formats/BookFormats.h"
+#include "ui/Background.h"
 #include "ui/Design.h"
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
@@ -46,7 +47,6 @@ const QStringList kRebuildText = {
     QStringLiteral("За да се откажете натиснете Отказ (Cancel)!"),
 };
 // Both dialogs of the file commands show screen and printer fonts.
-constexpr int kFontFlags = 3;
 
 // Picture-button bands: blue normally, red while the pointer is over the button.
 constexpr std::int32_t kBlueBand = 0xC08040;
@@ -218,7 +218,7 @@ void Govori::Form_Load() {
 
     // 6: a catalogue without a current work is still packed. One that could not be opened has been reported
     // already and is left alone: unpacking would write over it.
-    if (formB.catalogue() != nullptr && formB.TxtName->text().isEmpty() &&
+    if (formB.catalogue() != nullptr && formB.chosenTitle().isEmpty() &&
         session().platform().messageBox(kUnpackText, MsgButtons::OkCancel, MsgIcon::Question, kUnpackTitle) !=
             MsgAnswer::Cancel) {
         // The unpacker is started before anything is closed, so a missing one costs nothing. It is looked
@@ -322,7 +322,7 @@ QString Govori::askForFile(const QString& filter) {
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
-    session().window<FormB>().Text8->setText(QStringLiteral("1"));
+    session().window<FormB>().setBookmark(QStringLiteral("1"));
 
     CommonDialog1.dialogTitle = QStringLiteral("Open");
     CommonDialog1.cancelError = false;
@@ -340,7 +340,7 @@ void Govori::loadFile(const QString& path, TextSource source) {
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
-    session().window<FormB>().Text8->setText(QStringLiteral("1"));
+    session().window<FormB>().setBookmark(QStringLiteral("1"));
     loadIntoPanel(path, source);
 }
 
@@ -397,10 +397,8 @@ void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
     }
     FormB& formB = session().window<FormB>();
     Ntext->setText(result.loaded.text);
-    Command6->show();
-    Command5->show();
-    formB.Combo2->setEditText(QStringLiteral("Избор на АВТОР"));
-    formB.Combo1->setEditText(QStringLiteral("Библиотека"));
+    setLookCommandsVisible(true);
+    formB.showListPrompts();
     // A structured book's paragraphs are whole already: only plain texts have their lines joined.
     const bool join = !result.loaded.structured;
     if (load.source == TextSource::PlainText) {
@@ -415,6 +413,10 @@ void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
             formB.modulEn();
     }
     formB.offerTitleAndAuthor(result.loaded.title.simplified(), result.loaded.author.simplified());
+    if (result.loaded.damaged)
+        session().platform().messageBox(
+            QStringLiteral("Файлът съдържа повредени знаци; те са показани като „\uFFFD“."), MsgButtons::Ok,
+            MsgIcon::Exclamation, kLoadTitle);
 }
 
 namespace {
@@ -482,17 +484,29 @@ void Govori::placeManagementWindow() {
     formB.move(at);
 }
 
+void Govori::applyWorkLook(const QString& font, const QString& size, const QString& pageColor,
+                           const QString& formColor) {
+    Ntext->setFontName(font);
+    bool sizeOk = false;
+    const double points = size.trimmed().toDouble(&sizeOk);
+    if (sizeOk && points > 0)
+        Ntext->setFontSize(points);
+    if (const auto page = colorNumberFromText(pageColor))
+        Ntext->setBackColor(*page);
+    if (const auto form = colorNumberFromText(formColor))
+        setBackColor(*form);
+}
+
+void Govori::setLookCommandsVisible(bool visible) {
+    Command6->setVisible(visible);
+    Command5->setVisible(visible);
+}
+
 void Govori::Command9_Click() {
     PictureEtiket->hide();
     FormB& formB = session().window<FormB>();
     formB.Otkaz();
-    formB.show();
-    formB.setVisible(true);
-    formB.TxtName->hide();
-    formB.Combo1->show();
-    formB.Combo2->show();
-    formB.Command3->hide();
-    formB.Iztrii->hide();
+    formB.showReadingLayout();
     Ntext->show();
     placeManagementWindow();
     ShowAphorism(session());
@@ -502,18 +516,7 @@ void Govori::Command14_Click() {
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
-    FormB& formB = session().window<FormB>();
-    formB.show();
-    formB.Combo1->hide();
-    formB.Combo2->hide();
-    // The entry form left open is shown again as it was.
-    if (!formB.Dobavi->isHidden()) {
-        formB.TxtName->show();
-        formB.TxtNumber->show();
-    } else {
-        formB.Command3->show();
-    }
-    formB.Iztrii->show();
+    session().window<FormB>().showManagingLayout();
     placeManagementWindow();
 }
 
@@ -526,34 +529,29 @@ void Govori::Command6_Click() {
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
+    // Cancelling keeps the colour there is: the dialog's stored colour (black at first) is no choice.
     const std::optional<std::int32_t> chosen = session().platform().colorDialog(CommonDialog1.color);
-    if (chosen)
-        CommonDialog1.color = *chosen;
-    else if (CommonDialog1.cancelError)
+    if (!chosen)
         return;
+    CommonDialog1.color = *chosen;
     Ntext->setBackColor(CommonDialog1.color);
-    session().window<FormB>().Text9->setText(colorNumberToText(CommonDialog1.color));
+    session().window<FormB>().setPageColor(colorNumberToText(CommonDialog1.color));
     sendTab();
 }
 
 bool Govori::chooseFont() {
-    CommonDialog1.flags = kFontFlags;
     const std::optional<FontChoice> chosen =
         session().platform().fontDialog(FontChoice{Ntext->fontName(), Ntext->fontSize()});
     if (!chosen) // cancel-as-error is always on here
         return false;
-    CommonDialog1.fontName = chosen->name;
-    CommonDialog1.fontSize = chosen->size;
-    FormB& formB = session().window<FormB>();
     // A name this short is no font; the panel keeps its own.
-    if (chosen->name.size() < 3) {
-        formB.Text6->setText(Ntext->fontName());
-    } else {
+    QString fontName = Ntext->fontName();
+    if (chosen->name.size() >= 3) {
         Ntext->setFontName(chosen->name);
-        formB.Text6->setText(chosen->name);
+        fontName = chosen->name;
     }
     Ntext->setFontSize(chosen->size);
-    formB.Text7->setText(QString::number(chosen->size));
+    session().window<FormB>().setFontChoice(fontName, QString::number(chosen->size));
     return true;
 }
 
@@ -566,17 +564,17 @@ void Govori::Command5_Click() {
 }
 
 void Govori::Command2_Click() {
+    // Cancelling keeps the colour there is: the dialog's stored colour (black at first) is no choice.
     const std::optional<std::int32_t> chosen = session().platform().colorDialog(CommonDialog1.color);
-    if (chosen)
-        CommonDialog1.color = *chosen;
-    else if (CommonDialog1.cancelError)
+    if (!chosen)
         return;
+    CommonDialog1.color = *chosen;
     FormB& formB = session().window<FormB>();
     Ntext->setBackColor(CommonDialog1.color);
-    formB.Text9->setText(colorNumberToText(CommonDialog1.color));
+    formB.setPageColor(colorNumberToText(CommonDialog1.color));
     sendTab();
-    formB.Combo1->setEditText(formB.Text2->text());
-    formB.Text9->setText(colorNumberToText(Ntext->backColor()));
+    formB.showTypedTitle();
+    formB.setPageColor(colorNumberToText(Ntext->backColor()));
     formB.modulNov();
     formB.hide();
 }
@@ -591,15 +589,15 @@ void Govori::Command7_Click() {
 
     // The old work file stays until the book window has built the new one completely and put it in place.
     FormB& formB = session().window<FormB>();
-    const QString title = formB.Text2->text();
+    const QString title = formB.typedTitle();
     const std::optional<QString> workFile = workFilePath(session().libraryDir(), title);
     if (!workFile || !QFileInfo(*workFile).isFile())
         return;
     rebuildTitle = title;
-    formB.Label4->setText(QStringLiteral("Star"));
+    formB.markRebuild();
     KNIGA& book = session().window<KNIGA>();
     book.show();
-    book.setWindowTitle(formB.Text1->text());
+    book.setWindowTitle(formB.workName());
     hide();
 }
 
@@ -631,8 +629,7 @@ void Govori::Ntext_MouseUp() {
 // ---- Hover highlighting
 
 void Govori::restoreManagementHideButton() {
-    FormB& formB = session().window<FormB>();
-    formB.Command2->setPicture(formB.Image5->picture());
+    session().window<FormB>().restoreCommand2();
 }
 
 void Govori::restoreHoverPictures() {
@@ -664,18 +661,20 @@ void Govori::Picture1_MouseMove() {
 
 // ---- The aphorism box
 
-void ShowAphorism(Session& session) {
-    FormB& formB = session.window<FormB>();
-    Govori& main = session.window<Govori>();
-    const QString index = formB.Text4->text();
-    main.Text1->setVisible(true);
-    vel::setBackColor(main.Text1, main.Ntext->backColor());
-    // The box's top edge at the management window's bottom edge, taken from the screen into the window.
-    const QPoint bottom(formB.x(), formB.y() + formB.height());
-    setTwTop(main.Text1, pxToTwips(main.mapFromGlobal(bottom).y()));
+void Govori::showAphorism(const QString& index, const QPoint& top) {
+    Text1->setVisible(true);
+    vel::setBackColor(Text1, Ntext->backColor());
+    setTwTop(Text1, pxToTwips(mapFromGlobal(top).y()));
     // Before the clock's first tick the index is no number yet; a valid aphorism is shown all the same.
-    main.Text1->setPlainText(aphorismForIndexText(index));
-    main.Ntext->setText(QString());
+    Text1->setPlainText(aphorismForIndexText(index));
+    Ntext->setText(QString());
+}
+
+void ShowAphorism(Session& session) {
+    const FormB& formB = session.window<FormB>();
+    // The box's top edge at the management window's bottom edge.
+    session.window<Govori>().showAphorism(formB.aphorismIndex(),
+                                          QPoint(formB.x(), formB.y() + formB.height()));
 }
 
 } // namespace vel

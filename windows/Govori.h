@@ -22,9 +22,6 @@ struct CommonDialog {
     bool cancelError = false;
     // The colour it returned last: black before any choice.
     std::int32_t color = 0;
-    QString fontName;
-    double fontSize = 0;
-    int flags = 0;
     QString fileName;
 };
 
@@ -75,6 +72,21 @@ public:
     // The title whose work file the next page build replaces: set by the font rebuild, which keeps the old
     // file until the new one is complete. The book window clears it when that build ends either way.
     QString rebuildTitle;
+
+    // What the other windows do to the main window.
+    QString panelText() const { return Ntext->text(); }
+    void setPanelText(const QString& text) { Ntext->setText(text); }
+    void showPanel() { Ntext->show(); }
+    // A work's stored look on the panel and the window; values that are no number leave theirs as they are.
+    void applyWorkLook(const QString& font, const QString& size, const QString& pageColor,
+                       const QString& formColor);
+    void hideAphorism() { Text1->hide(); }
+    // The aphorism for the index, in its box whose top edge is at `top` on the screen.
+    void showAphorism(const QString& index, const QPoint& top);
+    // The font and colour commands apply to a text in the panel, not to a book on show.
+    void setLookCommandsVisible(bool visible);
+    // The program is on its way out to unpack the library.
+    bool isLeavingToUnpack() const { return Timer3->isActive(); }
 
     // Plain-text files from this size on, and every document, are read off the user-interface thread.
     qint64 backgroundLoadFrom = 256 * 1024;

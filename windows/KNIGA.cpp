@@ -1,8 +1,11 @@
 #include "windows/KNIGA.h"
+
 #include "ui/PageView.h"
+#include <QFileInfo>
 
 #include "core/storage/Colors.h"
 #include "core/storage/LibraryPaths.h"
+#include "ui/Background.h"
 #include "ui/Design.h"
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
@@ -20,8 +23,6 @@
 namespace vel {
 
 namespace {
-
-const QString kNov = QStringLiteral("Nov");
 
 // About a full page of small print on a large screen.
 constexpr int kShownWhileBuilding = 12 * 1024;
@@ -241,8 +242,7 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
 KNIGA::~KNIGA() {
     // Other windows may be gone already: only the worker and the unfinished file are dealt with here.
     progress_.cancel = true;
-    if (worker_.joinable())
-        worker_.join();
+    worker_.waitForFinished();
     builder_.abandon();
 }
 
@@ -256,22 +256,22 @@ void KNIGA::Form_Load() {
     Govori& main = session().window<Govori>();
     FormB& formB = session().window<FormB>();
 
-    main.Text1->hide();
-    setWindowTitle(formB.Text2->text());
-    main.Command6->hide();
-    main.Command5->hide();
+    main.hideAphorism();
+    setWindowTitle(formB.typedTitle());
+    main.setLookCommandsVisible(false);
 
-    openedSize_ = formB.Text7->text();
+    const FormB::ReadingSettings settings = formB.readingSettings();
+    openedSize_ = settings.size;
     const auto points = pointsFromText(openedSize_);
-    const auto pageColor = colorNumberFromText(formB.Text9->text());
+    const auto pageColor = colorNumberFromText(settings.pageColor);
     for (RichTextView* view : {R1, R2}) {
-        view->setFontName(formB.Text6->text());
+        view->setFontName(settings.font);
         if (points)
             view->setFontSize(*points);
         if (pageColor)
             view->setBackColor(*pageColor);
     }
-    if (const auto windowColor = colorNumberFromText(formB.Text10->text())) {
+    if (const auto windowColor = colorNumberFromText(settings.formColor)) {
         Window::setBackColor(*windowColor);
         vel::setBackColor(Combo1, *windowColor);
     }
@@ -285,6 +285,10 @@ void KNIGA::Form_Load() {
                                                screen.twipsPerPixelX, screen.twipsPerPixelY);
     fontStep = float(Spread::fontStep(factors.x, factors.y));
     ScaleToScreen(factors.x, factors.y, *this, session().screen().scaleWindowItself);
+}
+
+void KNIGA::retryBuild() {
+    TimerPosleden->start();
 }
 
 void KNIGA::Timer2_Timer() {
@@ -325,7 +329,7 @@ void KNIGA::Form_Resize() {
 
 void KNIGA::TimerPosleden_Timer() {
     TimerPosleden->stop();
-    if (session().window<FormB>().Label4->text() == kNov)
+    if (session().window<FormB>().opensStoredWork())
         openingStep();
     else
         buildStep();
@@ -333,8 +337,12 @@ void KNIGA::TimerPosleden_Timer() {
 
 void KNIGA::openingStep() {
     FormB& formB = session().window<FormB>();
-    const auto path = workFilePath(session().libraryDir(), formB.TxtName->text());
-    std::unique_ptr<WorkFile> work = path ? WorkFile::open(*path) : nullptr;
+    const auto path = workFilePath(session().libraryDir(), formB.chosenTitle());
+    QString why;
+    std::unique_ptr<WorkFile> work = path ? WorkFile::open(*path, &why) : nullptr;
+    // A file that is there but cannot be read is damaged, not missing, and is reported as such.
+    if (path && QFileInfo::exists(*path) && (!work || work->pageCount() < 1))
+        return failedOpening(work ? QStringLiteral("Файлът %1 няма нито една страница.").arg(*path) : why);
     if (!work || work->pageCount() < 1)
         return failedOpening();
     work_ = std::move(work);
@@ -346,7 +354,7 @@ void KNIGA::openingStep() {
     });
     bool ok = false;
     const int n = Combo1->currentText().trimmed().toInt(&ok);
-    const auto bookmark = wholeNumber16(formB.Text8->text());
+    const auto bookmark = wholeNumber16(formB.bookmark());
     if (!ok || !spread_.showAt(n) || !bookmark) {
         work_.reset();
         spread_ = Spread();
@@ -359,7 +367,7 @@ void KNIGA::openingStep() {
 
 void KNIGA::naiPosleden_Timer() {
     naiPosleden->stop();
-    if (session().window<FormB>().Label4->text() == kNov)
+    if (session().window<FormB>().opensStoredWork())
         bookmarkStep(bookmark_);
     else
         Timer1->start();
@@ -377,10 +385,13 @@ void KNIGA::bookmarkStep(int bookmark) {
     applyView();
 }
 
-void KNIGA::failedOpening() {
+void KNIGA::failedOpening(const QString& damaged) {
     settingsValid_ = true; // the work's page becomes 1
-    session().platform().messageBox(kMissingText.join(QStringLiteral("\r\n")), MsgButtons::Ok, MsgIcon::None,
-                                    kMissingTitle);
+    if (damaged.isEmpty())
+        session().platform().messageBox(kMissingText.join(QStringLiteral("\r\n")), MsgButtons::Ok,
+                                        MsgIcon::None, kMissingTitle);
+    else
+        session().platform().messageBox(damaged, MsgButtons::Ok, MsgIcon::Critical, kAttention);
     close();
     showLibrary();
 }
@@ -539,7 +550,7 @@ void KNIGA::Label7_Click() {
 void KNIGA::Timer4_Timer() {
     Timer4->stop();
     Govori& main = session().window<Govori>();
-    main.Text1->hide();
+    main.hideAphorism();
     if (!work_)
         return;
     gatheredText.clear();
@@ -556,9 +567,9 @@ void KNIGA::Timer4_Timer() {
         if (page.text != gatheredText)
             gatheredText += page.text;
     }
-    main.Ntext->setText(gatheredText);
+    main.setPanelText(gatheredText);
     FormB& formB = session().window<FormB>();
-    formB.Text1->setText(formB.Text2->text());
+    formB.setWorkName(formB.typedTitle());
     work_.reset();
     reprocessed = 1;
     close();
@@ -593,42 +604,29 @@ void KNIGA::Form_Unload() {
     formB.hide();
     if (reprocessed == 1) {
         if (settingsValid_)
-            formB.Text8->setText(QStringLiteral("1"));
+            formB.setBookmark(QStringLiteral("1"));
     } else {
-        main.Command6->show();
-        main.Command5->show();
+        main.setLookCommandsVisible(true);
         bool ok = false;
         const int left = Combo1->currentText().trimmed().toInt(&ok);
         if (ok)
             Combo1->setEditText(QString::number(Spread::endOfBookRule(left, spread_.lastPage())));
         if (settingsValid_)
-            formB.Text8->setText(Combo1->currentText());
-        formB.Combo1->hide();
-        formB.Combo2->hide();
-        formB.TxtName->hide();
+            formB.setBookmark(Combo1->currentText());
+        formB.hideLists();
         main.setWindowTitle(QStringLiteral(" ВЕЛМОРА "));
     }
     if (settingsValid_) {
-        formB.Text6->setText(R1->fontName());
         // The size the work was opened with: the size on show is scaled to the screen.
-        formB.Text7->setText(openedSize_);
-        formB.Text9->setText(colorNumberToText(R1->backColor()));
-        formB.Text10->setText(colorNumberToText(backColor()));
-        formB.TimerZapis->start();
+        formB.handBackSettings({R1->fontName(), openedSize_, colorNumberToText(R1->backColor()),
+                                colorNumberToText(backColor())});
     }
     main.show();
 }
 
 void KNIGA::showLibrary() {
-    FormB& formB = session().window<FormB>();
-    formB.show();
-    formB.setVisible(true);
-    formB.TxtName->hide();
-    formB.Combo1->show();
-    formB.Combo2->show();
-    formB.Command3->hide();
-    formB.Iztrii->hide();
-    session().window<Govori>().Ntext->show();
+    session().window<FormB>().showReadingLayout();
+    session().window<Govori>().showPanel();
     ShowAphorism(session());
 }
 
@@ -639,9 +637,9 @@ void KNIGA::buildStep() {
         return;
     Govori& main = session().window<Govori>();
     FormB& formB = session().window<FormB>();
-    const QString name = formB.Text1->text();
+    const QString name = formB.workName();
     if (typedTitle_.isNull())
-        typedTitle_ = formB.Text2->text();
+        typedTitle_ = formB.typedTitle();
     const bool rebuild = !main.rebuildTitle.isEmpty() && main.rebuildTitle == name;
     // A new work's file waits, finished, for its record to be written with it (FormB::addBuiltWork).
     const auto placement = rebuild              ? WorkFileBuilder::Placement::Replace
@@ -655,17 +653,16 @@ void KNIGA::buildStep() {
     }
     buildName_ = name;
     building_ = true;
-    committed_ = false;
-    buildText_ = main.Ntext->text();
+    buildText_ = main.panelText();
     naiPosleden->start();
 }
 
 void KNIGA::Timer1_Timer() {
-    FormB& formB = session().window<FormB>();
-    R1->setFontName(formB.Text6->text());
-    R2->setFontName(formB.Text6->text());
+    const QString font = session().window<FormB>().readingSettings().font;
+    R1->setFontName(font);
+    R2->setFontName(font);
     Timer1->stop();
-    if (!building_ || worker_.joinable())
+    if (!building_ || workerStarted_)
         return;
     // The left page shows the start of the text while the whole of it is cut elsewhere; laying all of it
     // out in the view would only hold up the window.
@@ -683,40 +680,40 @@ void KNIGA::startWorker(const PageGeometry& geometry) {
     progressBar_->show();
     progressBar_->raise();
     Timer101->start();
-    worker_ = std::thread([this, text = buildText_, geometry] {
-        BuildResult result;
-        switch (buildPages(text, geometry, progress_, [this](const QString& page) {
-            pagePiece = page;
-            return BOOT();
-        })) {
-        case PageBuildOutcome::Written:
-            if (builder_.commit()) {
-                committed_ = true;
-                result.outcome = BuildOutcome::Committed;
-            } else {
-                result.outcome = builder_.failure() == WorkFileBuilder::Failure::Exists
-                                     ? BuildOutcome::NameTaken
-                                     : BuildOutcome::WriteFailed;
-                result.error = builder_.errorString();
-            }
-            break;
-        case PageBuildOutcome::TooManyPages:
-            result.outcome = BuildOutcome::TooManyPages;
-            break;
-        case PageBuildOutcome::Cancelled:
-            result.outcome = BuildOutcome::Cancelled;
-            break;
-        case PageBuildOutcome::WriteFailed:
-            result.outcome = BuildOutcome::WriteFailed;
-            result.error = builder_.errorString();
-            break;
-        }
-        QMetaObject::invokeMethod(
-            this, [this, result] { buildFinished(result); }, Qt::QueuedConnection);
-    });
+    workerStarted_ = true;
+    worker_ = runInBackground(
+        this, [this, text = buildText_, geometry] { return cutAndWrite(text, geometry); },
+        [this](const BuildResult& result) { buildFinished(result); });
 }
 
-bool KNIGA::BOOT() {
+KNIGA::BuildResult KNIGA::cutAndWrite(const QString& text, const PageGeometry& geometry) {
+    BuildResult result;
+    switch (buildPages(text, geometry, progress_, [this](const QString& page) { return BOOT(page); })) {
+    case PageBuildOutcome::Written:
+        if (builder_.commit()) {
+            result.outcome = BuildOutcome::Committed;
+        } else {
+            result.outcome = builder_.failure() == WorkFileBuilder::Failure::Exists
+                                 ? BuildOutcome::NameTaken
+                                 : BuildOutcome::WriteFailed;
+            result.error = builder_.errorString();
+        }
+        break;
+    case PageBuildOutcome::TooManyPages:
+        result.outcome = BuildOutcome::TooManyPages;
+        break;
+    case PageBuildOutcome::Cancelled:
+        result.outcome = BuildOutcome::Cancelled;
+        break;
+    case PageBuildOutcome::WriteFailed:
+        result.outcome = BuildOutcome::WriteFailed;
+        result.error = builder_.errorString();
+        break;
+    }
+    return result;
+}
+
+bool KNIGA::BOOT(const QString& pagePiece) {
     return builder_.appendPage(pagePiece);
 }
 
@@ -734,8 +731,8 @@ void KNIGA::Timer101_Timer() {
 }
 
 void KNIGA::buildFinished(const BuildResult& result) {
-    if (worker_.joinable())
-        worker_.join();
+    worker_.waitForFinished();
+    workerStarted_ = false;
     if (!building_ || !isLoaded())
         return;
     building_ = false;
@@ -765,7 +762,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
             const WorkFile::Page p = work_->page(n);
             return StoredPage{p.label, p.text, p.ok};
         });
-        bookmarkStep(wholeNumber16(session().window<FormB>().Text8->text()).value_or(1));
+        bookmarkStep(wholeNumber16(session().window<FormB>().bookmark()).value_or(1));
         return;
     }
     case BuildOutcome::NameTaken:
@@ -784,22 +781,22 @@ void KNIGA::buildFinished(const BuildResult& result) {
 
 void KNIGA::stopBuild() {
     progress_.cancel = true;
-    if (worker_.joinable())
-        worker_.join();
-    // A new work finished just before the stop goes in with its record, as it would have a moment later.
-    if (building_ && committed_ && !builder_.stagedPath().isEmpty()) {
-        if (FormB* formB = session().loaded<FormB>())
-            committed_ = formB->addBuiltWork(buildName_, builder_.stagedPath()).ok();
-        else
-            committed_ = false;
+    worker_.waitForFinished();
+    // A work finished just before the stop is complete: its record gets its reading settings. A new work
+    // goes in with its record now, as it would have a moment later.
+    bool committed =
+        workerStarted_ && worker_.resultCount() > 0 && worker_.result().outcome == BuildOutcome::Committed;
+    workerStarted_ = false;
+    if (building_ && committed && !builder_.stagedPath().isEmpty()) {
+        FormB* formB = session().loaded<FormB>();
+        committed = formB && formB->addBuiltWork(buildName_, builder_.stagedPath()).ok();
     }
     builder_.abandon();
     if (building_) {
         building_ = false;
         Timer101->stop();
         progressBar_->hide();
-        // A work put in place just before the stop is complete: its record gets its reading settings.
-        if (committed_)
+        if (committed)
             settingsValid_ = true;
         if (Govori* main = session().loaded<Govori>())
             main->rebuildTitle.clear();

@@ -11,12 +11,11 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QFuture>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
-#include <atomic>
 #include <memory>
-#include <thread>
 
 class QProgressBar;
 
@@ -69,7 +68,6 @@ public:
     QTimer* Timer101;
 
     // Values of the window.
-    QString pagePiece;
     QString gatheredText;
     qint16 reprocessed = 0;
     float fontStep = 0;
@@ -97,8 +95,10 @@ public:
     void Prelistvane();
     void naprede();
     void nazade();
-    // Writes pagePiece as the next page of the work being built.
-    bool BOOT();
+    // Starts the build again, under the name the management window now holds.
+    void retryBuild();
+    // Writes the next page of the work being built; runs on the build's worker.
+    bool BOOT(const QString& pagePiece);
 
     void Combo1_Click();
     void combo11_Click();
@@ -125,7 +125,8 @@ private:
     void openingStep();
     void buildStep();
     void bookmarkStep(int bookmark);
-    void failedOpening();
+    // damaged: the reason a work file that is there cannot be read; empty for a missing one.
+    void failedOpening(const QString& damaged = {});
     void showLibrary();
     void applyView();
     void setPageBox(const QString& text);
@@ -133,6 +134,7 @@ private:
     void turnByWheel(int angleDelta);
 
     void startWorker(const PageGeometry& geometry);
+    BuildResult cutAndWrite(const QString& text, const PageGeometry& geometry);
     void buildFinished(const BuildResult& result);
     void stopBuild();
     void askForAnotherName();
@@ -142,15 +144,16 @@ private:
     Spread spread_;
     std::unique_ptr<WorkFile> work_;
 
-    // The build: its file, its text and the worker that cuts and writes it.
+    // The build: its file, its text and the job that cuts and writes it. While the job runs, builder_ and
+    // progress_ are its own apart from the progress counters and the cancel flag.
     WorkFileBuilder builder_;
-    std::thread worker_;
+    QFuture<BuildResult> worker_;
+    bool workerStarted_ = false;
     PageBuildProgress progress_;
     QString buildText_;
     QString buildName_;
     QString typedTitle_;
     bool building_ = false;
-    std::atomic<bool> committed_{false};
     QProgressBar* progressBar_ = nullptr;
 
     int bookmark_ = 1;

@@ -1,9 +1,9 @@
 #include "windows/Popravka.h"
 
-#include "windows/FormB.h"
-#include "windows/KNIGA.h"
 #include "ui/Design.h"
 #include "ui/Session.h"
+#include "windows/FormB.h"
+#include "windows/KNIGA.h"
 
 namespace vel {
 
@@ -43,10 +43,10 @@ void Popravka::Form_Load() {
 }
 
 void Popravka::Command1_Click() {
-    session().window<FormB>().Text1->setText(Text1->text());
+    session().window<FormB>().setWorkName(Text1->text());
     // The build waits in the book window; without one there is nothing to restart.
     if (KNIGA* book = session().loaded<KNIGA>())
-        book->TimerPosleden->start();
+        book->retryBuild();
     close();
 }
 

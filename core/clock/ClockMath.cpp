@@ -35,19 +35,6 @@ HandEnd handEnd(double angle, int length, float x1, float y1) {
     return end;
 }
 
-Hands hands(int hour, int minute, int second) {
-    Hands h;
-    h.hourAngle = hourAngle(hour, minute);
-    h.second = handEnd(secondAngle(second), kSecondLength);
-    h.minute = handEnd(minuteAngle(minute), kMinuteLength);
-    h.hour = handEnd(h.hourAngle, kHourLength);
-    return h;
-}
-
-Hands hands(const QTime& time) {
-    return hands(time.hour(), time.minute(), time.second());
-}
-
 int aphorismIndex(float r) {
     // Single precision on purpose: r just below 1 still gives 88.
     const float k = std::floor(r * kAphorismCount + 1.0f);

@@ -2,8 +2,6 @@
 // Where the clock's hands end for a time of day, and the aphorism index drawn on every clock tick.
 // All coordinates are twips in the management window's client area.
 
-#include <QTime>
-
 namespace vel {
 
 // End point of a hand as its line stores it (single precision).
@@ -31,17 +29,6 @@ double hourAngle(int hour, int minute);
 
 // A hand of the given length at the given angle, from (x1, y1).
 HandEnd handEnd(double angle, int length, float x1 = kCentreX, float y1 = kCentreY);
-
-struct Hands {
-    HandEnd second;       // s
-    HandEnd minute;       // s1
-    HandEnd hour;         // s2
-    double hourAngle = 0; // for the alarm check
-};
-
-// hour 0-23, minute 0-59, second 0-59.
-Hands hands(int hour, int minute, int second);
-Hands hands(const QTime& time);
 
 // Text4's index, 1 to 88, from a uniform r in [0, 1).
 int aphorismIndex(float r);

@@ -117,6 +117,10 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     const TextImportResult loaded = readPanelText(request.file, source);
     if (!loaded.ok())
         return failed(r, oneLine(loaded.error));
+    if (loaded.loaded.damaged)
+        r.warning =
+            QStringLiteral("Файлът съдържа повредени знаци, заменени с „\uFFFD“. / The file has damaged "
+                           "characters, replaced by \"\uFFFD\".");
 
     // Names: the command line, then the file's name (a zipped text's own name first), then the book itself.
     QStringList names;
@@ -220,6 +224,8 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
         const ImportResult r = importWork(
             *opened.catalogue, options.libraryDir,
             ImportRequest{QFileInfo(file).absoluteFilePath(), options.title, options.author, options.screen});
+        if (!r.warning.isEmpty())
+            err << file << QStringLiteral(": ") << r.warning << '\n';
         if (r.ok()) {
             out << QStringLiteral("%1: „%2“, %3 — %4 стр. / pages (%5 ms)\n")
                        .arg(file, r.title, r.author)

@@ -46,7 +46,8 @@ struct ImportResult {
     QString title;
     QString author;
     int pages = 0;
-    QString error; // Bulgarian / English; empty on success
+    QString error;   // Bulgarian / English; empty on success
+    QString warning; // the same, for what was added all the same (damaged characters)
     bool ok() const { return error.isEmpty(); }
 };
 

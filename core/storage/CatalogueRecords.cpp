@@ -399,7 +399,7 @@ ReconcileReport reconcileLibrary(Catalogue& cat, const QString& libraryDir) {
     if (!t.isActive())
         return failed();
 
-    if (db.tableExists(kPendingTable)) {
+    if (!db.columns(kPendingTable).isEmpty()) {
         struct Note {
             qint64 id, record;
             QString title, ticket, kind;

@@ -76,10 +76,6 @@ void Statement::reset() {
     }
 }
 
-int Statement::columnCount() const {
-    return stmt_ ? sqlite3_column_count(stmt_) : 0;
-}
-
 bool Statement::isNull(int column) const {
     return !stmt_ || sqlite3_column_type(stmt_, column) == SQLITE_NULL;
 }
@@ -263,13 +259,6 @@ QString Database::quoted(const QString& identifier) {
     QString escaped = identifier;
     escaped.replace(u'"', QLatin1String("\"\""));
     return u'"' + escaped + u'"';
-}
-
-bool Database::tableExists(const QString& table) {
-    Statement st(*this, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 "
-                                       "COLLATE NOCASE"));
-    st.bind(1, table);
-    return st.step() == Statement::Step::Row;
 }
 
 QStringList Database::columns(const QString& table) {

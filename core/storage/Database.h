@@ -37,7 +37,6 @@ public:
     void reset();
 
     // Columns are numbered from 0.
-    int columnCount() const;
     bool isNull(int column) const;
     QString text(int column) const;
     qint64 int64(int column) const;
@@ -89,13 +88,11 @@ public:
     qint64 lastInsertRowid() const;
     bool isReadOnly() const;
 
-    bool tableExists(const QString& table);
     // The table's column names as declared, in declaration order; empty when there is no such table.
     QStringList columns(const QString& table);
 
     // Grows every time a transaction is rolled back, so that cursors holding cached rows know to reload.
     quint64 generation() const { return generation_; }
-    int transactionDepth() const { return depth_; }
 
     static QString quoted(const QString& identifier);
 

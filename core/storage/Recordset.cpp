@@ -254,10 +254,6 @@ void Recordset::setFieldNull(const QString& name) {
     editTouched_[size_t(i)] = true;
 }
 
-void Recordset::CancelUpdate() {
-    mode_ = Mode::None;
-}
-
 Statement& Recordset::statement(const QString& sql) {
     auto it = statements_.find(sql);
     if (it == statements_.end())

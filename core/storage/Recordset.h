@@ -22,7 +22,6 @@ public:
     bool isValid() const { return valid_; }
     const QString& table() const { return table_; }
     const QStringList& fieldNames() const { return columns_; }
-    bool hasField(const QString& name) const { return columnIndex(name) >= 0; }
 
     // Moving discards an unfinished AddNew or Edit. Moves past either end stop at BOF or EOF.
     void MoveFirst();
@@ -53,8 +52,6 @@ public:
     void setField(const QString& name, const QString& value);
     void setFieldNull(const QString& name);
     bool Update();
-    void CancelUpdate();
-    bool editing() const { return mode_ != Mode::None; }
 
     // Removes the current record; there is no current record until the cursor is moved.
     bool Delete();

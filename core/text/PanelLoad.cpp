@@ -3,10 +3,6 @@
 #include "core/text/formats/BookFormats.h"
 
 #include <QFileInfo>
-#include <QTimer>
-#include <atomic>
-#include <memory>
-#include <thread>
 
 namespace vel {
 
@@ -21,32 +17,6 @@ bool readsInBackground(const QString& path, TextSource source, qint64 plainTextT
     if (source == TextSource::Document)
         return true;
     return QFileInfo(path).size() >= plainTextThreshold;
-}
-
-void runInBackground(QObject* context, std::function<TextImportResult()> job,
-                     std::function<void(TextImportResult)> done) {
-    // The worker and the window meet only in this shared state: the worker may outlive the window.
-    struct Shared {
-        std::atomic<bool> finished{false};
-        TextImportResult result;
-    };
-    auto shared = std::make_shared<Shared>();
-    std::thread([shared, job = std::move(job)] {
-        shared->result = job();
-        shared->finished.store(true, std::memory_order_release);
-    }).detach();
-
-    // Polled from the context's own thread, so `done` never runs after the context is gone.
-    auto* poll = new QTimer(context);
-    poll->setInterval(15);
-    QObject::connect(poll, &QTimer::timeout, context, [shared, poll, done = std::move(done)] {
-        if (!shared->finished.load(std::memory_order_acquire))
-            return;
-        poll->stop();
-        poll->deleteLater();
-        done(std::move(shared->result));
-    });
-    poll->start();
 }
 
 } // namespace vel

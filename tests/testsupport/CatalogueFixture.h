@@ -1,14 +1,43 @@
 #pragma once
-// A library folder whose catalogue holds exactly the given records, and readers of what it holds.
+// Library folders for tests: a catalogue with works (and their files) as the entry form would add them, or
+// exactly the given records; and readers of what a catalogue holds.
 
 #include "core/storage/Catalogue.h"
+#include "core/storage/CatalogueRecords.h"
 #include "core/storage/Database.h"
+#include "core/storage/WorkFileBuilder.h"
 
 #include <QList>
 #include <QStringList>
 #include <QtTest>
 
 namespace vel::test {
+
+struct LibraryWork {
+    QString title;
+    QStringList pages; // a work file is written when there are pages
+    QString str = QStringLiteral("1");
+    QString author = QStringLiteral("Автор");
+    QString cvetList = QStringLiteral("16777215");
+};
+
+// A catalogue holding the works in order, ending with its entry slot; a work file for each work with pages.
+inline void writeLibrary(const QString& dir, const QList<LibraryWork>& works) {
+    auto opened = Catalogue::open(dir);
+    QVERIFY2(opened, qPrintable(opened.error));
+    for (const LibraryWork& w : works) {
+        QVERIFY(insertRecord(*opened.catalogue,
+                             {w.title, w.author, QStringLiteral("Tahoma"), QStringLiteral("14"), w.str,
+                              w.cvetList, QStringLiteral("12632256")}) >= 0);
+        if (w.pages.isEmpty())
+            continue;
+        WorkFileBuilder b;
+        QVERIFY(b.begin(dir, w.title));
+        for (const QString& p : w.pages)
+            QVERIFY(b.appendPage(p));
+        QVERIFY2(b.commit(), qPrintable(b.errorString()));
+    }
+}
 
 // Name, Number and optionally Font, Size, STR, CvetList, CvetForma; a null QString is stored as NULL.
 using Row = QStringList;

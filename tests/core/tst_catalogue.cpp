@@ -2,10 +2,15 @@
 #include "core/storage/Catalogue.h"
 #include "core/storage/LibraryPaths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <optional>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 using namespace vel;
 
@@ -49,6 +54,19 @@ QStringList records(Catalogue& cat) {
     return out;
 }
 
+// Sets or clears the file system's immutable flag; false where it cannot be set.
+bool setImmutable(const QString& path, bool on) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
+}
+
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -67,6 +85,7 @@ private slots:
     void saveSettings();
     void saveSettingsWithoutMatch();
     void entrySlotAtEnd();
+    void writeProtectedCatalogueIsRefused();
 };
 
 void TestCatalogue::missingCatalogueIsCreated() {
@@ -272,6 +291,28 @@ void TestCatalogue::entrySlotAtEnd() {
     QVERIFY(cat->ensureEntrySlotAtEnd());
     QCOMPARE(cat->rs().position(), 1); // the cursor stays
     QCOMPARE(records(*cat), QStringList({"Първа|А", "Втора|Б", "|"}));
+}
+
+void TestCatalogue::writeProtectedCatalogueIsRefused() {
+    QTemporaryDir dir;
+    writeCatalogue(dir.path(), {{"Първа", "А"}});
+    const QString path = catalogPath(dir.path());
+    const QByteArray before = readAll(path);
+    // Permissions protect the file from everyone but the superuser; the immutable flag from that one too.
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    const bool immutable = QFile(path).open(QIODevice::ReadWrite) && setImmutable(path, true);
+    if (QFile(path).open(QIODevice::ReadWrite))
+        QSKIP("the file cannot be write-protected here");
+
+    auto result = Catalogue::open(dir.path());
+    if (immutable)
+        setImmutable(path, false);
+    QCOMPARE(result.status, Catalogue::OpenStatus::Failed);
+    QVERIFY(!result.catalogue);
+    QVERIFY2(result.error.contains(QStringLiteral("защитен срещу запис")), qPrintable(result.error));
+    QVERIFY2(result.error.contains(path), qPrintable(result.error));
+    QCOMPARE(readAll(path), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"BAZA.mdb"}));
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)

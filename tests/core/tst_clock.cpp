@@ -1,6 +1,8 @@
 #include "core/clock/Alarm.h"
 #include "core/clock/ClockMath.h"
 
+#include <QTime>
+
 #include <QTest>
 #include <cmath>
 
@@ -26,7 +28,7 @@ QString shown(const Alarm& a) {
 }
 
 bool tickAt(Alarm& a, QTime t) {
-    return a.clockTick(clockface::hands(t).hourAngle);
+    return a.clockTick(clockface::hourAngle(t.hour(), t.minute()));
 }
 
 } // namespace
@@ -53,14 +55,17 @@ void TstClock::handEnds() {
         {QTime(3, 0, 15), 4255.000f, 3625.677f, 3405.956f, 3025.001f, 3805.000f, 3625.319f},
     };
     for (const auto& r : rows) {
-        const auto h = clockface::hands(r.time);
-        const float got[] = {h.second.x2, h.second.y2, h.minute.x2, h.minute.y2, h.hour.x2, h.hour.y2};
+        using namespace clockface;
+        const HandEnd s = handEnd(secondAngle(r.time.second()), kSecondLength);
+        const HandEnd m = handEnd(minuteAngle(r.time.minute()), kMinuteLength);
+        const HandEnd h = handEnd(hourAngle(r.time.hour(), r.time.minute()), kHourLength);
+        const float got[] = {s.x2, s.y2, m.x2, m.y2, h.x2, h.y2};
         const float want[] = {r.sx, r.sy, r.mx, r.my, r.hx, r.hy};
         for (int i = 0; i < 6; ++i)
             QVERIFY2(std::abs(got[i] - want[i]) < 0.002f,
                      qPrintable(r.time.toString() + " #" + QString::number(i)));
     }
-    QCOMPARE(clockface::hands(QTime(23, 59, 59)).hourAngle, 359.5);
+    QCOMPARE(clockface::hourAngle(23, 59), 359.5);
     // A faulty random source must still give an index inside the 88 texts.
     QCOMPARE(clockface::aphorismIndex(std::nextafter(1.0f, 0.0f)), 88);
     QCOMPARE(clockface::aphorismIndex(1.0f), 88);

@@ -1,8 +1,8 @@
 // The management window driven as a user drives it, on a scripted platform and a real catalogue.
+#include "CatalogueFixture.h"
 #include "FakePlatform.h"
 #include "core/catalogue/CatalogueWalks.h"
 #include "core/storage/LibraryPaths.h"
-#include "formb_fixture.h"
 #include "ui/Session.h"
 #include "windows/FormB.h"
 #include "windows/Govori.h"
@@ -383,7 +383,7 @@ void TstFormB::hoverAndClock() {
     f.Timer4_Timer();
     QVERIFY(f.s->isVisible());
     QVERIFY(std::abs(f.s->x2 - 4255) < 0.5 && std::abs(f.s->y2 - 3625.7) < 0.5);
-    QCOMPARE(f.s2->x2, double(clockface::handEnd(90, 400).x2));
+    QVERIFY(std::abs(f.s2->x2 - 3805) < 0.5 && std::abs(f.s2->y2 - 3625.3) < 0.5);
     bool ok = false;
     const int index = f.Text4->text().toInt(&ok);
     QVERIFY(ok && index >= 1 && index <= 88);

@@ -1,7 +1,7 @@
 // The aphorism table as delivered with the program, and the choice of a text by the clock's index text.
 
-#include "core/clock/Aphorisms.h"
 #include "core/Assets.h"
+#include "core/clock/Aphorisms.h"
 
 #include <QFile>
 #include <QSet>

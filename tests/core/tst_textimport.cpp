@@ -124,6 +124,23 @@ private slots:
         QCOMPARE(vel::decodeText(bytes).loaded.encoding == QStringLiteral("UTF-8"), utf8);
     }
 
+    // A UTF-8 text with one stray byte stays UTF-8, the byte becomes U+FFFD and the load says so; the same
+    // text in windows-1251 is still read as that.
+    void strayByteInUtf8() {
+        const QString text = QStringLiteral("Това е един обикновен български текст за проба. ").repeated(20);
+        QByteArray bytes = text.toUtf8();
+        bytes.insert(bytes.indexOf(' '), '\xff');
+        const TextImportResult damaged = vel::decodeText(bytes);
+        QCOMPARE(damaged.loaded.encoding, QStringLiteral("UTF-8"));
+        QVERIFY(damaged.loaded.damaged);
+        QCOMPARE(damaged.loaded.text.count(QChar(QChar::ReplacementCharacter)), 1);
+        QCOMPARE(damaged.loaded.text.size(), text.size() + 1);
+        const TextImportResult single = vel::decodeText(encode(text, "windows-1251"));
+        QCOMPARE(single.loaded.encoding, QStringLiteral("windows-1251"));
+        QVERIFY(!single.loaded.damaged);
+        QCOMPARE(single.loaded.text, text);
+    }
+
     void lineEnds_data() {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
@@ -244,7 +261,7 @@ private slots:
             QSKIP("antiword or catdoc is not installed");
         QFETCH(QString, file);
         QFETCH(QStringList, lines);
-        const QString path = QFINDTESTDATA(QStringLiteral("data/") + file);
+        const QString path = QFINDTESTDATA(QStringLiteral("../data/") + file);
         QVERIFY(!path.isEmpty());
         const TextImportResult result = vel::extractDocText(path);
         QVERIFY2(result.ok(), qPrintable(result.error));
@@ -255,7 +272,7 @@ private slots:
     }
 
     void documentFailures() {
-        const QString doc = QFINDTESTDATA("data/razkaz.doc");
+        const QString doc = QFINDTESTDATA("../data/razkaz.doc");
         QVERIFY(!doc.isEmpty());
 
         const QList<vel::DocExtractor> none = {{QStringLiteral("velmora-no-such-reader"), {}}};

@@ -2,8 +2,8 @@
 // fast-flip list, minimizing, closing with the bookmark, the missing file, and the hand-back.
 #include "kniga_fixture.h"
 
-#include "windows/Form2.h"
 #include "core/storage/Colors.h"
+#include "windows/Form2.h"
 
 #include <QScrollBar>
 #include <QWheelEvent>

@@ -1,8 +1,8 @@
 // Page cutting checked against real page views: every page fits its view alone and no page could take one
 // more line; one layout of the whole text cuts exactly where laying out each remainder again would.
-#include "ui/PageView.h"
 #include "core/book/Fonts.h"
 #include "core/book/PageCut.h"
+#include "ui/PageView.h"
 #include "ui/RichTextView.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
 // The window model, the twips geometry and proportional scaling, on small windows of the tests' own.
 #include "FakePlatform.h"
-#include "app/Startup.h"
 #include "ui/Design.h"
+#include "ui/Platform.h"
 #include "ui/RichTextView.h"
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
@@ -158,13 +158,14 @@ private Q_SLOTS:
         QCOMPARE(twWidth(&a), 15360 * 1.25); // the window's own rectangle too
     }
 
-    void commandLine() {
-        const StartOptions plain = parseStartOptions({"velmora"}, "/opt/velmora");
-        QCOMPARE(plain.libraryDir, QStringLiteral("/opt/velmora"));
-        const StartOptions lib = parseStartOptions({"velmora", "--library", "/tmp/lib"}, "/opt/velmora");
-        QCOMPARE(lib.libraryDir, QStringLiteral("/tmp/lib"));
-        QVERIFY(!parseStartOptions({"velmora", "--library"}, "/x").error.isEmpty());
-        QVERIFY(!parseStartOptions({"velmora", "--bogus"}, "/x").error.isEmpty());
+    void fileFilters() {
+        // The main window's own filters: the description already names its pattern, so it is not doubled.
+        QCOMPARE(qtFileFilter("Tеxt Files (*.txt)|*.txt"), QStringLiteral("Tеxt Files (*.txt)"));
+        QCOMPARE(qtFileFilter("Документи|*.doc;*.DOC|Всички|*.*"),
+                 QStringLiteral("Документи (*.doc *.DOC);;Всички (*.*)"));
+        // A description without its patterns is dropped rather than offered with none.
+        QCOMPARE(qtFileFilter("Текст|*.txt|Сирак"), QStringLiteral("Текст (*.txt)"));
+        QCOMPARE(qtFileFilter(""), QString());
     }
 };
 

@@ -13,11 +13,12 @@
 #include <QScreen>
 #include <QStringEncoder>
 #include <QTextCursor>
+#include <QThreadPool>
 #include <optional>
 
 using namespace vel;
+using vel::test::LibraryWork;
 using vel::test::Run;
-using vel::test::Work;
 
 Q_DECLARE_METATYPE(std::optional<std::int32_t>)
 
@@ -45,9 +46,11 @@ QByteArray cp1251(const QString& s) {
 const QString kSource = QStringLiteral("Първа линия\r\nпродължава_ тук,\r\nа после\r\nНов абзац.");
 const QString kJoined = QStringLiteral("Първа линия продължава тук, а после\r\nНов абзац.");
 
-QList<Work> oneStoredWork() {
-    return {
-        {kTitle, QStringLiteral("Иван Вазов"), {QStringLiteral("Страница едно."), QStringLiteral("Две.")}}};
+QList<LibraryWork> oneStoredWork() {
+    return {{kTitle,
+             {QStringLiteral("Страница едно."), QStringLiteral("Две.")},
+             QStringLiteral("1"),
+             QStringLiteral("Иван Вазов")}};
 }
 
 } // namespace
@@ -170,7 +173,10 @@ private Q_SLOTS:
         r.fake.fileAnswers = {writeFile(r.dir, QStringLiteral("голям.txt"), kSource.toUtf8())};
         g.Command1_Click();
         g.close();
-        QTest::qWait(200);
+        // The read ends in the pool; whatever it hands back finds no window to take it.
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
         QVERIFY(r.fake.messages.empty());
     }
 
@@ -233,10 +239,10 @@ private Q_SLOTS:
         QCOMPARE(b.Text9->text(), QStringLiteral("255"));
         QVERIFY(g.PictureEtiket->isHidden() && !g.Ntext->isHidden());
 
-        // Cancel not reported: the dialog's last colour again.
+        // A cancel keeps the colour there is.
         g.Ntext->setBackColor(0xFFFFFF);
         g.Command6_Click();
-        QCOMPARE(g.Ntext->backColor(), 0x0000FF);
+        QCOMPARE(g.Ntext->backColor(), 0xFFFFFF);
 
         // After a font command a cancel ends the command with nothing changed.
         g.Command5_Click(); // font dialog cancelled: cancel-as-error stays on
@@ -260,7 +266,6 @@ private Q_SLOTS:
         QCOMPARE(g.Ntext->fontSize(), 16.5);
         QCOMPARE(b.Text6->text(), QStringLiteral("Georgia"));
         QCOMPARE(b.Text7->text(), QStringLiteral("16.5"));
-        QCOMPARE(g.CommonDialog1.flags, 3);
 
         // A name too short for a font: the panel keeps its font, the field takes the panel's name.
         r.fake.fontAnswers = {FontChoice{QStringLiteral("Ab"), 20}};
@@ -280,15 +285,14 @@ private Q_SLOTS:
 
     // ---- re-processing after the hand-back
 
-    // A new page colour reopens the stored work; a cancel reported as an error changes nothing, one that is
-    // not takes the dialog's last colour (black before any choice).
+    // A new page colour reopens the stored work; a cancel, reported as an error or not, changes nothing.
     void pageColour_data() {
         QTest::addColumn<std::optional<std::int32_t>>("answer");
         QTest::addColumn<bool>("cancelError");
         QTest::addColumn<std::int32_t>("expected");
         QTest::newRow("chosen") << std::optional<std::int32_t>(0x00FF00) << false << 0x00FF00;
         QTest::newRow("cancel reported") << std::optional<std::int32_t>() << true << 0xFFFFFF;
-        QTest::newRow("cancel not reported") << std::optional<std::int32_t>() << false << 0;
+        QTest::newRow("cancel not reported") << std::optional<std::int32_t>() << false << 0xFFFFFF;
     }
     void pageColour() {
         QFETCH(std::optional<std::int32_t>, answer);
@@ -306,8 +310,8 @@ private Q_SLOTS:
         r.fake.colorAnswers = {answer};
         g.Command2_Click();
         QCOMPARE(g.Ntext->backColor(), expected);
-        QCOMPARE(r.s().isLoaded<KNIGA>(), !cancelError);
-        if (cancelError) {
+        QCOMPARE(r.s().isLoaded<KNIGA>(), answer.has_value());
+        if (!answer) {
             QCOMPARE(b.Label4->text(), QString());
             return;
         }

@@ -2,15 +2,16 @@
 // A library folder with works written through storage, a running session on it, and the book window opened
 // as the management window opens it.
 
+#include "CatalogueFixture.h"
 #include "FakePlatform.h"
-#include "windows/Govori.h"
-#include "windows/FormB.h"
-#include "windows/KNIGA.h"
+#include "core/book/Fonts.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
-#include "core/book/Fonts.h"
 #include "ui/Session.h"
+#include "windows/FormB.h"
+#include "windows/Govori.h"
+#include "windows/KNIGA.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -18,12 +19,6 @@
 #include <memory>
 
 namespace vel::test {
-
-struct BookWork {
-    QString title;
-    QStringList pages; // no work file without pages
-    QString str = QStringLiteral("1");
-};
 
 // Pages "Страница 1" .. "Страница n".
 inline QStringList numberedPages(int n) {
@@ -65,35 +60,12 @@ struct Library {
     FakePlatform fake;
     std::unique_ptr<Session> session;
 
-    explicit Library(const QList<BookWork>& works) {
+    explicit Library(QList<LibraryWork> works) {
+        for (LibraryWork& w : works)
+            w.cvetList = QStringLiteral("14745599");
         installDesignFonts();
         fake.setScreenPixels(1024, 768);
-        auto opened = Catalogue::open(dir.path());
-        if (!opened)
-            qFatal("catalogue: %s", qPrintable(opened.error));
-        Catalogue& cat = *opened.catalogue;
-        for (const BookWork& w : works) {
-            cat.rs().MoveLast();
-            cat.rs().Edit();
-            cat.rs().setField(QStringLiteral("Name"), w.title);
-            cat.rs().setField(QStringLiteral("Number"), QStringLiteral("Автор"));
-            cat.rs().setField(QStringLiteral("Font"), QStringLiteral("Tahoma"));
-            cat.rs().setField(QStringLiteral("Size"), QStringLiteral("14"));
-            cat.rs().setField(QStringLiteral("STR"), w.str);
-            cat.rs().setField(QStringLiteral("CvetList"), QStringLiteral("14745599"));
-            cat.rs().setField(QStringLiteral("CvetForma"), QStringLiteral("12632256"));
-            cat.rs().Update();
-            cat.prazenZapis();
-            if (!w.pages.isEmpty()) {
-                WorkFileBuilder b;
-                b.begin(dir.path(), w.title);
-                for (const QString& p : w.pages)
-                    b.appendPage(p);
-                if (!b.commit())
-                    qFatal("work file: %s", qPrintable(b.errorString()));
-            }
-        }
-        opened.catalogue.reset();
+        writeLibrary(dir.path(), works);
         session = std::make_unique<Session>(fake, dir.path());
         main().show();
         settle();

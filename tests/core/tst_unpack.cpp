@@ -1,7 +1,7 @@
 // The unpacker: the sample library into a fresh library or beside works already there, archives that try
 // to write elsewhere or are damaged, and the first start end to end with the programs the build made.
+#include "CatalogueFixture.h"
 #include "LibraryFiles.h"
-#include "core/storage/WorkFileBuilder.h"
 #include "unpack/Unpack.h"
 
 #include <QDir>
@@ -16,14 +16,10 @@ using namespace vel::test;
 namespace {
 
 void addWorks(const QString& dir, const QStringList& titles, const QString& str) {
-    auto opened = Catalogue::open(dir);
-    for (const QString& t : titles) {
-        QVERIFY(insertRecord(*opened.catalogue,
-                             {t, "Автор " + t, "Tahoma", "14", str, "16777215", "12632256"}) >= 0);
-        WorkFileBuilder b;
-        QVERIFY(b.begin(dir, t) && b.appendPage("първа от " + t) && b.appendPage("втора от " + t) &&
-                b.commit());
-    }
+    QList<LibraryWork> works;
+    for (const QString& t : titles)
+        works.append({t, {"първа от " + t, "втора от " + t}, str, "Автор " + t});
+    writeLibrary(dir, works);
 }
 
 QString packed(const QTemporaryDir& tmp, const QStringList& titles = {"Първа", "Втора", "Трета"}) {
@@ -187,7 +183,7 @@ private slots:
         QCOMPARE(listed.status, 0);
         const QStringList lines = listed.out.split(u'\n', Qt::SkipEmptyParts);
         const QStringList texts =
-            QDir(QFINDTESTDATA("../assets/library")).entryList({"*.txt"}, QDir::Files, QDir::Name);
+            QDir(QFINDTESTDATA("../../assets/library")).entryList({"*.txt"}, QDir::Files, QDir::Name);
         QCOMPARE(lines.size(), texts.size());
         for (int i = 0; i < texts.size(); ++i) {
             const QStringList fields = lines[i].split(u'\t');

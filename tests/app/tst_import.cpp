@@ -1,5 +1,6 @@
 // Adding works from the command line: the same record and pages as the entry form and the book window give
 // on the same screen, encodings, names from file names, batches with failures, listing, the command line.
+#include "CatalogueFixture.h"
 #include "FakePlatform.h"
 #include "LibraryFiles.h"
 #include "app/Startup.h"
@@ -26,9 +27,7 @@ namespace {
 
 // A catalogue holding one work already, so that no start asks to unpack.
 void seedCatalogue(const QString& dir) {
-    auto opened = Catalogue::open(dir);
-    QVERIFY(insertRecord(*opened.catalogue,
-                         {"Под игото", "Иван Вазов", "Tahoma", "14", "7", "16777215", "12632256"}) >= 0);
+    writeLibrary(dir, {{"Под игото", {}, "7", "Иван Вазов"}});
 }
 
 CatalogueRecord recordOf(const QString& dir, const QString& title) {
@@ -76,7 +75,7 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("font");
         QTest::newRow("text") << QString() << "Tahoma";
-        QTest::newRow("document") << QFINDTESTDATA("data/razkaz.doc") << "Arial";
+        QTest::newRow("document") << QFINDTESTDATA("../data/razkaz.doc") << "Arial";
     }
     void entryFormRoadEqualsImport() {
         QFETCH(QString, file);
@@ -251,6 +250,7 @@ private slots:
         QCOMPARE(o.author, QStringLiteral("Автор"));
         o = parse({"--library=/tmp/l", "--import", "--title=Т", "--", "--странно.txt"});
         QVERIFY(o.error.isEmpty() && o.files == QStringList{"--странно.txt"} && o.libraryDir == u"/tmp/l");
+        QCOMPARE(parse({}).libraryDir, QStringLiteral("/def"));
         o = parse({"книга.txt"});
         QVERIFY(o.mode == StartMode::Window && o.files == QStringList{"книга.txt"});
 

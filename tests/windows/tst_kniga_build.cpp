@@ -144,15 +144,6 @@ void TstKnigaBuild::buildFromBulgarianText() {
     }
     k.R1->setText(shown);
 
-    if (const QByteArray dir = qgetenv("KNIGA_GRAB_DIR"); !dir.isEmpty()) {
-        k.naprede();
-        k.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/kniga.png"));
-        k.Label9_Click();
-        k.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/kniga-list.png"));
-        k.Label9_Click();
-        k.nazade();
-    }
-
     // Read on to 5|6, close, and open it again from the library's title list.
     k.naprede();
     k.naprede();

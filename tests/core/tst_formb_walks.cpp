@@ -1,5 +1,5 @@
 // The catalogue walks without any window.
-#include "formb_fixture.h"
+#include "CatalogueFixture.h"
 #include "core/catalogue/CatalogueWalks.h"
 
 #include <QTemporaryDir>

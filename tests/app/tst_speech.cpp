@@ -1,10 +1,10 @@
 // Speech: the Bulgarian voice, word positions, and audiobooks written through the command line's road.
+#include "CatalogueFixture.h"
 #include "LibraryFiles.h"
 #include "app/Startup.h"
 #include "core/commands/Audiobook.h"
 #include "core/speech/EspeakEngine.h"
 #include "core/speech/SpeechText.h"
-#include "govori_fixture.h"
 
 #include <sndfile.h>
 
@@ -135,9 +135,8 @@ private slots:
 
     void audiobookFiles() {
         QTemporaryDir libDir;
-        makeCatalogue(libDir.path(), {{QStringLiteral("Разказ"),
-                                       QStringLiteral("Автор"),
-                                       {kSentence, QStringLiteral("Втора страница. Кратка."), kSentence}}});
+        writeLibrary(libDir.path(), {{QStringLiteral("Разказ"),
+                                      {kSentence, QStringLiteral("Втора страница. Кратка."), kSentence}}});
         const QString lib = libDir.path();
         QTemporaryDir outDir;
         const double one = EspeakEngine::create(SpeechSettings{})->synthesize(kSentence).seconds();
