@@ -5,7 +5,7 @@
 #include "core/text/LineJoin.h"
 #include "core/book/PageCut.h"
 #include "ui/RichTextView.h"
-#include "ui/Twips.h"
+#include "ui/TwipsBox.h"
 
 #include <QFile>
 #include <QTextLayout>

@@ -1,7 +1,7 @@
 #pragma once
 // The control kinds the window designs use, beyond Qt's own widgets.
 
-#include "ui/Twips.h"
+#include "ui/TwipsBox.h"
 
 #include <QAbstractButton>
 #include <QColor>

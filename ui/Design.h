@@ -1,7 +1,7 @@
 #pragma once
 // Small helpers the window designs use to give controls their look.
 
-#include "ui/Twips.h"
+#include "ui/TwipsBox.h"
 
 #include <QPixmap>
 #include <QString>

@@ -2,7 +2,7 @@
 // The base of the five windows: load on first touch, show and hide, close = unload, the form's own handlers.
 
 #include "ui/Controls.h"
-#include "ui/Twips.h"
+#include "ui/TwipsBox.h"
 
 #include <QPixmap>
 #include <QWidget>

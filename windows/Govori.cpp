@@ -142,6 +142,7 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
     Ntext->setFontName(QStringLiteral("Tahoma"));
     Ntext->setFontSize(14.25);
     setAcceptDrops(true);
+    Ntext->installEventFilter(this);
     Ntext->viewport()->installEventFilter(this);
 
     PictureEtiket = image(*this, QStringLiteral("PictureEtiket"), {4320, 1080, 1605, 1995}, QSize(699, 669));
@@ -447,7 +448,7 @@ void Govori::dropEvent(QDropEvent* e) {
 
 bool Govori::eventFilter(QObject* watched, QEvent* e) {
     // The panel would take a dropped file for text to insert.
-    if (watched == Ntext->viewport()) {
+    if (watched == Ntext || watched == Ntext->viewport()) {
         if (e->type() == QEvent::DragEnter || e->type() == QEvent::DragMove) {
             auto* drag = static_cast<QDragMoveEvent*>(e);
             if (!draggedFile(drag->mimeData()).isEmpty()) {

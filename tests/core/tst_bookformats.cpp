@@ -47,6 +47,137 @@ const QString kFb2Body = QStringLiteral(
     "<body name=\"notes\"><section id=\"n1\"><title><p>1</p></title><p>Старият път край Витоша.</p></section>"
     "</body>");
 
+// The same story without the blank line between stanzas, for formats whose stanzas are plain paragraphs.
+QStringList flatStory() {
+    QStringList lines = kStory;
+    lines.removeAll(QString());
+    return lines;
+}
+
+// moc reads raw strings only when each stays on one line.
+const QByteArray kXhtmlChapter =
+    R"(<?xml version="1.0" encoding="UTF-8"?>)"
+    R"(<!DOCTYPE html>)"
+    R"(<html xmlns="http://www.w3.org/1999/xhtml" xmlns:epub="http://www.idpf.org/2007/ops">)"
+    R"(<head><title>Глава</title><style>p { margin: 0 }</style></head>)"
+    R"(<body><h1>Глава първа</h1><img src="korica.jpg" alt="Корица"/><script>var a = 1 &lt; 2;</script>)"
+    R"(<p>Тя тръгна по <em>пътя</em><a epub:type="noteref" href="#n1">[1]</a> към реката.</p>)"
+    R"(<p class="stanza">Две думи за вятъра,<br/>две думи за нощта.</p>)"
+    R"(<p class="stanza">Сняг и тишина.</p>)"
+    R"(<aside epub:type="footnote" id="n1"><p>[1] Старият път край Витоша.</p></aside>)"
+    R"(</body></html>)";
+
+QByteArray epub(const ZipFiles& extra = {}) {
+    ZipFiles files = {
+        {"mimetype", "application/epub+zip"},
+        {"META-INF/container.xml",
+         R"(<?xml version="1.0"?><container version="1.0" xmlns="urn:oasis:names:tc:opendocument:xmlns:container">)"
+         R"(<rootfiles><rootfile full-path="OEBPS/content.opf" media-type="application/oebps-package+xml"/>)"
+         R"(</rootfiles></container>)"},
+        {"OEBPS/content.opf",
+         R"(<?xml version="1.0"?><package xmlns="http://www.idpf.org/2007/opf" version="2.0">)"
+         R"(<metadata xmlns:dc="http://purl.org/dc/elements/1.1/" xmlns:opf="http://www.idpf.org/2007/opf">)"
+         R"(<dc:title>Гераците</dc:title><dc:creator opf:role="aut">Елин Пелин</dc:creator>)"
+         R"(<dc:creator opf:role="ill">Художник</dc:creator></metadata>)"
+         R"(<manifest><item id="cover" href="Text/cover.xhtml" media-type="application/xhtml+xml"/>)"
+         R"(<item id="c1" href="Text/glava%201.xhtml" media-type="application/xhtml+xml"/></manifest>)"
+         R"(<spine><itemref idref="cover" linear="no"/><itemref idref="c1"/></spine></package>)"},
+        {"OEBPS/Text/glava 1.xhtml", kXhtmlChapter},
+        {"OEBPS/Text/cover.xhtml",
+         R"(<html xmlns="http://www.w3.org/1999/xhtml"><body><p>Край</p></body></html>)"},
+    };
+    return makeZip(files + extra);
+}
+
+QByteArray docx() {
+    const QByteArray w = R"(xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main")";
+    return makeZip({
+        {"word/document.xml",
+         "<w:document " + w +
+             R"(><w:body>)"
+             R"(<w:p><w:pPr><w:pStyle w:val="Heading1"/></w:pPr><w:r><w:t>Глава първа</w:t></w:r></w:p>)"
+             R"(<w:p><w:r><w:t xml:space="preserve">Тя тръгна по </w:t></w:r><w:r><w:rPr><w:i/></w:rPr><w:t>пътя</w:t>)"
+             R"(</w:r><w:r><w:footnoteReference w:id="2"/></w:r><w:del><w:r><w:delText>изтрито</w:delText></w:r>)"
+             R"(</w:del><w:r><w:t xml:space="preserve"> към реката.</w:t></w:r></w:p>)"
+             R"(<w:p><w:r><w:t>Две думи за вятъра,</w:t><w:br/><w:t>две думи за нощта.</w:t></w:r></w:p><w:p/>)"
+             R"(<w:p><w:r><w:t>Сняг и тишина.</w:t></w:r></w:p></w:body></w:document>)"},
+        {"word/footnotes.xml",
+         "<w:footnotes " + w +
+             R"(><w:footnote w:type="separator" w:id="-1"><w:p><w:r>)"
+             R"(<w:separator/></w:r></w:p></w:footnote><w:footnote w:id="2"><w:p><w:r><w:footnoteRef/></w:r>)"
+             R"(<w:r><w:t xml:space="preserve"> Старият път край Витоша.</w:t></w:r></w:p></w:footnote></w:footnotes>)"},
+        {"docProps/core.xml",
+         R"(<cp:coreProperties xmlns:cp="http://schemas.openxmlformats.org/package/2006/metadata/core-properties" )"
+         R"(xmlns:dc="http://purl.org/dc/elements/1.1/"><dc:title>Гераците</dc:title>)"
+         R"(<dc:creator>Елин Пелин</dc:creator></cp:coreProperties>)"},
+    });
+}
+
+QByteArray odt() {
+    const QByteArray ns = R"(xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+                          R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" )"
+                          R"(xmlns:meta="urn:oasis:names:tc:opendocument:xmlns:meta:1.0" )"
+                          R"(xmlns:dc="http://purl.org/dc/elements/1.1/")";
+    return makeZip({
+        {"mimetype", "application/vnd.oasis.opendocument.text"},
+        {"content.xml",
+         "<office:document-content " + ns +
+             R"(><office:body><office:text>)"
+             R"(<text:h text:outline-level="1">Глава първа</text:h>)"
+             R"(<text:p>Тя тръгна по <text:span>пътя</text:span><text:note text:note-class="footnote">)"
+             R"(<text:note-citation>1</text:note-citation><text:note-body><text:p>Старият път край Витоша.</text:p>)"
+             R"(</text:note-body></text:note> към<text:s/>реката.<office:annotation><text:p>бележка на)"
+             R"( редактора</text:p></office:annotation></text:p>)"
+             R"(<text:p>Две думи за вятъра,<text:line-break/>две думи за нощта.</text:p><text:p/>)"
+             R"(<text:p>Сняг и тишина.</text:p></office:text></office:body></office:document-content>)"},
+        {"meta.xml",
+         "<office:document-meta " + ns +
+             R"(><office:meta><dc:title>Гераците</dc:title>)"
+             R"(<meta:initial-creator>Елин Пелин</meta:initial-creator><dc:creator>Редактор</dc:creator>)"
+             R"(</office:meta></office:document-meta>)"},
+    });
+}
+
+// Cyrillic as \'hh bytes of Windows-1251, or as \uN with a fallback of `fallback` question marks.
+QByteArray rtfText(const QString& text, int fallback = 0) {
+    QByteArray out;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            out += char(c.unicode());
+        else if (fallback > 0)
+            out += "\\u" + QByteArray::number(c.unicode()) + QByteArray(fallback, '?');
+        else
+            out += "\\'" + QByteArray(QStringEncoder("windows-1251")(QString(c))).toHex();
+    }
+    return out;
+}
+
+QByteArray rtf() {
+    return "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\fnil\\fcharset204 Times;}}"
+           "{\\colortbl;\\red0\\green0\\blue0;}{\\*\\generator Писач;}"
+           "{\\info{\\title " +
+           rtfText("Гераците") + "}{\\author " + rtfText("Елин Пелин", 1) +
+           "}}\r\n"
+           "\\pard\\b\\f0 " +
+           rtfText("Глава първа") +
+           "\\b0\\par\r\n"
+           "\\pard " +
+           rtfText("Тя тръгна по пътя") + "{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} " +
+           rtfText("Старият път край Витоша.", 1) + "}" + rtfText(" към реката.") +
+           "{\\pict\\wmetafile8\\bin5 {}}\\\\}\\par\r\n"
+           "\\uc2 " +
+           rtfText("Две думи за вятъра,", 2) + "\\line " + rtfText("две думи за нощта.") + "\\par\\par\r\n" +
+           rtfText("Сняг и тишина.") + "\\par}\r\n";
+}
+
+QByteArray tagSoupHtml() {
+    return QStringEncoder("windows-1251")(QStringLiteral(
+        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">"
+        "<title>Гераците</title></head><body><h1>Глава първа</h1>"
+        "<p>Тя тръгна по пътя[1] към реката.<p>Две думи за вятъра,<br>две думи за нощта.<p>Сняг и тишина."
+        "<p>[1] Старият път край Витоша.</body></html>"));
+}
+
 QString write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
     const QString path = dir.filePath(name);
     writeFile(path, bytes);
@@ -68,19 +199,49 @@ private slots:
     void booksReadToTheirLinesAndNames_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("fb2 utf-8") << "kniga.fb2" << fb2(kFb2Body);
-        QTest::newRow("fb2 windows-1251") << "kniga.fb2" << fb2(kFb2Body, "windows-1251");
-        QTest::newRow("fb2.zip") << "kniga.fb2.zip" << makeZip({{"kniga.fb2", fb2(kFb2Body)}});
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("author");
+        QTest::newRow("fb2 utf-8") << "kniga.fb2" << fb2(kFb2Body) << kStory << "Елин Пелин";
+        QTest::newRow("fb2 windows-1251")
+            << "kniga.fb2" << fb2(kFb2Body, "windows-1251") << kStory << "Елин Пелин";
+        QTest::newRow("fb2.zip") << "kniga.fb2.zip" << makeZip({{"kniga.fb2", fb2(kFb2Body)}}) << kStory
+                                 << "Елин Пелин";
+        QStringList epubLines = flatStory();
+        epubLines << "Край"; // outside the reading order: last
+        QTest::newRow("epub") << "kniga.epub" << epub() << epubLines << "Елин Пелин";
+        QTest::newRow("epub with obfuscated fonts")
+            << "kniga.epub"
+            << epub(
+                   {{"META-INF/encryption.xml",
+                     R"(<encryption xmlns="urn:oasis:names:tc:opendocument:xmlns:container" )"
+                     R"(xmlns:enc="http://www.w3.org/2001/04/xmlenc#"><enc:EncryptedData><enc:EncryptionMethod )"
+                     R"(Algorithm="http://www.idpf.org/2008/embedding"/><enc:CipherData><enc:CipherReference )"
+                     R"(URI="OEBPS/Fonts/a.otf"/></enc:CipherData></enc:EncryptedData></encryption>)"}})
+            << epubLines << "Елин Пелин";
+        QTest::newRow("docx") << "kniga.docx" << docx() << flatStory() << "Елин Пелин";
+        QTest::newRow("docx saved as .doc") << "kniga.doc" << docx() << flatStory() << "Елин Пелин";
+        QTest::newRow("odt") << "kniga.odt" << odt() << flatStory() << "Елин Пелин";
+        QTest::newRow("rtf") << "kniga.rtf" << rtf() << flatStory() << "Елин Пелин";
+        QTest::newRow("rtf saved as .doc") << "kniga.doc" << rtf() << flatStory() << "Елин Пелин";
+        QTest::newRow("xhtml")
+            << "kniga.html"
+            << QByteArray(kXhtmlChapter)
+                   .replace("<title>Глава</title>",
+                            "<title>Гераците</title><meta name=\"author\" content=\"Елин Пелин\"/>")
+            << flatStory() << "Елин Пелин";
+        QTest::newRow("html") << "kniga.htm" << tagSoupHtml() << flatStory() << "";
     }
     void booksReadToTheirLinesAndNames() {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, author);
         QTemporaryDir dir;
         const TextImportResult r = readBook(write(dir, name, bytes));
         QVERIFY2(r.ok(), qPrintable(r.error));
-        QCOMPARE(linesOf(r), kStory);
+        QCOMPARE(linesOf(r), lines);
         QCOMPARE(r.loaded.title, QStringLiteral("Гераците"));
-        QCOMPARE(r.loaded.author, QStringLiteral("Елин Пелин"));
+        QCOMPARE(r.loaded.author, author);
         QVERIFY(r.loaded.structured);
     }
 
@@ -127,6 +288,20 @@ private slots:
         QTest::newRow("two texts") << "a.zip" << makeZip({{"a.txt", "едно"}, {"b.fb2", "две"}})
                                    << "повече от един текст";
         QTest::newRow("no text in zip") << "a.zip" << makeZip({{"a.jpg", "x"}}) << "няма текст";
+        QTest::newRow("epub with drm")
+            << "a.epub"
+            << epub(
+                   {{"META-INF/encryption.xml",
+                     R"(<encryption xmlns="urn:oasis:names:tc:opendocument:xmlns:container" )"
+                     R"(xmlns:enc="http://www.w3.org/2001/04/xmlenc#"><enc:EncryptedData><enc:EncryptionMethod )"
+                     R"(Algorithm="http://www.w3.org/2001/04/xmlenc#aes128-cbc"/><enc:CipherData><enc:CipherReference )"
+                     R"(URI="OEBPS/Text/glava%201.xhtml"/></enc:CipherData></enc:EncryptedData></encryption>)"}})
+            << "DRM";
+        QTest::newRow("epub without package")
+            << "a.epub" << makeZip({{"mimetype", "application/epub+zip"}}) << "не е книга EPUB";
+        QTest::newRow("broken docx") << "a.docx" << makeZip({{"word/document.xml", "<w:document><w:body>"}})
+                                     << "грешка в XML";
+        QTest::newRow("rtf cut short") << "a.rtf" << rtf().left(300) << "непълен";
     }
     void badInputsAreRefusedWithAReason() {
         QFETCH(QString, name);

@@ -1,7 +1,7 @@
 // The main window: start-up and the unpack offer, closing, layout and scaling, hover pictures, aphorisms.
 #include "core/clock/Aphorisms.h"
 #include "govori_fixture.h"
-#include "ui/Twips.h"
+#include "ui/TwipsBox.h"
 #include "windows/Form2.h"
 #include "windows/FormB.h"
 #include "windows/Govori.h"

@@ -3,10 +3,12 @@
 #include "core/storage/LibraryPaths.h"
 #include "core/text/formats/BookFormats.h"
 #include "govori_fixture.h"
-#include "ui/Twips.h"
+#include "ui/TwipsBox.h"
 #include "windows/FormB.h"
 #include "windows/Govori.h"
+
 #include "windows/KNIGA.h"
+#include <QMimeData>
 
 #include <QDir>
 #include <QFile>
@@ -427,6 +429,44 @@ private Q_SLOTS:
         g.Text1->show();
         test::sendMouse(g.Ntext->viewport(), QEvent::MouseButtonPress, Qt::LeftButton);
         QVERIFY(!b.isVisible() && g.Text1->isHidden());
+    }
+
+    // A dropped book loads into the panel with its paragraphs whole, and the entry form opens with the
+    // book's title and author, still editable.
+    void droppedBookFillsTheEntryForm() {
+        Run r;
+        const QString book = r.dir.filePath("kniga.fb2");
+        {
+            QFile f(book);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(
+                QStringLiteral("<FictionBook><description><title-info><author><first-name>Елин</first-name>"
+                               "<last-name>Пелин</last-name></author><book-title>Гераците</book-title>"
+                               "</title-info></description><body><p>Първи ред</p><p>втори ред</p></body>"
+                               "</FictionBook>")
+                    .toUtf8());
+        }
+        Govori& g = r.s().window<Govori>();
+        g.show();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(book)});
+        // A drop goes where the drag was let in.
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(g.Ntext->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(g.Ntext->viewport(), &drop);
+        QTRY_VERIFY_WITH_TIMEOUT(!g.isLoadingText(), 30000);
+        QCOMPARE(g.Ntext->toPlainText(), QStringLiteral("Първи ред\nвтори ред"));
+        QCOMPARE(g.windowTitle(), book);
+
+        g.Command14_Click();
+        FormB& b = r.s().window<FormB>();
+        b.Command3_Click();
+        QCOMPARE(b.TxtName->text(), QStringLiteral("Гераците"));
+        QCOMPARE(b.TxtNumber->text(), QStringLiteral("Елин Пелин"));
+        QVERIFY(!b.TxtName->isReadOnly());
+        QVERIFY(r.fake.messages.empty());
     }
 };
 

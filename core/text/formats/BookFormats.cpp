@@ -1,6 +1,10 @@
 #include "core/text/formats/BookFormats.h"
 
+#include "core/text/formats/Epub.h"
 #include "core/text/formats/Fb2.h"
+#include "core/text/formats/Html.h"
+#include "core/text/formats/OfficeXml.h"
+#include "core/text/formats/Rtf.h"
 #include "core/text/formats/Zip.h"
 
 #include <QDir>
@@ -23,18 +27,6 @@ constexpr Suffix kSuffixes[] = {
     {".html", BookFormat::Html},     {".htm", BookFormat::Html}, {".xhtml", BookFormat::Html},
     {".doc", BookFormat::Doc},       {".zip", BookFormat::Zip},
 };
-
-bool supported(BookFormat format) {
-    switch (format) {
-    case BookFormat::PlainText:
-    case BookFormat::Doc:
-    case BookFormat::Fb2:
-    case BookFormat::Zip:
-        return true;
-    default:
-        return false;
-    }
-}
 
 QString withPath(const QString& reason, const QString& path) {
     return reason + QStringLiteral(":\r\n") + QDir::toNativeSeparators(path);
@@ -71,8 +63,26 @@ TextImportResult readByFormat(const QString& path, BookFormat format) {
     switch (format) {
     case BookFormat::Doc:
         return extractDocText(path);
-    case BookFormat::Zip:
+    case BookFormat::Epub:
+        return readEpub(readZip(path, isEpubTextEntry));
+    case BookFormat::Docx:
+        return readDocx(readZip(path, isDocxTextEntry));
+    case BookFormat::Odt:
+        return readOdt(readZip(path, isOdtTextEntry));
+    case BookFormat::Zip: {
+        // Any zip: what it holds tells which kind of book it is.
+        const ZipContents listing = readZip(path, [](const QString&) { return false; });
+        if (!listing.ok())
+            return failure(zipFailureText(listing.failure));
+        if (listing.names.contains(QStringLiteral("META-INF/container.xml")))
+            return readByFormat(path, BookFormat::Epub);
+        if (listing.names.contains(QStringLiteral("word/document.xml")))
+            return readByFormat(path, BookFormat::Docx);
+        if (listing.names.contains(QStringLiteral("content.xml")) &&
+            listing.names.contains(QStringLiteral("mimetype")))
+            return readByFormat(path, BookFormat::Odt);
         return zippedText(readZip(path, isZippedTextName));
+    }
     default:
         break;
     }
@@ -83,6 +93,10 @@ TextImportResult readByFormat(const QString& path, BookFormat format) {
     switch (format) {
     case BookFormat::Fb2:
         return readFb2(bytes);
+    case BookFormat::Rtf:
+        return readRtf(bytes);
+    case BookFormat::Html:
+        return readHtml(bytes);
     default:
         return decodeText(bytes);
     }
@@ -92,7 +106,7 @@ TextImportResult readByFormat(const QString& path, BookFormat format) {
 
 std::optional<BookFormat> bookFormatByName(const QString& path) {
     for (const Suffix& s : kSuffixes)
-        if (path.endsWith(QLatin1String(s.suffix), Qt::CaseInsensitive) && supported(s.format))
+        if (path.endsWith(QLatin1String(s.suffix), Qt::CaseInsensitive))
             return s.format;
     return std::nullopt;
 }
@@ -100,8 +114,7 @@ std::optional<BookFormat> bookFormatByName(const QString& path) {
 QStringList bookFilePatterns() {
     QStringList patterns;
     for (const Suffix& s : kSuffixes)
-        if (supported(s.format))
-            patterns << u'*' + QLatin1String(s.suffix);
+        patterns << u'*' + QLatin1String(s.suffix);
     return patterns;
 }
 

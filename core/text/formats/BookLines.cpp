@@ -36,12 +36,7 @@ void BookLines::text(QStringView s) {
 }
 
 void BookLines::literal(QStringView s) {
-    if (pendingSpace_)
-        current_ += u' ';
-    pendingSpace_ = false;
-    for (const QChar c : s)
-        if (!isResidue(c.unicode()))
-            current_ += c == u'\t' ? QChar(u' ') : c;
+    text(s);
 }
 
 void BookLines::endLine() {
@@ -81,6 +76,19 @@ void BookLines::flushNotes() {
         }
     }
     notes_->lines_.clear();
+}
+
+void BookLines::append(BookLines& other) {
+    other.endLine();
+    other.flushNotes();
+    endLine();
+    for (QString& line : other.lines_) {
+        if (line.isEmpty() && (lines_.isEmpty() || lines_.back().isEmpty()))
+            continue;
+        lines_ << std::move(line);
+    }
+    hasText_ = hasText_ || other.hasText_;
+    other.lines_.clear();
 }
 
 QString BookLines::joined() {

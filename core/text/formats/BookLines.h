@@ -13,7 +13,7 @@ class BookLines {
 public:
     // Text inside a paragraph; runs of white space become one space, at the line's start none.
     void text(QStringView s);
-    // Text taken as it is (spaces from an explicit space element, a tab).
+    // Text from formats that mark spaces themselves; spaces still never pile up.
     void literal(QStringView s);
     // Ends the current line when it holds anything.
     void endLine();
@@ -24,6 +24,9 @@ public:
     // Lines of notes, marked, placed by flushNotes: after the paragraph or document they belong to.
     BookLines& notes() { return *notesTarget(); }
     void flushNotes();
+
+    // Moves another gatherer's lines, its notes after them, to the end of these.
+    void append(BookLines& other);
 
     // The lines joined with CR LF, without blank lines at the ends.
     QString joined();

@@ -1,4 +1,4 @@
-#include "ui/Twips.h"
+#include "ui/TwipsBox.h"
 
 #include <QVariant>
 

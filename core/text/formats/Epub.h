@@ -1,0 +1,15 @@
+#pragma once
+#include "core/text/TextImport.h"
+#include "core/text/formats/Zip.h"
+
+namespace vel {
+
+// An EPUB 2 or 3 book: its spine's documents in reading order (those outside the linear reading order, such
+// as notes, after them), title and authors from the package metadata. A book whose content is encrypted
+// (DRM) is refused by name.
+TextImportResult readEpub(const ZipContents& zip);
+
+// The entries an EPUB reader needs: the container, the package, the documents; no pictures or fonts.
+bool isEpubTextEntry(const QString& name);
+
+} // namespace vel

@@ -1,0 +1,77 @@
+// Pictures of the windows for looking at them: the main window at start, with the library, and a work opened
+// in the book window, saved as PNG files. Runs on any library with at least one work, offscreen or on a
+// display:  velmora_grab --library DIR --out DIR
+#include "core/book/Fonts.h"
+#include "ui/QtPlatform.h"
+#include "ui/Session.h"
+#include "windows/FormB.h"
+#include "windows/Govori.h"
+#include "windows/KNIGA.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QTimer>
+#include <cstdio>
+
+using namespace vel;
+
+namespace {
+
+// Lets the windows' own timers run for a while.
+void settle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool save(QWidget& w, const QString& dir, const char* name) {
+    const QString path = QDir(dir).filePath(QString::fromLatin1(name));
+    const bool ok = w.grab().save(path);
+    std::printf("%s %s\n", ok ? "written" : "NOT written", qPrintable(path));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QCommandLineParser args;
+    args.addOption({"library", "the library folder", "dir"});
+    args.addOption({"out", "where the pictures go", "dir", "."});
+    args.addHelpOption();
+    args.process(app);
+    if (!args.isSet("library"))
+        args.showHelp(2);
+
+    installDesignFonts();
+    QtPlatform platform;
+    Session session(platform, QDir(args.value("library")).absolutePath());
+    const QString out = args.value("out");
+    QDir().mkpath(out);
+    bool ok = true;
+
+    Govori& main = session.window<Govori>();
+    main.show();
+    settle(1500);
+    ok &= save(main, out, "main.png");
+
+    main.Command9_Click();
+    settle(500);
+    ok &= save(main, out, "main-library.png");
+    FormB& formB = session.window<FormB>();
+    ok &= save(formB, out, "library.png");
+
+    // The first work of the title list, opened as a click on it opens it.
+    if (formB.Combo1->count() > 0) {
+        formB.Combo1->setCurrentIndex(0);
+        formB.Combo1_Click();
+        settle(3000);
+        if (KNIGA* book = session.loaded<KNIGA>())
+            ok &= save(*book, out, "book.png");
+        else
+            ok = false;
+    }
+    return ok ? 0 : 1;
+}
