@@ -1,5 +1,8 @@
 #include "ui/Session.h"
 
+#include "core/speech/EspeakEngine.h"
+#include "ui/QtAudioOutput.h"
+#include "ui/Speaker.h"
 #include "ui/Window.h"
 
 namespace vel {
@@ -16,6 +19,22 @@ Session::~Session() {
     // At the end of a run every window is unloaded already; anything left goes without running handlers.
     for (auto& [type, w] : windows_)
         delete w.release();
+}
+
+Speaker& Session::speaker() {
+    if (!speaker_) {
+        if (!engines_)
+            engines_ = defaultSpeechEngineFactory();
+        std::unique_ptr<AudioOutput> output = outputs_ ? outputs_() : std::make_unique<QtAudioOutput>();
+        speaker_ = std::make_unique<Speaker>(libraryDir_, engines_, std::move(output));
+    }
+    return *speaker_;
+}
+
+void Session::setSpeechParts(SpeechEngineFactory engines, AudioOutputFactory outputs) {
+    engines_ = std::move(engines);
+    outputs_ = std::move(outputs);
+    speaker_.reset();
 }
 
 void Session::unload(Window* w) {

@@ -3,16 +3,20 @@
 // windows, each loaded when first touched.
 
 #include "core/book/ScreenModule.h"
+#include "core/speech/SpeechEngine.h"
 #include "ui/Platform.h"
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <map>
 #include <memory>
 #include <typeindex>
 
 namespace vel {
 
+class AudioOutput;
+class Speaker;
 class Window;
 
 class Session : public QObject {
@@ -45,6 +49,12 @@ public:
             unload(w);
     }
 
+    // The one voice of the program, made at first use from the library's settings.
+    Speaker& speaker();
+    // What the speaker is made of; before its first use (tests speak without a voice or a sound card).
+    using AudioOutputFactory = std::function<std::unique_ptr<AudioOutput>()>;
+    void setSpeechParts(SpeechEngineFactory engines, AudioOutputFactory outputs);
+
     void unload(Window* w);
     bool anyLoaded() const { return !windows_.empty(); }
 
@@ -59,6 +69,10 @@ private:
     Platform& platform_;
     QString libraryDir_;
     ScreenModule screen_;
+    SpeechEngineFactory engines_;
+    AudioOutputFactory outputs_;
+    // Outlives the windows, which may still hear from it while they go.
+    std::unique_ptr<Speaker> speaker_;
     std::map<std::type_index, std::unique_ptr<Window, DeferredDelete>> windows_;
 };
 

@@ -10,6 +10,7 @@
 #include "ui/Design.h"
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
+#include "ui/Speaker.h"
 #include "windows/Form2.h"
 #include "windows/FormB.h"
 #include "windows/KNIGA.h"
@@ -37,6 +38,8 @@ const QString kNoSelection = QStringLiteral("Няма селектиран те�
 const QString kUnpackTitle = QStringLiteral("ВНИМАНИЕ ПРЕДСТОИ ОПЕРАЦИЯ РАЗАРХИВИРАНЕ ");
 const QString kUnpackText = QStringLiteral(" БИБЛИОТЕКАТА е все още  архивирана. Започвам разархивиране !");
 const QString kUnpacker = QString::fromLatin1(kUnpackerName);
+const QString kSpeechTitle = QStringLiteral("ВНИМАНИЕ !");
+const QString kNoSpeech = QStringLiteral("Четенето на глас не може да започне:");
 const QString kLoadTitle = QStringLiteral("ЗАРЕЖДАНЕ НА ФАЙЛ");
 const QString kRebuildTitle = QStringLiteral("ВНИМАНИЕ ОТГОВОРНА ОПЕРАЦИЯ ");
 const QStringList kRebuildText = {
@@ -128,6 +131,8 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
         *this, QStringLiteral("Command5"), {9160, 120, 1455, 495},
         QStringLiteral("Промяна на шрифта. Внимание ! Процесът ще отнеме време, моля не го прекъсвайте "
                        "съществува опасност от повреждане на файла."));
+    Command15 = pictureButton(*this, QStringLiteral("Command15"), {10980, 120, 1455, 495},
+                              QStringLiteral("Чете на глас избрания текст (Esc спира)"));
     Command9->setPicture(Picture11->picture());
     Command14->setPicture(Picture21->picture());
     Command1->setPicture(Picture31->picture());
@@ -179,6 +184,7 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
     connect(Command5, &PictureButton::clicked, this, &Govori::Command5_Click);
     connect(Command2, &PictureButton::clicked, this, &Govori::Command2_Click);
     connect(Command7, &PictureButton::clicked, this, &Govori::Command7_Click);
+    connect(Command15, &PictureButton::clicked, this, &Govori::Command15_Click);
     connect(Timer2, &QTimer::timeout, this, &Govori::Timer2_Timer);
     connect(Timer3, &QTimer::timeout, this, &Govori::Timer3_Timer);
     connect(Ntext, &RichTextView::mouseDown, this, &Govori::Ntext_MouseDown);
@@ -205,6 +211,7 @@ void Govori::Form_Load() {
     const ScreenMetrics metrics = session().platform().screen();
     const qint16 screenW = roundPixels(metrics.widthTwips, metrics.twipsPerPixelX);
     const qint16 screenH = roundPixels(metrics.heightTwips, metrics.twipsPerPixelY);
+    showReadingSwitch();
 
     // 1-4: the window fills the screen; the picture goes to its right edge, the panel beside it.
     setTwipsBox(this, TwipsRect{twLeft(this), twTop(this), pxToTwips(screenW), pxToTwips(screenH)});
@@ -279,6 +286,7 @@ void Govori::Form_Resize() {
 }
 
 void Govori::Form_Unload() {
+    stopPanelSpeech();
     session().close<FormB>();
     session().close<Form2>();
 }
@@ -625,6 +633,63 @@ void Govori::Ntext_MouseUp() {
     platform.clipboardSetText(lastSelection);
     // Nobody listening for the keys is no fault of ours.
     platform.sendReadAloudKeys();
+    // Our own voice besides, for what is really selected.
+    const QString selected = Ntext->selectedText();
+    if (panelReading() && !selected.trimmed().isEmpty())
+        speakSelection(selected);
+}
+
+// ---- Reading aloud
+
+bool Govori::panelReading() const {
+    return session().speaker().settings().panelReading;
+}
+
+void Govori::showReadingSwitch() {
+    const bool on = panelReading();
+    Command15->setPicture(designPicture(
+        on ? QStringLiteral("Govori.Command15on") : QStringLiteral("Govori.Command15"), QSize(97, 33)));
+    Command15->setAccessibleName(on ? QStringLiteral("Четене на глас: включено")
+                                    : QStringLiteral("Четене на глас: изключено"));
+}
+
+void Govori::Command15_Click() {
+    Speaker& speaker = session().speaker();
+    SpeechSettings settings = speaker.settings();
+    settings.panelReading = !settings.panelReading;
+    if (!settings.panelReading)
+        stopPanelSpeech();
+    speaker.setSettings(settings);
+    showReadingSwitch();
+}
+
+void Govori::speakSelection(const QString& text) {
+    Speaker& speaker = session().speaker();
+    QString why;
+    if (speaker.speak(text, this, &why))
+        return;
+    // Switched off, so that the message does not come back at every release.
+    SpeechSettings settings = speaker.settings();
+    settings.panelReading = false;
+    speaker.setSettings(settings);
+    showReadingSwitch();
+    session().platform().messageBox(kNoSpeech + QStringLiteral("\r\n") + why, MsgButtons::Ok,
+                                    MsgIcon::Exclamation, kSpeechTitle);
+}
+
+void Govori::stopPanelSpeech() {
+    Speaker& speaker = session().speaker();
+    if (speaker.client() == this)
+        speaker.stop();
+}
+
+void Govori::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape && session().speaker().isSpeaking() &&
+        session().speaker().client() == this) {
+        stopPanelSpeech();
+        return;
+    }
+    Window::keyPressEvent(e);
 }
 
 // ---- Hover highlighting

@@ -39,7 +39,8 @@ public:
     PictureButton* Command2;
     PictureButton* Command6; // lies over Command2
     PictureButton* Command7;
-    PictureButton* Command5; // lies over Command7
+    PictureButton* Command5;  // lies over Command7
+    PictureButton* Command15; // reading the panel's selection aloud: on or off
     RichTextView* Ntext;
     QPlainTextEdit* Text1;
     PictureBox* PictureEtiket;
@@ -110,6 +111,7 @@ public:
     void Command5_Click();
     void Command2_Click();
     void Command7_Click();
+    void Command15_Click();
 
     void Ntext_MouseDown();
     void Ntext_MouseMove();
@@ -117,7 +119,13 @@ public:
 
     void Picture1_MouseMove();
 
+    // Reading aloud is switched on: a mouse release with text selected speaks it.
+    bool panelReading() const;
+    // Stops what the panel is speaking.
+    void stopPanelSpeech();
+
 protected:
+    void keyPressEvent(QKeyEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     // A book file dropped on the window, or on the text panel, loads as the document command loads it.
     void dragEnterEvent(QDragEnterEvent* e) override;
@@ -139,6 +147,8 @@ private:
     void restoreManagementHideButton();
     // The focus moves on to the next control, as a Tab key does.
     void sendTab();
+    void showReadingSwitch();
+    void speakSelection(const QString& text);
 
     std::unique_ptr<PendingLoad> loading_;
     std::pair<QSize, Qt::WindowStates> lastSizeAndState_{QSize(-1, -1), Qt::WindowNoState};

@@ -3,12 +3,14 @@
 #include "ui/PageView.h"
 #include <QFileInfo>
 
+#include "core/speech/SpeechText.h"
 #include "core/storage/Colors.h"
 #include "core/storage/LibraryPaths.h"
 #include "ui/Background.h"
 #include "ui/Design.h"
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
+#include "ui/Speaker.h"
 #include "windows/Form2.h"
 #include "windows/FormB.h"
 #include "windows/Govori.h"
@@ -40,6 +42,9 @@ const QString kWaitLeft = QStringLiteral("\r\n\r\n                       МОЛ�
 const QString kWaitRight = QStringLiteral("\r\n\r\nГОЛЕМИТЕ ПРОИЗВЕДЕНИЯ ОТНЕМАТ ВРЕМЕ!");
 
 const QString kAttention = QStringLiteral("ВНИМАНИЕ !");
+const QString kNoSpeech = QStringLiteral("Четенето на глас не може да започне:");
+// The word being heard: a marker's yellow that reads on every page colour.
+const QColor kSpokenWord(0xFF, 0xD8, 0x4A);
 const QStringList kTooLong = {
     QStringLiteral("Произведението е твърде дълго за една книга:"),
     QStringLiteral("с този шрифт то би заело повече от 32767 страници."),
@@ -103,6 +108,12 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
     Image1 =
         add(new PictureBox(this, true), ControlKind::Image, QStringLiteral("Image1"), {0, 0, 15360, 11520});
     Image1->setPicture(designPicture(QStringLiteral("KNIGA.Image1"), QSize(1024, 768)));
+
+    Image2 =
+        add(new PictureBox(this, true), ControlKind::Image, QStringLiteral("Image2"), {2400, 0, 735, 495});
+    Image2->setToolTip(QStringLiteral("Чете книгата на глас (F5)"));
+    Image2->setCursor(Qt::PointingHandCursor);
+    setTransparent(Image2);
 
     R1 = add(new RichTextView(this), ControlKind::RichText, QStringLiteral("R1"), {240, 600, 1695, 1935});
     R2 = add(new RichTextView(this), ControlKind::RichText, QStringLiteral("R2"), {2520, 600, 1575, 1935});
@@ -228,6 +239,8 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
     connect(Label7, &ClickLabel::clicked, this, &KNIGA::Label7_Click);
     connect(Label12, &ClickLabel::clicked, this, &KNIGA::Label12_Click);
     connect(Label11, &ClickLabel::clicked, this, &KNIGA::Label11_Click);
+    connect(Image2, &PictureBox::clicked, this, &KNIGA::Image2_Click);
+    showReadingState();
     connect(Combo1, &QComboBox::activated, this, &KNIGA::Combo1_Click);
     connect(combo11, &QListWidget::itemClicked, this, &KNIGA::combo11_Click);
     connect(combo11, &QListWidget::itemActivated, this, &KNIGA::combo11_Click);
@@ -424,6 +437,7 @@ void KNIGA::setPageBox(const QString& text) {
 // ---- Turning and jumping ---------------------------------------------------------------------------------
 
 void KNIGA::Prelistvane() {
+    stopReading();
     bool ok = false;
     const int n = Combo1->currentText().trimmed().toInt(&ok);
     if (ok && spread_.showAt(n))
@@ -435,6 +449,7 @@ void KNIGA::Combo1_Click() {
 }
 
 void KNIGA::naprede() {
+    stopReading();
     if (building_ || Timer4->isActive())
         return;
     if (spread_.forward())
@@ -442,6 +457,7 @@ void KNIGA::naprede() {
 }
 
 void KNIGA::nazade() {
+    stopReading();
     if (building_ || Timer4->isActive())
         return;
     if (spread_.back())
@@ -476,6 +492,7 @@ void KNIGA::Label9_Click() {
 }
 
 void KNIGA::combo11_Click() {
+    stopReading();
     const int row = combo11->currentRow();
     if (row < 0 || row >= Combo1->count())
         return;
@@ -494,6 +511,9 @@ void KNIGA::Timer3_Timer() {
 
 void KNIGA::keyPressEvent(QKeyEvent* e) {
     switch (e->key()) {
+    case Qt::Key_F5:
+        toggleReading();
+        return;
     case Qt::Key_Right:
     case Qt::Key_PageDown:
     case Qt::Key_Space:
@@ -535,9 +555,106 @@ bool KNIGA::eventFilter(QObject* watched, QEvent* e) {
     return Window::eventFilter(watched, e);
 }
 
+// ---- Reading aloud --------------------------------------------------------------------------------------
+
+void KNIGA::Image2_Click() {
+    combo11->hide();
+    toggleReading();
+}
+
+void KNIGA::toggleReading() {
+    if (reading_) {
+        stopReading();
+        return;
+    }
+    if (!work_ || building_ || Timer4->isActive() || !spread_.isOpen())
+        return;
+    Speaker& speaker = session().speaker();
+    speakerLinks_ = {
+        connect(&speaker, &Speaker::word, this, &KNIGA::readingWord),
+        connect(&speaker, &Speaker::finished, this, &KNIGA::readingPageDone),
+        connect(&speaker, &Speaker::released, this,
+                [this](QObject* client) {
+                    if (client == this)
+                        readingEnded();
+                }),
+    };
+    reading_ = true;
+    readingRight_ = false;
+    showReadingState();
+    readCurrentPage();
+}
+
+void KNIGA::readCurrentPage() {
+    readingText_ = readingRight_ ? spread_.view().rightText : spread_.view().leftText;
+    (readingRight_ ? R1 : R2)->setExtraSelections({});
+    QString why;
+    if (session().speaker().speak(readingText_, this, &why))
+        return;
+    readingEnded();
+    session().platform().messageBox(kNoSpeech + QStringLiteral("\r\n") + why, MsgButtons::Ok,
+                                    MsgIcon::Exclamation, kAttention);
+}
+
+void KNIGA::readingWord(int start, int length) {
+    if (!reading_ || session().speaker().client() != this)
+        return;
+    // The view may hold the page typeset: positions are found again in its own text.
+    RichTextView* view = readingRight_ ? R2 : R1;
+    const QString laidOut = view->document()->toRawText();
+    QTextEdit::ExtraSelection word;
+    word.cursor = QTextCursor(view->document());
+    word.cursor.setPosition(laidOutOffset(readingText_, laidOut, start));
+    word.cursor.setPosition(laidOutOffset(readingText_, laidOut, start + length), QTextCursor::KeepAnchor);
+    word.format.setBackground(kSpokenWord);
+    view->setExtraSelections({word});
+}
+
+void KNIGA::readingPageDone() {
+    if (!reading_ || session().speaker().client() != this)
+        return;
+    if (!readingRight_) {
+        readingRight_ = true;
+        return readCurrentPage();
+    }
+    // The right page is read: the book turns itself, and the bookmark goes with it.
+    if (!spread_.forward())
+        return stopReading();
+    applyView();
+    readingRight_ = false;
+    readCurrentPage();
+}
+
+void KNIGA::stopReading() {
+    if (!reading_)
+        return;
+    Speaker& speaker = session().speaker();
+    if (speaker.client() == this)
+        speaker.stop();
+    readingEnded();
+}
+
+void KNIGA::readingEnded() {
+    reading_ = false;
+    readingRight_ = false;
+    for (const QMetaObject::Connection& link : std::as_const(speakerLinks_))
+        disconnect(link);
+    speakerLinks_.clear();
+    R1->setExtraSelections({});
+    R2->setExtraSelections({});
+    showReadingState();
+}
+
+void KNIGA::showReadingState() {
+    Image2->setPicture(designPicture(
+        reading_ ? QStringLiteral("KNIGA.Image2on") : QStringLiteral("KNIGA.Image2"), QSize(49, 33)));
+    Image2->setAccessibleName(reading_ ? QStringLiteral("Спира четенето") : QStringLiteral("Чете на глас"));
+}
+
 // ---- Hand-back, minimizing, closing ----------------------------------------------------------------------
 
 void KNIGA::Label7_Click() {
+    stopReading();
     if (!work_ || building_ || Timer4->isActive())
         return;
     R1->setText(kWaitLeft);
@@ -589,6 +706,7 @@ void KNIGA::Label11_Click() {
 }
 
 void KNIGA::Form_Unload() {
+    stopReading();
     stopBuild();
     session().close<Popravka>(); // the build it asks a name for ends with the book
     // A new work whose file was never finished is given up: it has no record to save settings into.

@@ -29,6 +29,7 @@ public:
 
     // Design.
     PictureBox* Image1;
+    PictureBox* Image2; // reading aloud: starts and stops
     RichTextView* R1;
     RichTextView* R2;
     ClickLabel* Label1;
@@ -109,6 +110,13 @@ public:
     void Label7_Click();
     void Label12_Click();
     void Label11_Click();
+    void Image2_Click();
+
+    // Reading aloud from the left page of the spread on show, spread after spread; F5 or Image2.
+    Q_INVOKABLE void toggleReading();
+    bool isReading() const { return reading_; }
+    // The page being read: false for the left one.
+    bool readingRightPage() const { return readingRight_; }
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -132,6 +140,13 @@ private:
     void setPageBox(const QString& text);
     void applyLayout(bool withFontStep);
     void turnByWheel(int angleDelta);
+
+    void readCurrentPage();
+    void readingWord(int start, int length);
+    void readingPageDone();
+    void stopReading();
+    void readingEnded();
+    void showReadingState();
 
     void startWorker(const PageGeometry& geometry);
     BuildResult cutAndWrite(const QString& text, const PageGeometry& geometry);
@@ -162,6 +177,11 @@ private:
     // The closing steps hand settings back only for a work that was shown, or one that failed to open.
     bool settingsValid_ = false;
     int wheelAccum_ = 0;
+
+    bool reading_ = false;
+    bool readingRight_ = false;
+    QString readingText_; // the stored text of the page being read
+    QList<QMetaObject::Connection> speakerLinks_;
 };
 
 } // namespace vel

@@ -47,12 +47,6 @@ QString clock(double seconds) {
 
 } // namespace
 
-SpeechEngineFactory defaultSpeechEngineFactory() {
-    return [](const SpeechSettings& settings, QString* error) -> std::unique_ptr<SpeechEngine> {
-        return EspeakEngine::create(settings, error);
-    };
-}
-
 std::optional<AudioFileKind> audioFileKind(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == u"wav")

@@ -2,7 +2,7 @@
 // --audiobook: a work's pages spoken into a .wav, .flac or .ogg file without any window.
 
 #include "core/commands/StartOptions.h"
-#include "core/speech/SpeechEngine.h"
+#include "core/speech/EspeakEngine.h"
 #include "core/speech/SpeechSettings.h"
 
 #include <functional>
@@ -11,11 +11,6 @@
 class QTextStream;
 
 namespace vel {
-
-// Makes the engine for the library's speech settings; nullptr with a Bulgarian reason when no voice starts.
-using SpeechEngineFactory =
-    std::function<std::unique_ptr<SpeechEngine>(const SpeechSettings& settings, QString* error)>;
-SpeechEngineFactory defaultSpeechEngineFactory();
 
 // The audio file's kind by the name's ending (any case); nothing for other endings.
 enum class AudioFileKind { Wav, Flac, Ogg };

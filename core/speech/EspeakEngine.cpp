@@ -117,6 +117,12 @@ void placeWords(const QString& piece, int pieceStart, std::vector<SpokenWord> ma
 
 } // namespace
 
+SpeechEngineFactory defaultSpeechEngineFactory() {
+    return [](const SpeechSettings& settings, QString* error) -> std::unique_ptr<SpeechEngine> {
+        return EspeakEngine::create(settings, error);
+    };
+}
+
 EspeakEngine::EspeakEngine(QString voice, int rate, int sampleRate)
     : voice_(std::move(voice)), rate_(rate), sampleRate_(sampleRate) {}
 

@@ -22,4 +22,7 @@ private:
     int sampleRate_;
 };
 
+// Engines on espeak-ng.
+SpeechEngineFactory defaultSpeechEngineFactory();
+
 } // namespace vel

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,5 +32,11 @@ public:
     virtual int sampleRate() const = 0;
     virtual Utterance synthesize(const QString& text) = 0;
 };
+
+struct SpeechSettings;
+
+// Makes the engine for the library's speech settings; nullptr with a Bulgarian reason when no voice starts.
+using SpeechEngineFactory =
+    std::function<std::unique_ptr<SpeechEngine>(const SpeechSettings& settings, QString* error)>;
 
 } // namespace vel

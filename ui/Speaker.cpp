@@ -1,0 +1,140 @@
+#include "ui/Speaker.h"
+
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace vel {
+
+Speaker::Speaker(QString libraryDir, SpeechEngineFactory makeEngine, std::unique_ptr<AudioOutput> output,
+                 QObject* parent)
+    : QObject(parent), libraryDir_(std::move(libraryDir)), makeEngine_(std::move(makeEngine)),
+      output_(std::move(output)), settings_(SpeechSettings::load(libraryDir_)),
+      watcher_(new QFutureWatcher<Utterance>(this)), follower_(new QTimer(this)) {
+    output_->setParent(nullptr);
+    follower_->setInterval(40);
+    connect(follower_, &QTimer::timeout, this, &Speaker::followPlayback);
+    connect(watcher_, &QFutureWatcher<Utterance>::finished, this, &Speaker::pieceReady);
+    connect(output_.get(), &AudioOutput::drained, this, &Speaker::drained);
+}
+
+Speaker::~Speaker() {
+    stop();
+    // A piece still being synthesized holds nothing of ours but is waited for, as every background job is.
+    watcher_->waitForFinished();
+}
+
+void Speaker::setSettings(const SpeechSettings& settings) {
+    if (settings.voice != settings_.voice || settings.rate != settings_.rate)
+        engine_.reset();
+    settings_ = settings;
+    settings_.save(libraryDir_);
+}
+
+bool Speaker::speak(const QString& text, QObject* client, QString* error) {
+    stop();
+    if (!engine_) {
+        QString why;
+        std::unique_ptr<SpeechEngine> made = makeEngine_(settings_, &why);
+        if (!made) {
+            if (error)
+                *error = why;
+            return false;
+        }
+        engine_ = std::move(made);
+    }
+    if (!output_->start(engine_->sampleRate(), error))
+        return false;
+    text_ = text;
+    client_ = client;
+    ++generation_;
+    pieces_ = speechPieces(text_);
+    nextPiece_ = 0;
+    words_.clear();
+    shownWord_ = 0;
+    queued_ = 0;
+    speaking_ = true;
+    if (pieces_.empty()) {
+        // Nothing to say is heard at once.
+        output_->stop();
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation = generation_] {
+                if (speaking_ && generation == generation_) {
+                    speaking_ = false;
+                    Q_EMIT finished();
+                }
+            },
+            Qt::QueuedConnection);
+        return true;
+    }
+    follower_->start();
+    synthesizeNext();
+    return true;
+}
+
+void Speaker::stop() {
+    QObject* const was = speaking_ ? client_ : nullptr;
+    speaking_ = false;
+    follower_->stop();
+    output_->stop();
+    pieces_.clear();
+    nextPiece_ = 0;
+    if (was)
+        Q_EMIT released(was);
+}
+
+void Speaker::synthesizeNext() {
+    if (!speaking_ || watcher_->isRunning())
+        return;
+    if (nextPiece_ >= pieces_.size()) {
+        output_->finishStream();
+        return;
+    }
+    runningPiece_ = nextPiece_++;
+    runningGeneration_ = generation_;
+    const TextPiece piece = pieces_[runningPiece_];
+    watcher_->setFuture(QtConcurrent::run([engine = engine_, part = text_.mid(piece.start, piece.length)] {
+        return engine->synthesize(part);
+    }));
+}
+
+void Speaker::pieceReady() {
+    // A piece of a text that was stopped meanwhile is not heard.
+    if (!speaking_ || runningGeneration_ != generation_ || runningPiece_ >= pieces_.size()) {
+        synthesizeNext();
+        return;
+    }
+    const Utterance u = watcher_->result();
+    const int offset = pieces_[runningPiece_].start;
+    for (const SpokenWord& w : u.words)
+        words_.push_back({queued_ + w.sample, offset + w.start, w.length});
+    queued_ += qint64(u.samples.size());
+    output_->append(u.samples);
+    synthesizeNext();
+    followPlayback();
+}
+
+void Speaker::followPlayback() {
+    if (!speaking_)
+        return;
+    const qint64 played = output_->playedSamples();
+    std::size_t heard = shownWord_;
+    while (heard < words_.size() && words_[heard].sample <= played)
+        ++heard;
+    if (heard > shownWord_) {
+        shownWord_ = heard;
+        const SpokenWord& w = words_[heard - 1];
+        Q_EMIT word(w.start, w.length);
+    }
+}
+
+void Speaker::drained() {
+    if (!speaking_)
+        return;
+    followPlayback();
+    speaking_ = false;
+    follower_->stop();
+    Q_EMIT finished();
+}
+
+} // namespace vel
