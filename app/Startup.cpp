@@ -261,8 +261,6 @@ int runWindows(const StartOptions& opts) {
         return 1;
     }
 
-    fileops::removeStaleTemps(opts.libraryDir);
-
     Session session(platform, opts.libraryDir);
     QObject::connect(&session, &Session::lastWindowClosed, qApp, &QApplication::quit, Qt::QueuedConnection);
     Govori& main = session.window<Govori>();

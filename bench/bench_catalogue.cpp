@@ -90,9 +90,9 @@ void BM_SaveSettings(benchmark::State& state) {
     const QString title = cat.rs().field(QStringLiteral("Name"));
     int page = 1;
     for (auto _ : state) {
-        if (!cat.saveSettings(title, QStringLiteral("Tahoma"), QStringLiteral("14"),
-                              QString::number(page += 2), QStringLiteral("16777215"),
-                              QStringLiteral("12632256")))
+        if (cat.saveSettings(title, QStringLiteral("Tahoma"), QStringLiteral("14"),
+                             QString::number(page += 2), QStringLiteral("16777215"),
+                             QStringLiteral("12632256")) != vel::Catalogue::SaveResult::Saved)
             state.SkipWithError("the work was not found");
     }
 }

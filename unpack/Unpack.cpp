@@ -2,6 +2,7 @@
 
 #include "core/storage/Catalogue.h"
 #include "core/storage/CatalogueRecords.h"
+#include "core/storage/CatalogueSchema.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
 #include "core/storage/WorkFile.h"
@@ -9,7 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
+#include <QScopeGuard>
+#include <QSet>
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
@@ -20,8 +23,14 @@ namespace vel::unpack {
 
 namespace {
 
-// Far more than any library of books; an archive claiming more is not ours.
-constexpr qint64 kMaxUnpackedBytes = qint64(4) * 1024 * 1024 * 1024;
+// A library of books packs to about a third of its size; an archive that would unpack to far more than
+// that is not ours (or is built to fill the disk).
+constexpr qint64 kExpansion = 64;
+constexpr qint64 kMinCap = qint64(64) * 1024 * 1024;
+
+qint64 unpackCap(const QString& archivePath) {
+    return std::max(kMinCap, QFileInfo(archivePath).size() * kExpansion);
+}
 
 struct ReadCloser {
     void operator()(archive* a) const { archive_read_free(a); }
@@ -68,6 +77,7 @@ QString readArchive(const QString& archivePath, const QString& dir, UnpackReport
         return QStringLiteral("Архивът %1 не може да бъде отворен: %2")
             .arg(QDir::toNativeSeparators(archivePath), archiveError(a.get()));
 
+    const qint64 cap = unpackCap(archivePath);
     qint64 total = 0;
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     for (;;) {
@@ -89,11 +99,18 @@ QString readArchive(const QString& archivePath, const QString& dir, UnpackReport
             report.skipped << name + QStringLiteral(": не е файл на библиотека");
             continue;
         }
+        // The size the entry declares bounds what is written for it; one beyond the cap is not read at all.
+        const qint64 declared = archive_entry_size_is_set(entry) ? qint64(archive_entry_size(entry)) : -1;
+        if (declared < 0 || declared > cap - total) {
+            report.skipped << name + QStringLiteral(": твърде голям за примерна библиотека");
+            continue;
+        }
         QFile out(QDir(dir).filePath(name));
         if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             report.skipped << name + QStringLiteral(": среща се два пъти в архива");
             continue;
         }
+        qint64 written = 0;
         for (;;) {
             const la_ssize_t n = archive_read_data(a.get(), buffer.data(), size_t(buffer.size()));
             if (n == 0)
@@ -101,17 +118,23 @@ QString readArchive(const QString& archivePath, const QString& dir, UnpackReport
             if (n < 0)
                 return QStringLiteral("Архивът %1 е повреден: %2")
                     .arg(QDir::toNativeSeparators(archivePath), archiveError(a.get()));
+            written += n;
             total += n;
-            if (total > kMaxUnpackedBytes)
-                return QStringLiteral("Архивът %1 е твърде голям.")
-                    .arg(QDir::toNativeSeparators(archivePath));
+            if (written > declared)
+                return QStringLiteral("Архивът %1 е повреден: %2 е по-голям от заявения си размер.")
+                    .arg(QDir::toNativeSeparators(archivePath), name);
             if (out.write(buffer.constData(), n) != n)
                 return QStringLiteral("Папката на библиотеката не приема файла %1: %2")
-                    .arg(name, out.errorString());
+                    .arg(name, out.error() == QFileDevice::ResourceError
+                                   ? QStringLiteral("няма свободно място на диска")
+                                   : out.errorString());
         }
         if (!out.flush())
             return QStringLiteral("Папката на библиотеката не приема файла %1: %2")
                 .arg(name, out.errorString());
+        if (written != declared)
+            return QStringLiteral("Архивът %1 е повреден: %2 е непълен.")
+                .arg(QDir::toNativeSeparators(archivePath), name);
     }
     return QString();
 }
@@ -146,12 +169,21 @@ UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir
         return report;
     }
 
-    QTemporaryDir staging(QDir(libraryDir).filePath(QStringLiteral(".raz-XXXXXX")));
+    Catalogue& cat = *library.catalogue;
+    // Whatever an interrupted unpack or build left here is put right first.
+    const ReconcileReport reconciled = reconcileLibrary(cat, libraryDir);
+    report.skipped << reconciled.messages();
+
+    // The staging folder is locked while this run lives and removed on every path out of it; after a kill,
+    // the next open of the library removes it.
+    QString reason;
+    fileops::LockedTemp staging = fileops::createStagingFolder(libraryDir, &reason);
     if (!staging.isValid()) {
-        report.error = QStringLiteral("В папката на библиотеката %1 не може да се пише.")
-                           .arg(QDir::toNativeSeparators(libraryDir));
+        report.error = QStringLiteral("В папката на библиотеката %1 не може да се пише: %2.")
+                           .arg(QDir::toNativeSeparators(libraryDir), reason);
         return report;
     }
+    const auto cleanUp = qScopeGuard([&staging] { staging.remove(); });
     report.error = readArchive(archivePath, staging.path(), report);
     if (!report.error.isEmpty())
         return report;
@@ -161,52 +193,74 @@ UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir
         report.error = QStringLiteral("В архива %1 няма каталог.").arg(QDir::toNativeSeparators(archivePath));
         return report;
     }
-    Catalogue::OpenResult packed = Catalogue::open(staging.path());
-    if (!packed) {
-        report.error = packed.error;
-        return report;
-    }
-    const std::vector<CatalogueRecord> records = titledRecords(*packed.catalogue);
-    packed.catalogue.reset();
-
-    // The work files, each put in place whole and never over a file that is there.
-    const QString suffix = QString::fromLatin1(kWorkFileSuffix);
-    QStringList names = staged.entryList({QStringLiteral("*") + suffix}, QDir::Files, QDir::Name);
-    names.removeAll(QString::fromLatin1(kCatalogFileName));
-    for (const QString& name : names) {
-        const QString from = staged.filePath(name);
-        if (!WorkFile::open(from)) {
-            report.skipped << name + QStringLiteral(": не е файл на произведение");
-            continue;
-        }
-        QString reason;
-        switch (fileops::publishNew(from, QDir(libraryDir).filePath(name), &reason)) {
-        case fileops::PublishResult::Ok:
-            report.placed << name;
-            break;
-        case fileops::PublishResult::Exists:
-            report.skipped << name + QStringLiteral(": вече съществува и остава непроменен");
-            break;
-        case fileops::PublishResult::Failed:
-            report.skipped << name + QStringLiteral(": ") + reason;
-            break;
-        }
-    }
-    fileops::syncDir(libraryDir);
-
-    // The records, in the archive's order, after the library's own.
-    Catalogue& cat = *library.catalogue;
-    for (const CatalogueRecord& record : records) {
-        if (hasTitle(cat, record.name)) {
-            report.kept << record.name;
-        } else if (addWork(cat, record)) {
-            report.added << record.name;
-        } else {
-            report.error = QStringLiteral("Каталогът %1 не може да бъде променен.")
-                               .arg(QDir::toNativeSeparators(cat.path()));
+    std::vector<CatalogueRecord> records;
+    {
+        Catalogue::OpenResult packed = Catalogue::open(staging.path(), true);
+        if (!packed) {
+            report.error = packed.error;
             return report;
         }
+        records = titledRecords(*packed.catalogue);
     }
+
+    // A record goes in only with its own work file, under a title the entry form would accept, once.
+    QSet<QString> known;
+    {
+        Statement st(cat.database(), QStringLiteral("SELECT Name FROM Phones WHERE Name IS NOT NULL"));
+        while (st.step() == Statement::Step::Row)
+            known.insert(st.text(0));
+    }
+    const QString suffix = QString::fromLatin1(kWorkFileSuffix);
+    QSet<QString> claimed;
+    std::vector<std::pair<CatalogueRecord, QString>> works;
+    for (CatalogueRecord& record : records) {
+        const QString name = record.name + suffix;
+        if (known.contains(record.name)) {
+            report.kept << record.name;
+            continue;
+        }
+        if (!isValidWorkTitle(record.name) || record.number.isEmpty()) {
+            report.skipped << record.name + QStringLiteral(": недопустимо заглавие или липсващ автор");
+            continue;
+        }
+        if (claimed.contains(record.name)) {
+            report.skipped << record.name + QStringLiteral(": среща се два пъти в каталога на архива");
+            continue;
+        }
+        const QString from = staged.filePath(name);
+        const QFileInfo info(from);
+        const auto work = info.isFile() && !info.isSymLink() ? WorkFile::open(from) : nullptr;
+        if (!work) {
+            report.skipped << record.name + QStringLiteral(": няма свой файл на произведение в архива");
+            continue;
+        }
+        if (work->fact(schema::kFactTitle) != record.name ||
+            work->fact(schema::kFactAuthor) != record.number) {
+            bool diskFull = false;
+            if (!storeWorkFacts(from, record, &diskFull)) {
+                report.error = diskFull ? QStringLiteral("Няма свободно място на диска.")
+                                        : QStringLiteral("Файлът %1 не може да бъде записан.").arg(name);
+                return report;
+            }
+        }
+        claimed.insert(record.name);
+        works.emplace_back(std::move(record), from);
+    }
+    const QStringList orphans = staged.entryList({QStringLiteral("*") + suffix}, QDir::Files, QDir::Name);
+    for (const QString& name : orphans) {
+        if (!isCatalogueName(name) && !claimed.contains(name.chopped(suffix.size())) &&
+            !known.contains(name.chopped(suffix.size())))
+            report.skipped << name + QStringLiteral(": няма запис в каталога на архива");
+    }
+
+    QStringList taken;
+    const WriteResult merged = addWorks(cat, libraryDir, works, &report.added, &taken);
+    for (const QString& title : std::as_const(taken))
+        report.skipped << title + suffix + QStringLiteral(": вече съществува и остава непроменен");
+    for (const QString& title : std::as_const(report.added))
+        report.placed << title + suffix;
+    if (!merged.ok())
+        report.error = merged.error;
     return report;
 }
 

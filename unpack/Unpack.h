@@ -24,12 +24,12 @@ struct UnpackReport {
     bool ok() const { return error.isEmpty(); }
 };
 
-// Unpacks the archive into libraryDir (created when missing). The whole archive is read into a folder of
-// its own inside the library first, so a damaged archive changes nothing. Then each work file is moved into
-// place unless a file of its name exists (skipped and reported), and every catalogue record whose title
-// the library's catalogue does not hold yet is added before its entry slot: a catalogue holding nothing
-// but entry slots ends up as the archive's, one that holds works keeps them all. Only plain files named
-// "BAZA.mdb" or "<title>.mdb" directly in the archive's root are taken; anything else is skipped.
+// Unpacks the archive into libraryDir (created when missing). The whole archive is read into a locked
+// staging folder of its own inside the library first (entries no larger than they declare, all together no
+// larger than a fixed multiple of the archive), so a damaged archive changes nothing. A catalogue record of
+// the archive goes in only with its own work file, under a title the entry form accepts, and only when
+// the library holds no work of that title: record and file together, after the library's own works.
+// Only plain files named "BAZA.mdb" or "<title>.mdb" directly in the archive's root are read.
 UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir);
 
 // Packs libraryDir's catalogue and work files (names in UTF-8, whatever the locale) into archivePath,

@@ -2,6 +2,7 @@
 
 #include "core/catalogue/CatalogueWalks.h"
 #include "core/clock/ClockMath.h"
+#include "core/storage/CatalogueRecords.h"
 #include "core/storage/Colors.h"
 #include "core/storage/LibraryPaths.h"
 #include "core/text/LineJoin.h"
@@ -344,6 +345,11 @@ void FormB::Form_Load() {
         session().platform().messageBox(openError_, MsgButtons::Ok, MsgIcon::Critical, kCatalogueTitle);
     } else {
         catalogue_ = std::move(opened.catalogue);
+        // What an interrupted add or delete (here or in another program) left is put right first.
+        const QStringList told = reconcileLibrary(*catalogue_, session().libraryDir()).messages();
+        if (!told.isEmpty())
+            session().platform().messageBox(lines(told), MsgButtons::Ok, MsgIcon::Exclamation,
+                                            kCatalogueTitle);
         catalogue_->cleanUp();
         catalogue_->rs().MoveFirst();
         Pokazhi();
@@ -674,25 +680,18 @@ void FormB::Dobavi_Click() {
 
     Govori& main = session().window<Govori>();
     RichTextView* panel = main.Ntext;
-    {
-        Catalogue& cat = *catalogue_;
-        Recordset& r = cat.rs();
-        Transaction t(cat.database());
-        // The new work goes into the entry slot; should the cursor have left it, into the one at the end.
-        if (!cat.isEntrySlot()) {
-            cat.ensureEntrySlotAtEnd();
-            r.MoveLast();
-        }
-        r.Edit();
-        r.setField(QStringLiteral("STR"), QStringLiteral("1"));
-        r.setField(QStringLiteral("Font"), panel->fontName());
-        r.setField(QStringLiteral("Size"), catalogueFontSize(panel->fontSize()));
-        r.setField(QStringLiteral("CvetList"), colorNumberToText(panel->backColor()));
-        r.setField(QStringLiteral("CvetForma"), colorNumberToText(main.backColor()));
-        r.Update();
-        Napred();
-        t.commit();
-    }
+    // The record is written together with the work file once the build has finished it (addBuiltWork):
+    // a build that fails or is given up leaves the catalogue as it was.
+    newWork_ = CatalogueRecord{title,
+                               TxtNumber->text(),
+                               panel->fontName(),
+                               catalogueFontSize(panel->fontSize()),
+                               schema::kFirstPage,
+                               colorNumberToText(panel->backColor()),
+                               colorNumberToText(main.backColor())};
+    catalogue_->ensureEntrySlotAtEnd();
+    catalogue_->rs().MoveLast();
+    Pokazhi();
     Spisak();
     hide();
 
@@ -709,14 +708,29 @@ void FormB::Dobavi_Click() {
     main.hide();
 }
 
-bool FormB::adoptWorkName(const QString& typedTitle, const QString& confirmedName) {
-    if (!catalogue_ || !renameLastTitled(*catalogue_, typedTitle, confirmedName))
-        return false;
-    Text2->setText(confirmedName);
+WriteResult FormB::addBuiltWork(const QString& name, const QString& stagedFile) {
+    if (!catalogue_ || !newWork_) {
+        WriteResult none;
+        none.error = openError_.isEmpty() ? QStringLiteral("Няма потвърдено ново произведение.") : openError_;
+        return none;
+    }
+    CatalogueRecord record = *newWork_;
+    record.name = name; // the name the work file was built under, confirmed in the dialog if it clashed
+    const WriteResult added = addWork(*catalogue_, session().libraryDir(), record, stagedFile);
+    if (added.outcome == WriteResult::Outcome::NameTaken)
+        return added;
+    newWork_.reset();
+    if (!added.ok())
+        return added;
+    Text2->setText(name);
     emptyList(Combo1);
     emptyList(Combo2);
     Spisak();
-    return true;
+    return added;
+}
+
+void FormB::dropNewWork() {
+    newWork_.reset();
 }
 
 // ---- Settings save
@@ -727,9 +741,14 @@ void FormB::TimerZapis_Timer() {
     if (!catalogue_)
         return;
     RecordBoxes b = boxes();
-    catalogue_->saveSettings(Text2->text(), Text6->text(), Text7->text(), Text8->text(), Text9->text(),
-                             Text10->text(), &b);
+    const auto saved = catalogue_->saveSettings(Text2->text(), Text6->text(), Text7->text(), Text8->text(),
+                                                Text9->text(), Text10->text(), &b);
     boxesFrom(b);
+    if (saved == Catalogue::SaveResult::Failed)
+        session().platform().messageBox(
+            QStringLiteral("Настройките на произведението „%1“ не могат да бъдат записани: %2.")
+                .arg(Text2->text(), catalogue_->database().reason()),
+            MsgButtons::Ok, MsgIcon::Critical, kAttention);
 }
 
 // ---- Deleting
@@ -750,13 +769,16 @@ void FormB::Iztrii_Click() {
     if (platform.messageBox(question, MsgButtons::OkCancel, MsgIcon::Question, kDeleteTitle) ==
         MsgAnswer::Cancel)
         return;
-    // Only a file inside the library folder is ever deleted; a title that names none counts as a failure.
-    const std::optional<QString> path = workFilePath(session().libraryDir(), title);
-    if (path && platform.deleteFile(*path))
+    // The file and the record go together; a file that cannot be removed keeps its record, and says so.
+    const WriteResult removed = removeCurrentWork(*catalogue_, session().libraryDir());
+    if (!removed.ok()) {
+        platform.messageBox(removed.error, MsgButtons::Ok, MsgIcon::Critical, kAttention);
+        return;
+    }
+    if (removed.fileRemoved)
         hide();
     emptyList(Combo1);
     emptyList(Combo2);
-    r.Delete();
     Spisak();
     Combo1->setEditText(kLibraryHeading);
     Combo2->setEditText(kAuthorHeading);

@@ -4,6 +4,7 @@
 
 #include "core/clock/Alarm.h"
 #include "core/storage/Catalogue.h"
+#include "core/storage/CatalogueRecords.h"
 #include "ui/Controls.h"
 #include "ui/Window.h"
 
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 namespace vel {
 
@@ -155,10 +157,13 @@ public:
     void modulEn();
     // Back to the reading layout, the entry form closed, the window hidden.
     void Otkaz();
-    // A work built under a name other than the title typed for it: the record added for it (the last one
-    // titled typedTitle; an earlier one is another work) takes the built name, and so does Text2. The lists
-    // are rebuilt. False when no record carries typedTitle.
-    bool adoptWorkName(const QString& typedTitle, const QString& confirmedName);
+    // The book window finished the confirmed new work's file (stagedFile) under `name`: the file and its
+    // record go in together, Text2 takes the name and the lists are rebuilt. NameTaken leaves the new work
+    // waiting for another name; any other failure gives it up.
+    WriteResult addBuiltWork(const QString& name, const QString& stagedFile);
+    // The build of the confirmed new work was given up: nothing of it is kept.
+    void dropNewWork();
+    bool hasNewWork() const { return newWork_.has_value(); }
     // The title and author the text in the main window's panel came with: the entry form opens with them
     // filled in, still editable. Empty ones fill in nothing.
     void offerTitleAndAuthor(const QString& title, const QString& author);
@@ -211,6 +216,7 @@ private:
 
     std::unique_ptr<Catalogue> catalogue_;
     QString openError_;
+    std::optional<CatalogueRecord> newWork_; // confirmed in the entry form, its file not built yet
     QString offeredTitle_;
     QString offeredAuthor_;
     Alarm alarm_;

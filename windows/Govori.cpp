@@ -422,6 +422,10 @@ void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
             formB.modulEn();
     }
     formB.offerTitleAndAuthor(result.loaded.title.simplified(), result.loaded.author.simplified());
+    if (result.loaded.damaged)
+        session().platform().messageBox(
+            QStringLiteral("Файлът съдържа повредени знаци; те са показани като „\uFFFD“."), MsgButtons::Ok,
+            MsgIcon::Exclamation, kLoadTitle);
 }
 
 namespace {
@@ -534,11 +538,11 @@ void Govori::Command6_Click() {
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
+    // Cancelling keeps the colour there is: the dialog's stored colour (black at first) is no choice.
     const std::optional<std::int32_t> chosen = session().platform().colorDialog(CommonDialog1.color);
-    if (chosen)
-        CommonDialog1.color = *chosen;
-    else if (CommonDialog1.cancelError)
+    if (!chosen)
         return;
+    CommonDialog1.color = *chosen;
     Ntext->setBackColor(CommonDialog1.color);
     session().window<FormB>().setPageColor(colorNumberToText(CommonDialog1.color));
     sendTab();
@@ -569,11 +573,11 @@ void Govori::Command5_Click() {
 }
 
 void Govori::Command2_Click() {
+    // Cancelling keeps the colour there is: the dialog's stored colour (black at first) is no choice.
     const std::optional<std::int32_t> chosen = session().platform().colorDialog(CommonDialog1.color);
-    if (chosen)
-        CommonDialog1.color = *chosen;
-    else if (CommonDialog1.cancelError)
+    if (!chosen)
         return;
+    CommonDialog1.color = *chosen;
     FormB& formB = session().window<FormB>();
     Ntext->setBackColor(CommonDialog1.color);
     formB.setPageColor(colorNumberToText(CommonDialog1.color));

@@ -1,5 +1,7 @@
 #include "windows/KNIGA.h"
+
 #include "ui/PageView.h"
+#include <QFileInfo>
 
 #include "core/speech/SpeechText.h"
 #include "core/storage/Colors.h"
@@ -416,7 +418,11 @@ void KNIGA::TimerPosleden_Timer() {
 void KNIGA::openingStep() {
     FormB& formB = session().window<FormB>();
     const auto path = workFilePath(session().libraryDir(), formB.chosenTitle());
-    std::unique_ptr<WorkFile> work = path ? WorkFile::open(*path) : nullptr;
+    QString why;
+    std::unique_ptr<WorkFile> work = path ? WorkFile::open(*path, &why) : nullptr;
+    // A file that is there but cannot be read is damaged, not missing, and is reported as such.
+    if (path && QFileInfo::exists(*path) && (!work || work->pageCount() < 1))
+        return failedOpening(work ? QStringLiteral("Файлът %1 няма нито една страница.").arg(*path) : why);
     if (!work || work->pageCount() < 1)
         return failedOpening();
     work_ = std::move(work);
@@ -461,10 +467,13 @@ void KNIGA::bookmarkStep(int bookmark) {
     applyView();
 }
 
-void KNIGA::failedOpening() {
+void KNIGA::failedOpening(const QString& damaged) {
     settingsValid_ = true; // the work's page becomes 1
-    session().platform().messageBox(kMissingText.join(QStringLiteral("\r\n")), MsgButtons::Ok, MsgIcon::None,
-                                    kMissingTitle);
+    if (damaged.isEmpty())
+        session().platform().messageBox(kMissingText.join(QStringLiteral("\r\n")), MsgButtons::Ok,
+                                        MsgIcon::None, kMissingTitle);
+    else
+        session().platform().messageBox(damaged, MsgButtons::Ok, MsgIcon::Critical, kAttention);
     close();
     showLibrary();
 }
@@ -788,6 +797,11 @@ void KNIGA::Form_Unload() {
     stopReading();
     stopBuild();
     session().close<Popravka>(); // the build it asks a name for ends with the book
+    // A new work whose file was never finished is given up: it has no record to save settings into.
+    if (FormB* formB = session().loaded<FormB>(); formB && formB->hasNewWork()) {
+        formB->dropNewWork();
+        settingsValid_ = false;
+    }
 
     Govori& main = session().window<Govori>();
     FormB& formB = session().window<FormB>();
@@ -833,7 +847,11 @@ void KNIGA::buildStep() {
     if (typedTitle_.isNull())
         typedTitle_ = formB.typedTitle();
     const bool rebuild = !main.rebuildTitle.isEmpty() && main.rebuildTitle == name;
-    if (!builder_.begin(session().libraryDir(), name, rebuild)) {
+    // A new work's file waits, finished, for its record to be written with it (FormB::addBuiltWork).
+    const auto placement = rebuild              ? WorkFileBuilder::Placement::Replace
+                           : formB.hasNewWork() ? WorkFileBuilder::Placement::Staged
+                                                : WorkFileBuilder::Placement::New;
+    if (!builder_.begin(session().libraryDir(), name, placement)) {
         main.rebuildTitle.clear();
         if (builder_.failure() == WorkFileBuilder::Failure::Io)
             return buildFailedMessage(builder_.errorString());
@@ -1020,6 +1038,15 @@ void KNIGA::buildFinished(const BuildResult& result) {
 
     switch (result.outcome) {
     case BuildOutcome::Committed: {
+        if (!builder_.stagedPath().isEmpty()) {
+            const WriteResult added =
+                session().window<FormB>().addBuiltWork(buildName_, builder_.stagedPath());
+            builder_.abandon();
+            if (added.outcome == WriteResult::Outcome::NameTaken)
+                return askForAnotherName();
+            if (!added.ok())
+                return buildFailedMessage(added.error);
+        }
         work_ = WorkFile::open(builder_.finalPath());
         if (!work_ || work_->pageCount() < 1)
             return failedOpening();
@@ -1054,10 +1081,15 @@ void KNIGA::buildFinished(const BuildResult& result) {
 void KNIGA::stopBuild() {
     progress_.cancel = true;
     worker_.waitForFinished();
-    // A work put in place just before the stop is complete: its record gets its reading settings.
-    const bool committed =
+    // A work finished just before the stop is complete: its record gets its reading settings. A new work
+    // goes in with its record now, as it would have a moment later.
+    bool committed =
         workerStarted_ && worker_.resultCount() > 0 && worker_.result().outcome == BuildOutcome::Committed;
     workerStarted_ = false;
+    if (building_ && committed && !builder_.stagedPath().isEmpty()) {
+        FormB* formB = session().loaded<FormB>();
+        committed = formB && formB->addBuiltWork(buildName_, builder_.stagedPath()).ok();
+    }
     builder_.abandon();
     if (building_) {
         building_ = false;
@@ -1088,11 +1120,10 @@ void KNIGA::buildFailedMessage(const QString& text) {
 }
 
 void KNIGA::adoptConfirmedName(const QString& name) {
-    // The record added for this work still carries the title typed in the entry form; the work file was
-    // built under the name confirmed in the dialog. The other work with the typed title keeps its own.
+    // The record went in under the name the file was built with; the other work with the typed title keeps
+    // its own record and file.
     setWindowTitle(name);
-    if (session().window<FormB>().adoptWorkName(typedTitle_, name))
-        typedTitle_ = name;
+    typedTitle_ = name;
 }
 
 int KNIGA::leftPageHolding(int pos) const {

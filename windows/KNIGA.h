@@ -141,7 +141,8 @@ private:
     void openingStep();
     void buildStep();
     void bookmarkStep(int bookmark);
-    void failedOpening();
+    // damaged: the reason a work file that is there cannot be read; empty for a missing one.
+    void failedOpening(const QString& damaged = {});
     void showLibrary();
     void applyView();
     void applyPageMargins();

@@ -6,6 +6,7 @@
 #include "core/catalogue/CatalogueWalks.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/Colors.h"
+#include "core/storage/FaultPoint.h"
 #include "core/storage/LibraryPaths.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
@@ -30,6 +31,14 @@ QString oneLine(QString text) {
     text.replace(u'\n', u' ');
     text.replace(u'\t', u' ');
     return text;
+}
+
+void reportReconcile(const ReconcileReport& report, QTextStream& err) {
+    const QStringList bg = report.messages();
+    const QStringList en = report.messages(true);
+    for (qsizetype i = 0; i < bg.size(); ++i)
+        err << oneLine(bg[i]) << QStringLiteral(" / ") << oneLine(en[i]) << '\n';
+    err.flush();
 }
 
 ImportResult failed(ImportResult r, const QString& error) {
@@ -62,13 +71,22 @@ QStringList importFiles(const QStringList& given) {
 } // namespace
 
 NewWorkStyle newWorkStyle(TextSource source) {
-    // The panel's colour is the view's white until the reader chooses one; the main window is grey.
     NewWorkStyle s;
-    s.font = source == TextSource::Document ? QStringLiteral("Arial") : QStringLiteral("Tahoma");
-    s.size = 14;
-    s.cvetList = 0xFFFFFF;
-    s.cvetForma = 0xC0C0C0;
+    s.font = source == TextSource::Document ? schema::kDocumentFont : schema::kDefaultFont;
+    s.size = schema::kDefaultSize;
+    s.cvetList = schema::kDefaultPageColor;
+    s.cvetForma = schema::kDefaultWindowColor;
     return s;
+}
+
+CatalogueRecord newWorkRecord(const QString& title, const QString& author, const NewWorkStyle& style) {
+    return CatalogueRecord{title,
+                           author,
+                           style.font,
+                           catalogueFontSize(style.size),
+                           schema::kFirstPage,
+                           colorNumberToText(style.cvetList),
+                           colorNumberToText(style.cvetForma)};
 }
 
 TextSource sourceForFile(const QString& path) {
@@ -99,6 +117,10 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     const TextImportResult loaded = readPanelText(request.file, source);
     if (!loaded.ok())
         return failed(r, oneLine(loaded.error));
+    if (loaded.loaded.damaged)
+        r.warning =
+            QStringLiteral("Файлът съдържа повредени знаци, заменени с „\uFFFD“. / The file has damaged "
+                           "characters, replaced by \"\uFFFD\".");
 
     // Names: the command line, then the file's name (a zipped text's own name first), then the book itself.
     QStringList names;
@@ -148,7 +170,7 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
 
     // The book window's build: cut as its left page shows the text, written whole or not at all.
     WorkFileBuilder builder;
-    if (!builder.begin(libraryDir, r.title))
+    if (!builder.begin(libraryDir, r.title, WorkFileBuilder::Placement::Staged))
         return failed(r, oneLine(builder.errorString()));
     PageBuildProgress progress;
     const PageGeometry geometry = bookPageGeometry(request.screen.width(), request.screen.height(),
@@ -170,20 +192,14 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     r.pages = builder.pageCount();
     if (!builder.commit())
         return failed(r, oneLine(builder.errorString()));
+    faultPoint("add-built");
 
-    // The entry form's record; without it the work file would belong to nobody.
-    const CatalogueRecord record{r.title,
-                                 r.author,
-                                 style.font,
-                                 catalogueFontSize(style.size),
-                                 QStringLiteral("1"),
-                                 colorNumberToText(style.cvetList),
-                                 colorNumberToText(style.cvetForma)};
-    if (!addWork(cat, record)) {
-        deleteWorkFile(libraryDir, r.title);
-        return failed(r, QStringLiteral("Каталогът не може да бъде променен. / The catalogue cannot be "
-                                        "changed."));
-    }
+    // The work file and its record go in together, as the entry form's confirm and the build put them.
+    const WriteResult added =
+        addWork(cat, libraryDir, newWorkRecord(r.title, r.author, style), builder.stagedPath());
+    builder.abandon();
+    if (!added.ok())
+        return failed(r, added.error + QStringLiteral(" / ") + added.errorEn);
     return r;
 }
 
@@ -202,6 +218,7 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
         err << oneLine(opened.error) << '\n';
         return 1;
     }
+    reportReconcile(reconcileLibrary(*opened.catalogue, options.libraryDir), err);
     int failures = 0;
     for (const QString& file : importFiles(options.files)) {
         QElapsedTimer clock;
@@ -209,6 +226,8 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
         const ImportResult r = importWork(*opened.catalogue, options.libraryDir,
                                           ImportRequest{QFileInfo(file).absoluteFilePath(), options.title,
                                                         options.author, options.screen, options.layout});
+        if (!r.warning.isEmpty())
+            err << file << QStringLiteral(": ") << r.warning << '\n';
         if (r.ok()) {
             out << QStringLiteral("%1: „%2“, %3 — %4 стр. / pages (%5 ms)\n")
                        .arg(file, r.title, r.author)
@@ -233,7 +252,12 @@ int runList(const StartOptions& options, QTextStream& out, QTextStream& err) {
                    .arg(QDir::toNativeSeparators(catalogPath(options.libraryDir)));
         return 1;
     }
+    // A write-protected catalogue is still listed; only a writable library is put right first.
     Catalogue::OpenResult opened = Catalogue::open(options.libraryDir);
+    if (opened)
+        reportReconcile(reconcileLibrary(*opened.catalogue, options.libraryDir), err);
+    else
+        opened = Catalogue::open(options.libraryDir, true);
     if (!opened) {
         err << oneLine(opened.error) << '\n';
         return 1;

@@ -4,6 +4,7 @@
 
 #include "core/commands/StartOptions.h"
 #include "core/storage/Catalogue.h"
+#include "core/storage/CatalogueSchema.h"
 #include "core/text/PanelLoad.h"
 
 #include <QSize>
@@ -17,7 +18,7 @@ class QTextStream;
 namespace vel {
 
 // What a new work's record starts with: the text panel's font after loading such a file, the panel's and
-// the main window's colours as a fresh start has them.
+// the main window's colours as a fresh start has them (see CatalogueSchema.h).
 struct NewWorkStyle {
     QString font;
     double size = 14;
@@ -25,6 +26,8 @@ struct NewWorkStyle {
     std::int32_t cvetForma = 0;
 };
 NewWorkStyle newWorkStyle(TextSource source);
+// The record a new work starts with: its first page, and the style's font, size and colours.
+CatalogueRecord newWorkRecord(const QString& title, const QString& author, const NewWorkStyle& style);
 
 // Documents by their ".doc" ending (any case); everything else is read as plain text.
 TextSource sourceForFile(const QString& path);
@@ -44,7 +47,8 @@ struct ImportResult {
     QString title;
     QString author;
     int pages = 0;
-    QString error; // Bulgarian / English; empty on success
+    QString error;   // Bulgarian / English; empty on success
+    QString warning; // the same, for what was added all the same (damaged characters)
     bool ok() const { return error.isEmpty(); }
 };
 

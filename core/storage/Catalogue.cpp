@@ -1,5 +1,6 @@
 #include "core/storage/Catalogue.h"
 
+#include "core/storage/CatalogueSchema.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
 
@@ -12,12 +13,7 @@ namespace vel {
 
 namespace {
 
-const QString kTable = QStringLiteral("Phones");
-const QString kName = QStringLiteral("Name");
-const QString kNumber = QStringLiteral("Number");
-const QStringList kFields = {QStringLiteral("Name"),     QStringLiteral("Number"), QStringLiteral("Font"),
-                             QStringLiteral("Size"),     QStringLiteral("STR"),    QStringLiteral("CvetList"),
-                             QStringLiteral("CvetForma")};
+using namespace schema;
 
 QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -31,9 +27,10 @@ bool pathTaken(const QString& path) {
 // Writes a new catalogue holding one entry slot beside the final name and moves it into place, never over
 // a file that appeared meanwhile. Exists counts as success: that file is opened instead.
 fileops::PublishResult createCatalogue(const QString& libraryDir, const QString& path, QString* reason) {
-    const QString tmp = fileops::createTempFile(libraryDir, reason);
-    if (tmp.isEmpty())
+    fileops::LockedTemp temp = fileops::createTempFile(libraryDir, reason);
+    if (!temp.isValid())
         return fileops::PublishResult::Failed;
+    const QString tmp = temp.path();
     Database db;
     QStringList cols;
     for (const QString& f : kFields)
@@ -46,20 +43,22 @@ fileops::PublishResult createCatalogue(const QString& libraryDir, const QString&
         *reason = db.errorText();
     db.close();
     if (!ok || !fileops::syncFile(tmp)) {
-        fileops::removeTemp(tmp);
+        temp.remove();
         return fileops::PublishResult::Failed;
     }
     const auto result = fileops::publishNew(tmp, path, reason);
-    if (result != fileops::PublishResult::Ok)
-        fileops::removeTemp(tmp);
-    else
+    if (result != fileops::PublishResult::Ok) {
+        temp.remove();
+    } else {
+        temp.unlock();
         fileops::syncDir(libraryDir);
+    }
     return result;
 }
 
 } // namespace
 
-Catalogue::OpenResult Catalogue::open(const QString& libraryDir) {
+Catalogue::OpenResult Catalogue::open(const QString& libraryDir, bool readOnly) {
     OpenResult result;
     const QString path = catalogPath(libraryDir);
     auto failed = [&](const QString& message) {
@@ -70,6 +69,8 @@ Catalogue::OpenResult Catalogue::open(const QString& libraryDir) {
     };
 
     bool created = false;
+    if (!pathTaken(path) && readOnly)
+        return failed(QStringLiteral("Каталогът %1 липсва.").arg(shown(path)));
     if (!pathTaken(path)) {
         QString reason;
         const auto made = createCatalogue(libraryDir, path, &reason);
@@ -80,7 +81,8 @@ Catalogue::OpenResult Catalogue::open(const QString& libraryDir) {
     }
 
     std::unique_ptr<Catalogue> cat(new Catalogue);
-    if (!cat->db_.open(path, Database::Mode::ReadWrite)) {
+    cat->readOnly_ = readOnly;
+    if (!cat->db_.open(path, readOnly ? Database::Mode::ReadOnly : Database::Mode::ReadWrite)) {
         if (cat->db_.errorCode() == SQLITE_READONLY)
             return failed(
                 QStringLiteral("Каталогът %1 е защитен срещу запис и библиотеката не може да го променя.")
@@ -166,6 +168,8 @@ bool Catalogue::napred(RecordBoxes& boxes) {
     if (boxes.name.isEmpty() || boxes.number.isEmpty())
         return false;
     // Two single-statement changes, each atomic on its own; a walk's step usually writes nothing at all.
+    // One write transaction: what the step saves and appends is measured against the catalogue as it is.
+    Transaction t(db_);
     if (!zapishi(boxes))
         return false;
     Recordset& r = *rs_;
@@ -173,17 +177,20 @@ bool Catalogue::napred(RecordBoxes& boxes) {
     bool ok = true;
     if (r.eof())
         ok = prazenZapis();
+    ok = ok && t.commit();
     pokazhi(boxes);
     return ok;
 }
 
-bool Catalogue::saveSettings(const QString& title, const QString& font, const QString& size,
-                             const QString& str, const QString& cvetList, const QString& cvetForma,
-                             RecordBoxes* boxes) {
+Catalogue::SaveResult Catalogue::saveSettings(const QString& title, const QString& font, const QString& size,
+                                              const QString& str, const QString& cvetList,
+                                              const QString& cvetForma, RecordBoxes* boxes) {
     Recordset& r = *rs_;
     RecordBoxes own;
     RecordBoxes& b = boxes ? *boxes : own;
     Transaction t(db_);
+    if (!t.isActive())
+        return SaveResult::Failed;
     // Every step of the walk rewrites a record with its own values, which changes nothing, so the walk
     // starts where it would get to anyway: the first record with the title, or the one that stops it.
     r.MoveFirst();
@@ -194,17 +201,17 @@ bool Catalogue::saveSettings(const QString& title, const QString& font, const QS
     // title that no record carries ends the walk instead of looping for ever.
     while (!r.hasCurrent() || r.isNull(kName) || r.field(kName) != title) {
         if (!napred(b)) {
-            t.commit(); // keep what the walk itself did (an entry slot appended past the end)
-            return false;
+            // Keep what the walk itself did (an entry slot appended past the end).
+            return t.commit() ? SaveResult::NoRecord : SaveResult::Failed;
         }
     }
     r.Edit();
-    r.setField(QStringLiteral("Font"), font);
-    r.setField(QStringLiteral("Size"), size);
-    r.setField(QStringLiteral("STR"), str);
-    r.setField(QStringLiteral("CvetList"), cvetList);
-    r.setField(QStringLiteral("CvetForma"), cvetForma);
-    return r.Update() && t.commit();
+    r.setField(kFont, font);
+    r.setField(kSize, size);
+    r.setField(kStr, str);
+    r.setField(kCvetList, cvetList);
+    r.setField(kCvetForma, cvetForma);
+    return r.Update() && t.commit() ? SaveResult::Saved : SaveResult::Failed;
 }
 
 int Catalogue::walkShortcut(const QString& title) {
@@ -216,10 +223,10 @@ int Catalogue::walkShortcut(const QString& title) {
     };
     const qint64 match =
         firstRow(QStringLiteral("SELECT rowid FROM Phones WHERE Name = ?1 ORDER BY rowid LIMIT 1"), &title);
-    // Napred moves on only from a record whose title and author both hold text.
-    const qint64 stop = firstRow(QStringLiteral("SELECT rowid FROM Phones WHERE Name IS NULL OR Name = '' OR "
-                                                "Number IS NULL OR Number = '' ORDER BY rowid LIMIT 1"),
-                                 nullptr);
+    // The walk ends at the entry slot; records without a title value or an author are passed, as the
+    // listing walks pass them.
+    const qint64 stop =
+        firstRow(QStringLiteral("SELECT rowid FROM Phones WHERE Name = '' ORDER BY rowid LIMIT 1"), nullptr);
     qint64 target = -1;
     if (match >= 0 && (stop < 0 || match <= stop))
         target = match;

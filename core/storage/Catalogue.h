@@ -28,11 +28,13 @@ public:
 
     // Opens libraryDir/BAZA.mdb; a missing file is created holding one entry slot. A file that cannot be
     // read, is not a database or lacks table Phones or one of its fields is reported and left untouched.
-    static OpenResult open(const QString& libraryDir);
+    // readOnly: only reads (listing); nothing is created, and a write-protected catalogue opens as well.
+    static OpenResult open(const QString& libraryDir, bool readOnly = false);
 
     Catalogue(const Catalogue&) = delete;
     Catalogue& operator=(const Catalogue&) = delete;
 
+    bool isReadOnly() const { return readOnly_; }
     Recordset& rs() { return *rs_; }
     const Recordset& rs() const { return *rs_; }
     Database& database() { return db_; }
@@ -53,11 +55,14 @@ public:
     bool napred(RecordBoxes& boxes);
 
     // The settings save after a book closes: walks from the first record with Napred to the first record
-    // whose Name equals title and writes the five settings into it. When no record carries the title the
-    // walk stops at the entry slot (or wherever Napred stops) and nothing is written: returns false.
+    // whose Name equals title and writes the five settings into it, passing records without a title value
+    // or an author as the listing walks do. When no record carries the title the walk stops at the entry
+    // slot and nothing is written (NoRecord); Failed when the catalogue refused the write.
     // boxes, when given, are the window's boxes and are left showing the record the walk stopped on.
-    bool saveSettings(const QString& title, const QString& font, const QString& size, const QString& str,
-                      const QString& cvetList, const QString& cvetForma, RecordBoxes* boxes = nullptr);
+    enum class SaveResult { Saved, NoRecord, Failed };
+    SaveResult saveSettings(const QString& title, const QString& font, const QString& size,
+                            const QString& str, const QString& cvetList, const QString& cvetForma,
+                            RecordBoxes* boxes = nullptr);
 
     // Appends an entry slot when the last record is not one (or the catalogue is empty). The cursor stays.
     bool ensureEntrySlotAtEnd();
@@ -73,6 +78,7 @@ private:
 
     Database db_;
     std::unique_ptr<Recordset> rs_;
+    bool readOnly_ = false;
 };
 
 } // namespace vel

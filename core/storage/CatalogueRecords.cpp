@@ -1,49 +1,487 @@
 #include "core/storage/CatalogueRecords.h"
 
+#include "core/storage/Colors.h"
+#include "core/storage/FaultPoint.h"
+#include "core/storage/FileOps.h"
+#include "core/storage/LibraryPaths.h"
+#include "core/storage/WorkFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+
 namespace vel {
+
+namespace {
+
+using namespace schema;
+
+const QString kAdd = QStringLiteral("add");
+const QString kDelete = QStringLiteral("delete");
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+bool pathTaken(const QString& path) {
+    struct stat st;
+    return ::lstat(native(path).constData(), &st) == 0;
+}
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+WriteResult failure(const QString& bg, const QString& en, bool diskFull = false) {
+    WriteResult r;
+    r.outcome = WriteResult::Outcome::Failed;
+    r.error = bg;
+    r.errorEn = en;
+    r.diskFull = diskFull;
+    return r;
+}
+
+WriteResult catalogueFailure(Database& db) {
+    if (db.isDiskFull())
+        return failure(QStringLiteral("Каталогът не може да бъде променен: няма свободно място на диска."),
+                       QStringLiteral("The catalogue cannot be changed: the disk is full."), true);
+    return failure(QStringLiteral("Каталогът не може да бъде променен: %1.").arg(db.reason()),
+                   QStringLiteral("The catalogue cannot be changed: %1.").arg(db.errorText()));
+}
+
+WriteResult fileFailure(const QString& path, int err) {
+    if (err == ENOSPC || err == EDQUOT)
+        return failure(QStringLiteral("Файлът %1 не може да бъде записан: няма свободно място на диска.")
+                           .arg(shown(path)),
+                       QStringLiteral("The file %1 cannot be written: the disk is full.").arg(shown(path)),
+                       true);
+    return failure(
+        QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shown(path), fileops::errnoReason(err)),
+        QStringLiteral("The file %1 cannot be written (error %2).").arg(shown(path)).arg(err));
+}
+
+bool ensurePendingTable(Database& db) {
+    return db.exec(
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Zapis INTEGER, Ime TEXT, Bilet TEXT, Vid TEXT)")
+            .arg(kPendingTable));
+}
+
+bool notePending(Database& db, qint64 record, const QString& title, const QString& ticket,
+                 const QString& kind, qint64* note) {
+    Statement st(
+        db,
+        QStringLiteral("INSERT INTO %1 (Zapis, Ime, Bilet, Vid) VALUES (?1, ?2, ?3, ?4)").arg(kPendingTable));
+    st.bindInt64(1, record);
+    st.bind(2, title);
+    st.bind(3, ticket);
+    st.bind(4, kind);
+    if (st.step() != Statement::Step::Done)
+        return false;
+    *note = db.lastInsertRowid();
+    return true;
+}
+
+bool dropNote(Database& db, qint64 note) {
+    Statement st(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(kPendingTable));
+    st.bindInt64(1, note);
+    return st.step() == Statement::Step::Done;
+}
+
+// Removes the record only while it still carries the title it was noted with.
+bool dropRecord(Database& db, qint64 record, const QString& title) {
+    Statement st(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?1 AND %2 IS ?2").arg(kTable, kName));
+    st.bindInt64(1, record);
+    st.bind(2, title);
+    return st.step() == Statement::Step::Done;
+}
+
+} // namespace
+
+bool storeWorkFacts(const QString& file, const CatalogueRecord& record, bool* diskFull) {
+    Database db;
+    if (!db.open(file, Database::Mode::ReadWrite))
+        return false;
+    Statement st;
+    bool ok = db.exec(QStringLiteral("PRAGMA journal_mode = OFF; BEGIN; CREATE TABLE IF NOT EXISTS Svedenia "
+                                     "(Ime TEXT PRIMARY KEY, Stoinost TEXT);"));
+    for (const auto& [name, value] :
+         {std::pair{kFactTitle, record.name}, std::pair{kFactAuthor, record.number}}) {
+        if (!ok)
+            break;
+        st = Statement(db, QStringLiteral("INSERT OR REPLACE INTO Svedenia (Ime, Stoinost) VALUES (?1, ?2)"));
+        st.bind(1, name);
+        st.bind(2, value);
+        ok = st.step() == Statement::Step::Done;
+    }
+    st = Statement();
+    ok = ok && db.exec(QStringLiteral("COMMIT"));
+    *diskFull = db.isDiskFull();
+    db.close();
+    return ok && fileops::syncFile(file);
+}
+
+namespace {
+
+CatalogueRecord adoptedRecord(const QString& title, const QString& author) {
+    return CatalogueRecord{title,
+                           author,
+                           kDefaultFont,
+                           QString::number(kDefaultSize),
+                           kFirstPage,
+                           colorNumberToText(kDefaultPageColor),
+                           colorNumberToText(kDefaultWindowColor)};
+}
+
+// Moves a work file no record can claim into the aside folder, under its own name or a numbered one.
+bool setAside(const QString& libraryDir, const QString& name) {
+    const QDir dir(libraryDir);
+    if (!dir.mkpath(kAsideFolder))
+        return false;
+    const QString from = dir.filePath(name);
+    const QString stem = name.chopped(int(qstrlen(kWorkFileSuffix)));
+    for (int n = 1; n < 1000; ++n) {
+        const QString target =
+            dir.filePath(kAsideFolder + u'/' +
+                         (n == 1 ? name : QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(kWorkFileSuffix)));
+        QString reason;
+        switch (fileops::publishNew(from, target, &reason)) {
+        case fileops::PublishResult::Ok:
+            return true;
+        case fileops::PublishResult::Exists:
+            continue;
+        case fileops::PublishResult::Failed:
+            return false;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 std::vector<CatalogueRecord> titledRecords(Catalogue& cat) {
     std::vector<CatalogueRecord> records;
-    Recordset& r = cat.rs();
-    for (r.MoveFirst(); !r.eof(); r.MoveNext()) {
-        if (r.field(QStringLiteral("Name")).isEmpty())
+    Statement st(cat.database(),
+                 QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(kFields.join(u','), kTable));
+    while (st.step() == Statement::Step::Row) {
+        if (st.text(0).isEmpty())
             continue;
-        records.push_back({r.field(QStringLiteral("Name")), r.field(QStringLiteral("Number")),
-                           r.field(QStringLiteral("Font")), r.field(QStringLiteral("Size")),
-                           r.field(QStringLiteral("STR")), r.field(QStringLiteral("CvetList")),
-                           r.field(QStringLiteral("CvetForma"))});
+        records.push_back(
+            {st.text(0), st.text(1), st.text(2), st.text(3), st.text(4), st.text(5), st.text(6)});
     }
-    r.MoveFirst();
+    cat.rs().MoveFirst();
     return records;
 }
 
 bool hasTitle(Catalogue& cat, const QString& title) {
-    Recordset& r = cat.rs();
-    bool found = false;
-    for (r.MoveFirst(); !r.eof() && !found; r.MoveNext())
-        found = !r.isNull(QStringLiteral("Name")) && r.field(QStringLiteral("Name")) == title;
-    r.MoveFirst();
+    Statement st(cat.database(), QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?1 LIMIT 1").arg(kTable, kName));
+    st.bind(1, title);
+    const bool found = st.step() == Statement::Step::Row;
+    cat.rs().MoveFirst();
     return found;
 }
 
-bool addWork(Catalogue& cat, const CatalogueRecord& record) {
+qint64 insertRecord(Catalogue& cat, const CatalogueRecord& record) {
     if (record.name.isEmpty() || record.number.isEmpty())
-        return false;
+        return -1;
     Recordset& r = cat.rs();
-    Transaction t(cat.database());
     if (!cat.ensureEntrySlotAtEnd())
-        return false;
+        return -1;
     r.MoveLast();
+    const qint64 rowid = r.rowid();
     r.Edit();
-    r.setField(QStringLiteral("STR"), record.str);
-    r.setField(QStringLiteral("Font"), record.font);
-    r.setField(QStringLiteral("Size"), record.size);
-    r.setField(QStringLiteral("CvetList"), record.cvetList);
-    r.setField(QStringLiteral("CvetForma"), record.cvetForma);
+    r.setField(kStr, record.str);
+    r.setField(kFont, record.font);
+    r.setField(kSize, record.size);
+    r.setField(kCvetList, record.cvetList);
+    r.setField(kCvetForma, record.cvetForma);
     if (!r.Update())
-        return false;
+        return -1;
     RecordBoxes boxes{record.name, record.number};
-    return cat.napred(boxes) && t.commit(); // anything short of the commit is rolled back
+    return cat.napred(boxes) ? rowid : -1;
+}
+
+WriteResult addWorks(Catalogue& cat, const QString& libraryDir,
+                     const std::vector<std::pair<CatalogueRecord, QString>>& works, QStringList* added,
+                     QStringList* taken) {
+    struct Step {
+        qint64 record = -1;
+        qint64 note = -1;
+        QString target;
+        bool placed = false;
+    };
+    std::vector<Step> steps(works.size());
+    for (size_t i = 0; i < works.size(); ++i) {
+        const std::optional<QString> target = workFilePath(libraryDir, works[i].first.name);
+        if (!target)
+            return failure(QStringLiteral("„%1“ не е допустимо име на файл.").arg(works[i].first.name),
+                           QStringLiteral("\"%1\" cannot name a file.").arg(works[i].first.name));
+        steps[i].target = *target;
+    }
+
+    // The records first, noted as pending: from here on any open can tell whether each file made it.
+    Database& db = cat.database();
+    const QDir dir(libraryDir);
+    {
+        Transaction t(db);
+        if (!t.isActive() || !ensurePendingTable(db))
+            return catalogueFailure(db);
+        for (size_t i = 0; i < works.size(); ++i) {
+            const CatalogueRecord& record = works[i].first;
+            steps[i].record = insertRecord(cat, record);
+            if (steps[i].record < 0 ||
+                !notePending(db, steps[i].record, record.name, dir.relativeFilePath(works[i].second), kAdd,
+                             &steps[i].note))
+                return catalogueFailure(db);
+        }
+        if (!t.commit())
+            return catalogueFailure(db);
+    }
+    faultPoint("add-recorded");
+
+    WriteResult result;
+    result.outcome = WriteResult::Outcome::Done;
+    for (size_t i = 0; i < works.size(); ++i) {
+        QString reason;
+        const auto placed = fileops::publishNew(works[i].second, steps[i].target, &reason);
+        const int err = errno;
+        steps[i].placed = placed == fileops::PublishResult::Ok;
+        if (placed == fileops::PublishResult::Exists && taken)
+            *taken << works[i].first.name;
+        if (placed == fileops::PublishResult::Failed && result.ok())
+            result = fileFailure(steps[i].target, err);
+    }
+    fileops::syncDir(libraryDir);
+    faultPoint("add-placed");
+
+    // Works whose file did not go in lose their record again; the others are complete. Notes that cannot
+    // be dropped now are settled by the next open, which finds each file in place or not.
+    {
+        Transaction t(db);
+        bool ok = t.isActive();
+        for (size_t i = 0; ok && i < works.size(); ++i) {
+            ok = dropNote(db, steps[i].note) &&
+                 (steps[i].placed || dropRecord(db, steps[i].record, works[i].first.name));
+        }
+        if (ok)
+            t.commit();
+    }
+    for (size_t i = 0; added && i < works.size(); ++i) {
+        if (steps[i].placed)
+            *added << works[i].first.name;
+    }
+    return result;
+}
+
+WriteResult addWork(Catalogue& cat, const QString& libraryDir, const CatalogueRecord& record,
+                    const QString& stagedFile) {
+    const std::optional<QString> target = workFilePath(libraryDir, record.name);
+    WriteResult taken;
+    taken.outcome = WriteResult::Outcome::NameTaken;
+    if (target) {
+        taken.error = QStringLiteral("Файлът %1 вече съществува.").arg(shown(*target));
+        taken.errorEn = QStringLiteral("The work file %1 exists already.").arg(shown(*target));
+    }
+    if (target && pathTaken(*target))
+        return taken;
+    bool diskFull = false;
+    if (target && !storeWorkFacts(stagedFile, record, &diskFull))
+        return fileFailure(*target, diskFull ? ENOSPC : EIO);
+    QStringList clash;
+    WriteResult result = addWorks(cat, libraryDir, {{record, stagedFile}}, nullptr, &clash);
+    if (result.ok() && !clash.isEmpty())
+        return taken;
+    return result;
+}
+
+WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir) {
+    Database& db = cat.database();
+    Recordset& r = cat.rs();
+    const qint64 rowid = r.rowid();
+    const QString title = r.hasCurrent() ? r.field(kName) : QString();
+    if (rowid < 0 || title.isEmpty())
+        return failure(QStringLiteral("Няма избрано произведение."), QStringLiteral("No work is chosen."));
+
+    qint64 note = -1;
+    {
+        Transaction t(db);
+        if (!t.isActive() || !ensurePendingTable(db))
+            return catalogueFailure(db);
+        // Another program may have changed the record since it was shown.
+        Statement again(db, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?1").arg(kName, kTable));
+        again.bindInt64(1, rowid);
+        if (again.step() != Statement::Step::Row || again.text(0) != title)
+            return failure(
+                QStringLiteral("Произведението „%1“ вече е променено или изтрито от друга програма.")
+                    .arg(title),
+                QStringLiteral("The work \"%1\" was changed or deleted by another program.").arg(title));
+        again = Statement();
+        if (!notePending(db, rowid, title, QString(), kDelete, &note) || !t.commit())
+            return catalogueFailure(db);
+    }
+    faultPoint("delete-noted");
+
+    // The file is moved aside under a temporary name, so that it is either in place or already gone.
+    WriteResult result;
+    QString reason;
+    fileops::LockedTemp aside;
+    const std::optional<QString> path = workFilePath(libraryDir, title);
+    if (path && pathTaken(*path)) {
+        aside = fileops::createTempFile(libraryDir, &reason);
+        if (!aside.isValid() ||
+            std::rename(native(*path).constData(), native(aside.path()).constData()) != 0) {
+            const int err = errno;
+            aside.remove();
+            Transaction t(db);
+            if (t.isActive() && dropNote(db, note))
+                t.commit();
+            return failure(
+                QStringLiteral("Файлът %1 не може да бъде изтрит: %2.")
+                    .arg(shown(*path), reason.isEmpty() ? fileops::errnoReason(err) : reason),
+                QStringLiteral("The file %1 cannot be deleted (error %2).").arg(shown(*path)).arg(err));
+        }
+        result.fileRemoved = true;
+    }
+    faultPoint("delete-moved");
+
+    Transaction t(db);
+    if (!t.isActive() || !dropRecord(db, rowid, title) || !dropNote(db, note) || !t.commit()) {
+        WriteResult failed = catalogueFailure(db);
+        t.rollback();
+        // Put the file back, so that the work stays whole; failing that the next open finishes the delete.
+        if (result.fileRemoved &&
+            fileops::publishNew(aside.path(), *path, &reason) == fileops::PublishResult::Ok) {
+            Transaction back(db);
+            if (back.isActive() && dropNote(db, note))
+                back.commit();
+        }
+        aside.unlock();
+        return failed;
+    }
+    aside.remove();
+    result.outcome = WriteResult::Outcome::Done;
+    return result;
+}
+
+QStringList ReconcileReport::messages(bool english) const {
+    QStringList lines;
+    for (const QString& name : setAside) {
+        lines << (english
+                      ? QStringLiteral(
+                            "The work file \"%1\" has no catalogue record and names no work; it was "
+                            "moved to the folder \"%2\".")
+                            .arg(name, kAsideFolder)
+                      : QStringLiteral("Файлът „%1“ няма запис в каталога и не носи името на произведението "
+                                       "си; преместен е в папка „%2“.")
+                            .arg(name, kAsideFolder));
+    }
+    if (!error.isEmpty())
+        lines << (english ? errorEn : error);
+    return lines;
+}
+
+ReconcileReport reconcileLibrary(Catalogue& cat, const QString& libraryDir) {
+    ReconcileReport report;
+    Database& db = cat.database();
+    const QDir dir(libraryDir);
+    auto failed = [&]() {
+        const WriteResult f = catalogueFailure(db);
+        report.error = f.error;
+        report.errorEn = f.errorEn;
+        report.leftovers = fileops::removeLeftovers(libraryDir);
+        return report;
+    };
+
+    Transaction t(db);
+    if (!t.isActive())
+        return failed();
+
+    if (!db.columns(kPendingTable).isEmpty()) {
+        struct Note {
+            qint64 id, record;
+            QString title, ticket, kind;
+        };
+        std::vector<Note> notes;
+        Statement st(db, QStringLiteral("SELECT rowid, Zapis, Ime, Bilet, Vid FROM %1").arg(kPendingTable));
+        while (st.step() == Statement::Step::Row)
+            notes.push_back({st.int64(0), st.int64(1), st.text(2), st.text(3), st.text(4)});
+        st = Statement();
+        Statement owner(
+            db, QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?1 AND rowid <> ?2 LIMIT 1").arg(kTable, kName));
+        for (const Note& n : notes) {
+            const std::optional<QString> target = workFilePath(libraryDir, n.title);
+            const bool inPlace = target && pathTaken(*target);
+            if (n.kind == kDelete) {
+                // The file still in place: the delete never happened. Gone: finish it.
+                if (inPlace) {
+                    report.undone << n.title;
+                } else {
+                    if (!dropRecord(db, n.record, n.title))
+                        return failed();
+                    report.completed << n.title;
+                }
+                if (!dropNote(db, n.id))
+                    return failed();
+                continue;
+            }
+            // An add whose writer still holds its file is in progress.
+            const QString ticket = n.ticket.section(u'/', 0, 0);
+            if (!ticket.isEmpty() && fileops::isLockedByWriter(dir.filePath(ticket)))
+                continue;
+            const bool staged = !n.ticket.isEmpty() && pathTaken(dir.filePath(n.ticket));
+            owner.reset();
+            owner.bind(1, n.title);
+            owner.bindInt64(2, n.record);
+            const bool otherOwner = owner.step() == Statement::Step::Row;
+            owner.reset();
+            if (!staged && inPlace && !otherOwner) {
+                report.completed << n.title;
+            } else {
+                if (!dropRecord(db, n.record, n.title))
+                    return failed();
+                report.undone << n.title;
+            }
+            if (!dropNote(db, n.id))
+                return failed();
+        }
+    }
+
+    // Work files without a record: taken back from their own title and author, or set aside.
+    QSet<QString> titles;
+    {
+        Statement st(db, QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL").arg(kName, kTable));
+        while (st.step() == Statement::Step::Row)
+            titles.insert(st.text(0));
+    }
+    const QString suffix = QString::fromLatin1(kWorkFileSuffix);
+    const QStringList files = dir.entryList({QStringLiteral("*") + suffix},
+                                            QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name);
+    for (const QString& name : files) {
+        if (name.compare(QString::fromLatin1(kCatalogFileName), Qt::CaseInsensitive) == 0 ||
+            !name.endsWith(suffix))
+            continue;
+        const QString title = name.chopped(suffix.size());
+        if (titles.contains(title))
+            continue;
+        const auto work = WorkFile::open(dir.filePath(name));
+        const QString author = work ? work->fact(kFactAuthor) : QString();
+        if (work && work->fact(kFactTitle) == title && !author.isEmpty() && isValidWorkTitle(title)) {
+            if (insertRecord(cat, adoptedRecord(title, author)) < 0)
+                return failed();
+            titles.insert(title);
+            report.adopted << title;
+        } else if (setAside(libraryDir, name)) {
+            report.setAside << name;
+        }
+    }
+    if (!t.commit())
+        return failed();
+    report.leftovers = fileops::removeLeftovers(libraryDir);
+    cat.rs().MoveFirst();
+    return report;
 }
 
 } // namespace vel

@@ -1,25 +1,21 @@
 #pragma once
-// Whole catalogue records, for the ways works enter a library without the management window: imported
-// from the command line or unpacked from the sample library.
+// Whole catalogue records and the one way a work and its record enter and leave a library together.
+//
+// A work's file and its record appear and disappear together, whatever moment a crash or a kill hits:
+//   add:    the finished work file waits under a locked temporary name; one transaction writes the record
+//           and a pending note; the file is renamed into place; the note goes.
+//   delete: a pending note; the file is renamed aside; one transaction removes the record and the note.
+// Every open of a library (reconcileLibrary) finishes or undoes what a dead writer's notes describe, takes
+// work files without a record back from the title and author they keep, and removes leftovers.
 
 #include "core/storage/Catalogue.h"
+#include "core/storage/CatalogueSchema.h"
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace vel {
-
-// The seven fields of a record, as text.
-struct CatalogueRecord {
-    QString name;   // title
-    QString number; // author
-    QString font;
-    QString size;
-    QString str;
-    QString cvetList;
-    QString cvetForma;
-    bool operator==(const CatalogueRecord&) const = default;
-};
 
 // Every record with a title, in stored order. The cursor ends on the first record.
 std::vector<CatalogueRecord> titledRecords(Catalogue& cat);
@@ -27,9 +23,60 @@ std::vector<CatalogueRecord> titledRecords(Catalogue& cat);
 // Whether a record carries exactly this title. The cursor ends on the first record.
 bool hasTitle(Catalogue& cat, const QString& title);
 
-// Adds a work the way the entry form does: its settings go into the entry slot at the end (appended when the
-// last record is no entry slot), title and author are saved with the step forward, which appends the next
-// entry slot. One transaction: on failure the catalogue is as it was.
-bool addWork(Catalogue& cat, const CatalogueRecord& record);
+// Writes a new work's record the way the entry form does: its settings into the entry slot at the end
+// (appended when the last record is no entry slot), title and author saved with the step forward, which
+// appends the next entry slot. Returns the new record's rowid, or -1. The caller holds the transaction.
+qint64 insertRecord(Catalogue& cat, const CatalogueRecord& record);
+
+struct WriteResult {
+    enum class Outcome { Done, NameTaken, Failed };
+    Outcome outcome = Outcome::Failed;
+    QString error;            // Bulgarian, set unless Done
+    QString errorEn;          // the same in English, for the command line
+    bool diskFull = false;    // the failure was a full disk
+    bool fileRemoved = false; // delete: the work file was there and is gone
+    bool ok() const { return outcome == Outcome::Done; }
+};
+
+// Puts a finished work file (stagedFile, a locked temporary file in the library folder) in place under
+// record.name together with its record. The title and author are stored in the file as well. NameTaken
+// when a work file of that name exists: nothing is written. On any failure the library is as it was and
+// stagedFile is left for the caller to drop.
+WriteResult addWork(Catalogue& cat, const QString& libraryDir, const CatalogueRecord& record,
+                    const QString& stagedFile);
+
+// The same for many works at once (the unpacker's merge), in stored order: one transaction for all the
+// records, then the files, then one transaction for the notes. stagedFile of each lies in a locked
+// temporary file or folder inside the library. Works whose file name is taken by then are left out and
+// named in *taken; the result fails only when the catalogue could not be changed (nothing is added then).
+WriteResult addWorks(Catalogue& cat, const QString& libraryDir,
+                     const std::vector<std::pair<CatalogueRecord, QString>>& works, QStringList* added,
+                     QStringList* taken);
+
+// Writes the record's title and author into a work file that is not in place yet.
+bool storeWorkFacts(const QString& file, const CatalogueRecord& record, bool* diskFull);
+
+// Deletes the work under the cursor: its work file and its record. A missing file does not stop the
+// record from going; a file that cannot be removed keeps the record as well (and says why).
+WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir);
+
+struct ReconcileReport {
+    QStringList completed; // titles whose interrupted add was finished
+    QStringList undone;    // titles whose interrupted add or delete was taken back
+    QStringList adopted;   // work files without a record, taken back into the catalogue
+    QStringList setAside;  // work files without a record that could not be, moved to kAsideFolder
+    int leftovers = 0;     // temporary files and staging folders of dead writers removed
+    QString error;         // Bulgarian; the catalogue could not be changed
+    QString errorEn;
+    // Lines for the reader (Bulgarian, or English for the command line): what was set aside and why, and
+    // any failure. Empty when nothing needs saying.
+    QStringList messages(bool english = false) const;
+};
+
+// The folder inside the library where work files no record can claim are moved.
+inline const QString kAsideFolder = QStringLiteral("Отделени");
+
+// Puts right what an interrupted writer left; cheap when there is nothing to do. Run at every open.
+ReconcileReport reconcileLibrary(Catalogue& cat, const QString& libraryDir);
 
 } // namespace vel

@@ -139,7 +139,8 @@ bool Database::open(const QString& path, Mode mode) {
     errorCode_ = 0;
     errorText_.clear();
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, 2000);
+    // Other writers (another window's program, an import beside the GUI) hold the lock for moments only.
+    sqlite3_busy_timeout(db_, 10000);
     // A write-protected file opens read-only without complaint; whoever asked to write must hear of it.
     if (mode != Mode::ReadOnly && isReadOnly()) {
         close();
@@ -206,6 +207,46 @@ qint64 Database::totalChanges() const {
     return db_ ? sqlite3_total_changes64(db_) : 0;
 }
 
+qint64 Database::dataVersion() {
+    if (!db_)
+        return 0;
+    auto it = cached_.find(QStringLiteral("PRAGMA data_version"));
+    if (it == cached_.end()) {
+        if (!execCached(QStringLiteral("PRAGMA data_version")))
+            return -1;
+        it = cached_.find(QStringLiteral("PRAGMA data_version"));
+    }
+    qint64 v = -1;
+    if (sqlite3_step(it->second) == SQLITE_ROW)
+        v = sqlite3_column_int64(it->second, 0);
+    sqlite3_reset(it->second);
+    return v;
+}
+
+bool Database::isDiskFull() const {
+    return (errorCode_ & 0xff) == SQLITE_FULL;
+}
+
+QString Database::reason() const {
+    switch (errorCode_ & 0xff) {
+    case SQLITE_FULL:
+        return QStringLiteral("няма свободно място на диска");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("файлът е зает от друга програма");
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return QStringLiteral("файлът е защитен срещу запис");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("файлът е повреден");
+    case SQLITE_IOERR:
+        return QStringLiteral("грешка при запис на диска");
+    default:
+        return QStringLiteral("грешка %1 (%2)").arg(errorCode_).arg(errorText_);
+    }
+}
+
 qint64 Database::lastInsertRowid() const {
     return db_ ? sqlite3_last_insert_rowid(db_) : 0;
 }
@@ -230,7 +271,7 @@ QStringList Database::columns(const QString& table) {
 }
 
 bool Database::beginLevel() {
-    const bool ok = depth_ == 0 ? execCached(QStringLiteral("BEGIN"))
+    const bool ok = depth_ == 0 ? execCached(QStringLiteral("BEGIN IMMEDIATE"))
                                 : execCached(QStringLiteral("SAVEPOINT vel_%1").arg(depth_));
     if (ok)
         ++depth_;

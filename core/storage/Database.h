@@ -71,13 +71,19 @@ public:
     bool exec(const QString& sql);
     // Runs one statement, prepared once and kept for the connection's life (transaction control in loops).
     bool execCached(const QString& sql);
-    // Rows changed by this connection since it opened; a cheap way for a cursor to notice foreign writes.
+    // Rows changed by this connection since it opened; a cheap way for a cursor to notice its own writes.
     qint64 totalChanges() const;
+    // Changes whenever another connection (or process) commits to the file: a cursor re-reads on it.
+    qint64 dataVersion();
 
     // The last SQLite result code and an English description, for logs and for classifying failures.
     int errorCode() const { return errorCode_; }
     const QString& errorText() const { return errorText_; }
     void setError(int code);
+    // The disk or the file system quota is full.
+    bool isDiskFull() const;
+    // A Bulgarian reason for the last failure, saying so plainly when the disk is full or the file busy.
+    QString reason() const;
 
     qint64 lastInsertRowid() const;
     bool isReadOnly() const;
@@ -105,7 +111,9 @@ private:
     int depth_ = 0;
 };
 
-// Scope guard: begins a transaction (a savepoint when one is already open), rolls back unless committed.
+// Scope guard: begins a transaction (a savepoint when one is already open), rolls back unless committed. The
+// outermost level takes the write lock up front (BEGIN IMMEDIATE), waiting out other writers for a while,
+// so what it reads cannot change before it commits.
 class Transaction {
 public:
     explicit Transaction(Database& db);

@@ -10,8 +10,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace vel::fileops {
 
@@ -42,41 +44,149 @@ QString errnoReason(int err) {
     }
 }
 
-int removeStaleTemps(const QString& dir) {
-    const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-3600);
-    int removed = 0;
-    const QFileInfoList temps = QDir(dir).entryInfoList({QStringLiteral(".velmora-build-*.tmp")},
-                                                        QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo& fi : temps) {
-        if (fi.lastModified().toUTC() < cutoff) {
-            removeTemp(fi.absoluteFilePath());
-            ++removed;
-        }
+LockedTemp::LockedTemp(LockedTemp&& other) noexcept
+    : path_(std::exchange(other.path_, QString())), fd_(std::exchange(other.fd_, -1)),
+      folder_(other.folder_) {}
+
+LockedTemp& LockedTemp::operator=(LockedTemp&& other) noexcept {
+    if (this != &other) {
+        unlock();
+        path_ = std::exchange(other.path_, QString());
+        fd_ = std::exchange(other.fd_, -1);
+        folder_ = other.folder_;
     }
-    return removed;
+    return *this;
 }
 
-QString createTempFile(const QString& dir, QString* error) {
+void LockedTemp::unlock() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    path_.clear();
+}
+
+void LockedTemp::remove() {
+    if (path_.isEmpty())
+        return;
+    // Removed while still locked, so no other open takes it for a leftover of its own meanwhile.
+    if (folder_)
+        QDir(path_).removeRecursively();
+    else
+        removeTemp(path_);
+    unlock();
+}
+
+LockedTemp createLockedTemp(const QString& dir, const QString& prefix, bool folder, QString* error) {
     const QString base = dir.endsWith(u'/') || dir.isEmpty() ? dir : QString(dir + u'/');
+    int err = EEXIST;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString path =
-            base + QStringLiteral(".velmora-build-%1.tmp")
-                       .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-        // 0666 under the umask, like any other file the program creates.
-        const int fd = ::open(native(path).constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd >= 0) {
+            base + prefix +
+            QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')) +
+            (folder ? QString() : QStringLiteral(".tmp"));
+        const QByteArray name = native(path);
+        int fd = -1;
+        if (folder) {
+            if (::mkdir(name.constData(), 0777) != 0) {
+                err = errno;
+                if (err == EEXIST)
+                    continue;
+                break;
+            }
+            fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        } else {
+            // 0666 under the umask, like any other file the program creates.
+            fd = ::open(name.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+        }
+        if (fd < 0) {
+            err = errno;
+            if (err == EEXIST)
+                continue;
+            break;
+        }
+        // Another open may have found the new name unlocked and removed it before the lock was taken.
+        struct stat st;
+        if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
             ::close(fd);
-            return path;
+            continue;
         }
-        if (errno != EEXIST) {
-            if (error)
-                *error = errnoReason(errno);
-            return {};
-        }
+        LockedTemp t;
+        t.path_ = path;
+        t.fd_ = fd;
+        t.folder_ = folder;
+        return t;
     }
     if (error)
-        *error = errnoReason(EEXIST);
+        *error = errnoReason(err);
     return {};
+}
+
+namespace {
+// Opens path without following a link and takes its lock without waiting; -1 when someone holds it.
+int lockIfFree(const QString& path, bool folder) {
+    const int fd = ::open(native(path).constData(),
+                          (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+} // namespace
+
+bool isLockedByWriter(const QString& path) {
+    struct stat st;
+    if (::lstat(native(path).constData(), &st) != 0 || !(S_ISDIR(st.st_mode) || S_ISREG(st.st_mode)))
+        return false;
+    const int fd = lockIfFree(path, S_ISDIR(st.st_mode));
+    if (fd < 0)
+        return true;
+    ::close(fd);
+    return false;
+}
+
+int removeLeftovers(const QString& dir) {
+    int removed = 0;
+    const QDir folder(dir);
+    const QStringList names =
+        folder.entryList({QStringLiteral(".velmora-build-*.tmp"),
+                          QStringLiteral(".velmora-build-*.tmp-journal"), QStringLiteral(".raz-*")},
+                         QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        const QString path = folder.filePath(name);
+        struct stat st;
+        if (::lstat(native(path).constData(), &st) != 0)
+            continue;
+        if (S_ISLNK(st.st_mode)) {
+            // A link under a temporary name is nobody's work; removing it never touches its target.
+            removed += ::unlink(native(path).constData()) == 0;
+            continue;
+        }
+        if (name.endsWith(QStringLiteral("-journal"))) {
+            // Goes with its temporary file, and only once that is gone.
+            if (!QFileInfo::exists(path.chopped(8)))
+                removed += ::unlink(native(path).constData()) == 0;
+            continue;
+        }
+        const bool isFolder = S_ISDIR(st.st_mode);
+        const int fd = lockIfFree(path, isFolder);
+        if (fd < 0)
+            continue;
+        struct stat locked;
+        // Only what was locked is removed: the name may have been taken by a new writer meanwhile.
+        if (::fstat(fd, &locked) == 0 && ::lstat(native(path).constData(), &st) == 0 &&
+            locked.st_ino == st.st_ino && locked.st_dev == st.st_dev) {
+            const bool ok =
+                isFolder ? QDir(path).removeRecursively() : ::unlink(native(path).constData()) == 0;
+            if (ok && !isFolder)
+                ::unlink(native(path + QStringLiteral("-journal")).constData());
+            removed += ok;
+        }
+        ::close(fd);
+    }
+    return removed;
 }
 
 bool syncFile(const QString& path) {

@@ -5,9 +5,42 @@
 
 namespace vel::fileops {
 
-// Creates a new empty file with a unique name ending in ".tmp" in dir (never the name of a work file,
-// which ends in ".mdb"). Returns its path, or an empty string with errno-based reason in *error.
-QString createTempFile(const QString& dir, QString* error);
+// A temporary file or folder, held under an advisory lock for as long as its writer lives, so that any
+// later open can tell a leftover of a killed writer from work in progress.
+class LockedTemp {
+public:
+    LockedTemp() = default;
+    ~LockedTemp() { unlock(); }
+    LockedTemp(LockedTemp&& other) noexcept;
+    LockedTemp& operator=(LockedTemp&& other) noexcept;
+    LockedTemp(const LockedTemp&) = delete;
+    LockedTemp& operator=(const LockedTemp&) = delete;
+
+    bool isValid() const { return !path_.isEmpty(); }
+    const QString& path() const { return path_; }
+    // Gives up the lock; the file or folder stays (or has been renamed away by then).
+    void unlock();
+    // Removes the file (and any journal beside it) or the folder with its contents, then unlocks.
+    void remove();
+
+private:
+    friend LockedTemp createLockedTemp(const QString&, const QString&, bool, QString*);
+    QString path_;
+    int fd_ = -1;
+    bool folder_ = false;
+};
+
+// Build files are ".velmora-build-<random>.tmp" (never the name of a work file, which ends in ".mdb");
+// the unpacker's staging folders ".raz-<random>". Empty with an errno-based reason in *error on failure.
+LockedTemp createLockedTemp(const QString& dir, const QString& prefix, bool folder, QString* error);
+inline LockedTemp createTempFile(const QString& dir, QString* error) {
+    return createLockedTemp(dir, QStringLiteral(".velmora-build-"), false, error);
+}
+inline LockedTemp createStagingFolder(const QString& dir, QString* error) {
+    return createLockedTemp(dir, QStringLiteral(".raz-"), true, error);
+}
+// True while some process holds the lock of the temporary file or folder at path.
+bool isLockedByWriter(const QString& path);
 
 // Flushes a file's content to the disk.
 bool syncFile(const QString& path);
@@ -23,9 +56,9 @@ PublishResult publishReplace(const QString& tmp, const QString& target, QString*
 // Removes the temporary file and any journal SQLite may have left beside it.
 void removeTemp(const QString& tmp);
 
-// Removes what builds interrupted by a crash left in dir: temporary files untouched for an hour. A build in
-// progress writes its file all the time, so it is never taken for one.
-int removeStaleTemps(const QString& dir);
+// Removes the temporary files and staging folders in dir whose writer is gone (nobody holds their lock).
+// Returns how many were removed.
+int removeLeftovers(const QString& dir);
 
 // A plain-language reason for errno, in Bulgarian.
 QString errnoReason(int err);

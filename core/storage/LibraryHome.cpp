@@ -19,7 +19,6 @@ QString defaultLibraryDir(const QString& executableDir) {
     return dir.absolutePath();
 }
 
-
 QString findUnpacker(const QString& libraryDir, const QString& programDir) {
     for (const QString& dir : {libraryDir, programDir}) {
         if (dir.isEmpty())

@@ -30,6 +30,7 @@ Recordset::Recordset(Database& db, const QString& table) : db_(db), table_(table
         return;
     generation_ = db_.generation();
     knownChanges_ = db_.totalChanges();
+    dataVersion_ = db_.dataVersion();
     setPosition(0);
 }
 
@@ -61,7 +62,8 @@ bool Recordset::loadRowids() {
 // A rolled-back transaction may have undone appends, deletes or edits this cursor already cached, and
 // statements run on the connection by anyone else may have changed the table under it.
 void Recordset::syncWithDatabase() const {
-    if (generation_ != db_.generation() || knownChanges_ != db_.totalChanges())
+    if (generation_ != db_.generation() || knownChanges_ != db_.totalChanges() ||
+        dataVersion_ != db_.dataVersion())
         const_cast<Recordset*>(this)->requery();
 }
 
@@ -82,6 +84,7 @@ void Recordset::requery() {
     loadRowids();
     generation_ = db_.generation();
     knownChanges_ = db_.totalChanges();
+    dataVersion_ = db_.dataVersion();
     mode_ = Mode::None;
     if (had) {
         const auto it = std::lower_bound(rowids_.begin(), rowids_.end(), current);
@@ -188,7 +191,8 @@ void Recordset::loadCurrent() const {
 }
 
 QString Recordset::field(const QString& name) const {
-    syncWithDatabase();
+    if (generation_ != db_.generation() || knownChanges_ != db_.totalChanges())
+        syncWithDatabase();
     const int i = columnIndex(name);
     if (i < 0) {
         qWarning("Recordset: no field %s in %s", qPrintable(name), qPrintable(table_));
@@ -199,7 +203,8 @@ QString Recordset::field(const QString& name) const {
 }
 
 bool Recordset::isNull(const QString& name) const {
-    syncWithDatabase();
+    if (generation_ != db_.generation() || knownChanges_ != db_.totalChanges())
+        syncWithDatabase();
     const int i = columnIndex(name);
     if (i < 0)
         return true;

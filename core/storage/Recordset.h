@@ -37,6 +37,8 @@ public:
     bool hasCurrent() const;
     // 0-based position of the current record in stored order; -1 without a current record.
     int position() const { return hasCurrent() ? pos_ : -1; } // NOLINT
+    // The current record's rowid, which names it for the whole life of the record; -1 without one.
+    qint64 rowid() const { return hasCurrent() ? rowids_[size_t(pos_)] : -1; }
 
     // Field names are case-insensitive. NULL reads as the empty text; isNull tells the two apart.
     // Without a current record every field reads as NULL.
@@ -64,6 +66,8 @@ private:
 
     int columnIndex(const QString& name) const;
     bool onRecord() const;
+    // Re-reads when this connection or another one changed the table since it was read. Moves and writes
+    // call it; field reads within a record do not.
     void syncWithDatabase() const;
     bool loadRowids();
     void loadCurrent() const;
@@ -82,6 +86,7 @@ private:
     bool deleted_ = false;       // the record at pos_ was deleted; pos_ now names its successor
     mutable quint64 generation_ = 0;
     mutable qint64 knownChanges_ = 0; // the connection's change count after this cursor's own last write
+    mutable qint64 dataVersion_ = 0;  // the file's version as last read; other writers change it
 
     mutable bool loaded_ = false;
     mutable std::vector<QString> values_;

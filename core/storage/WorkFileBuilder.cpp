@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <sys/stat.h>
 
 namespace vel {
@@ -30,13 +31,13 @@ bool WorkFileBuilder::fail(Failure f, const QString& message) {
     return false;
 }
 
-bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, bool replaceExisting) {
+bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Placement placement) {
     abandon();
     failure_ = Failure::None;
     error_.clear();
     pages_ = 0;
     libraryDir_ = libraryDir;
-    replace_ = replaceExisting;
+    placement_ = placement;
 
     const auto path = workFilePath(libraryDir, name);
     if (!path) {
@@ -44,18 +45,18 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, bool
         return fail(Failure::InvalidName, QStringLiteral("„%1“ не е допустимо име на файл.").arg(name));
     }
     finalPath_ = *path;
-    if (!replace_ && pathTaken(finalPath_))
+    if (placement_ != Placement::Replace && pathTaken(finalPath_))
         return fail(Failure::Exists, QStringLiteral("Файлът %1 вече съществува.").arg(shown(finalPath_)));
 
     QString reason;
-    tempPath_ = fileops::createTempFile(libraryDir, &reason);
-    if (tempPath_.isEmpty())
+    temp_ = fileops::createTempFile(libraryDir, &reason);
+    if (!temp_.isValid())
         return fail(Failure::Io,
                     QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shown(finalPath_), reason));
 
     // The temporary file is thrown away on any failure, so it needs no journal; it is flushed to the disk
     // once, before it takes the final name.
-    const bool ok = db_.open(tempPath_, Database::Mode::Create) &&
+    const bool ok = db_.open(temp_.path(), Database::Mode::Create) &&
                     db_.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
                                             "PRAGMA locking_mode = EXCLUSIVE; BEGIN;"
                                             "CREATE TABLE Knigi1 (Stranica TEXT, TekstStranica TEXT);"
@@ -64,11 +65,13 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, bool
         insert_ = Statement(db_, QStringLiteral("INSERT INTO Knigi1 (rowid, Stranica, TekstStranica) "
                                                 "VALUES (?1, ?2, ?3)"));
     if (!ok || !insert_.isValid()) {
+        const QString why = db_.reason();
         abandon();
         return fail(Failure::Io,
-                    QStringLiteral("Файлът %1 не може да бъде създаден.").arg(shown(finalPath_)));
+                    QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shown(finalPath_), why));
     }
-    return true;
+    // The work's own name goes with it, so a file that lost its record can still be named.
+    return setFact(QStringLiteral("title"), name);
 }
 
 bool WorkFileBuilder::appendPage(const QString& text) {
@@ -84,9 +87,9 @@ bool WorkFileBuilder::appendPage(const QString& text) {
     const bool ok = insert_.step() == Statement::Step::Done;
     insert_.reset();
     if (!ok)
-        return fail(Failure::Io, QStringLiteral("Страница %1 не може да бъде записана във файла %2.")
+        return fail(Failure::Io, QStringLiteral("Страница %1 не може да бъде записана във файла %2: %3.")
                                      .arg(number)
-                                     .arg(shown(finalPath_)));
+                                     .arg(shown(finalPath_), db_.reason()));
     pages_ = number;
     return true;
 }
@@ -107,15 +110,20 @@ bool WorkFileBuilder::commit() {
         return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
     // The page count lets readers find a page by its rowid without counting.
     const bool written = db_.exec(QStringLiteral("PRAGMA user_version = %1; COMMIT;").arg(pages_));
+    const QString why = written ? QStringLiteral("грешка при запис на диска") : db_.reason();
     insert_ = Statement();
     db_.close();
-    if (!written || !fileops::syncFile(tempPath_)) {
+    if (!written || !fileops::syncFile(temp_.path())) {
         abandon();
-        return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
+        return fail(Failure::Io,
+                    QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shown(finalPath_), why));
     }
+    if (placement_ == Placement::Staged)
+        return true;
     QString reason;
-    const auto published = replace_ ? fileops::publishReplace(tempPath_, finalPath_, &reason)
-                                    : fileops::publishNew(tempPath_, finalPath_, &reason);
+    const auto published = placement_ == Placement::Replace
+                               ? fileops::publishReplace(temp_.path(), finalPath_, &reason)
+                               : fileops::publishNew(temp_.path(), finalPath_, &reason);
     if (published != fileops::PublishResult::Ok) {
         abandon();
         if (published == fileops::PublishResult::Exists)
@@ -123,7 +131,7 @@ bool WorkFileBuilder::commit() {
         return fail(Failure::Io,
                     QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shown(finalPath_), reason));
     }
-    tempPath_.clear();
+    temp_.unlock();
     fileops::syncDir(libraryDir_);
     return true;
 }
@@ -131,8 +139,10 @@ bool WorkFileBuilder::commit() {
 void WorkFileBuilder::abandon() {
     insert_ = Statement();
     db_.close();
-    fileops::removeTemp(tempPath_);
-    tempPath_.clear();
+    // A staged file already renamed into place by addWork is no longer there to remove.
+    if (temp_.isValid() && QFileInfo::exists(temp_.path()))
+        temp_.remove();
+    temp_.unlock();
 }
 
 } // namespace vel

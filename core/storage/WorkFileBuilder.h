@@ -3,6 +3,7 @@
 // place only when complete: no half-written work file ever carries a title.
 
 #include "core/storage/Database.h"
+#include "core/storage/FileOps.h"
 
 #include <QString>
 
@@ -24,9 +25,15 @@ public:
     WorkFileBuilder(const WorkFileBuilder&) = delete;
     WorkFileBuilder& operator=(const WorkFileBuilder&) = delete;
 
-    // replaceExisting: a rebuild, which replaces the old file at commit; the old file stays readable
-    // until then.
-    bool begin(const QString& libraryDir, const QString& name, bool replaceExisting = false);
+    enum class Placement {
+        New,     // commit puts the file in place, never over another
+        Replace, // a rebuild: commit replaces the old file, which stays readable until then
+        Staged,  // commit only finishes the file; it stays locked under its temporary name for addWork
+    };
+    bool begin(const QString& libraryDir, const QString& name, Placement placement);
+    bool begin(const QString& libraryDir, const QString& name, bool replaceExisting = false) {
+        return begin(libraryDir, name, replaceExisting ? Placement::Replace : Placement::New);
+    }
     // Appends the next page, labelled "1", "2", ...
     bool appendPage(const QString& text);
     // Keeps a fact about the work in its file (title, author, layout, ...); a later value replaces an
@@ -37,6 +44,8 @@ public:
     void abandon();
 
     bool isActive() const { return db_.isOpen(); }
+    // After a staged commit: the finished file, still locked, until abandon().
+    QString stagedPath() const { return db_.isOpen() ? QString() : temp_.path(); }
     int pageCount() const { return pages_; }
     const QString& finalPath() const { return finalPath_; }
     Failure failure() const { return failure_; }
@@ -50,8 +59,8 @@ private:
     Statement insert_;
     QString libraryDir_;
     QString finalPath_;
-    QString tempPath_;
-    bool replace_ = false;
+    fileops::LockedTemp temp_;
+    Placement placement_ = Placement::New;
     int pages_ = 0;
     Failure failure_ = Failure::None;
     QString error_;

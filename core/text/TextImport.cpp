@@ -118,6 +118,38 @@ Utf8Check checkUtf8(QByteArrayView bytes) {
     return Utf8Check::Valid;
 }
 
+// A UTF-8 text with a few stray bytes (a damaged copy, a line pasted from elsewhere) is still UTF-8: its
+// well-formed multi-byte letters far outnumber the faults. A single-byte Cyrillic text almost never forms
+// even one well-formed sequence.
+bool mostlyUtf8(QByteArrayView bytes) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    qsizetype good = 0;
+    qsizetype bad = 0;
+    while (p < end) {
+        const std::uint8_t b = *p;
+        if (b < 0x80) {
+            ++p;
+            continue;
+        }
+        const int length = b >= 0xc2 && b <= 0xdf   ? 2
+                           : b >= 0xe0 && b <= 0xef ? 3
+                           : b >= 0xf0 && b <= 0xf4 ? 4
+                                                    : 0;
+        bool ok = length > 0 && end - p >= length;
+        for (int i = 1; ok && i < length; ++i)
+            ok = (p[i] & 0xc0) == 0x80;
+        if (ok) {
+            ++good;
+            p += length;
+        } else {
+            ++bad;
+            ++p;
+        }
+    }
+    return good >= 8 && bad * 50 <= good;
+}
+
 // UTF-16 without a byte order mark shows as NULs in the high byte of every ASCII character (spaces, digits,
 // punctuation, line ends) and almost never in the other byte.
 std::optional<QStringConverter::Encoding> guessUtf16(QByteArrayView bytes) {
@@ -329,6 +361,12 @@ TextImportResult decodeText(QByteArrayView bytes) {
     // A last character cut off by truncation becomes U+FFFD instead of turning the whole file into mojibake.
     if (checkUtf8(bytes) != Utf8Check::Invalid)
         return finish(QString::fromUtf8(bytes), encodingName(QStringConverter::Utf8));
+
+    if (mostlyUtf8(bytes)) {
+        TextImportResult damaged = finish(QString::fromUtf8(bytes), encodingName(QStringConverter::Utf8));
+        damaged.loaded.damaged = true;
+        return damaged;
+    }
 
     const QString codePage = detectCyrillicCodePage(bytes);
     QStringDecoder decoder(codePage.toLatin1().constData(), QStringDecoder::Flag::Stateless);

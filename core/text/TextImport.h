@@ -19,6 +19,8 @@ struct LoadedText {
     QString author{};
     QString innerName{};     // the text's own file name when it came out of an archive
     bool structured = false; // paragraphs already whole: no line joining
+    // UTF-8 with a few bytes that are not: those became U+FFFD, and the reader should be told.
+    bool damaged = false;
 };
 
 // Either the loaded text or, when `error` is not empty, a message for the user (Bulgarian, lines joined by

@@ -124,6 +124,23 @@ private slots:
         QCOMPARE(vel::decodeText(bytes).loaded.encoding == QStringLiteral("UTF-8"), utf8);
     }
 
+    // A UTF-8 text with one stray byte stays UTF-8, the byte becomes U+FFFD and the load says so; the same
+    // text in windows-1251 is still read as that.
+    void strayByteInUtf8() {
+        const QString text = QStringLiteral("Това е един обикновен български текст за проба. ").repeated(20);
+        QByteArray bytes = text.toUtf8();
+        bytes.insert(bytes.indexOf(' '), '\xff');
+        const TextImportResult damaged = vel::decodeText(bytes);
+        QCOMPARE(damaged.loaded.encoding, QStringLiteral("UTF-8"));
+        QVERIFY(damaged.loaded.damaged);
+        QCOMPARE(damaged.loaded.text.count(QChar(QChar::ReplacementCharacter)), 1);
+        QCOMPARE(damaged.loaded.text.size(), text.size() + 1);
+        const TextImportResult single = vel::decodeText(encode(text, "windows-1251"));
+        QCOMPARE(single.loaded.encoding, QStringLiteral("windows-1251"));
+        QVERIFY(!single.loaded.damaged);
+        QCOMPARE(single.loaded.text, text);
+    }
+
     void lineEnds_data() {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");

@@ -26,8 +26,9 @@ inline void writeLibrary(const QString& dir, const QList<LibraryWork>& works) {
     auto opened = Catalogue::open(dir);
     QVERIFY2(opened, qPrintable(opened.error));
     for (const LibraryWork& w : works) {
-        QVERIFY(addWork(*opened.catalogue, {w.title, w.author, QStringLiteral("Tahoma"), QStringLiteral("14"),
-                                            w.str, w.cvetList, QStringLiteral("12632256")}));
+        QVERIFY(insertRecord(*opened.catalogue,
+                             {w.title, w.author, QStringLiteral("Tahoma"), QStringLiteral("14"), w.str,
+                              w.cvetList, QStringLiteral("12632256")}) >= 0);
         if (w.pages.isEmpty())
             continue;
         WorkFileBuilder b;

@@ -209,10 +209,14 @@ void TstKnigaBuild::buildFromBulgarianText() {
 void TstKnigaBuild::sameTitleTwice() {
     const QString title = QStringLiteral("Заглавие");
     const QStringList oldPages = numberedPages(3);
-    // The state confirming a second work of the same title leaves: two records, one work file.
-    Library lib({{title, oldPages, "3"}, {title, {}}});
+    // A second work confirmed under the title of one in the library.
+    Library lib({{title, oldPages, "3"}});
     const QString text = bench::bulgarianText(6000, 70, false);
-    startBuild(lib, title, text);
+    lib.main().Ntext->setText(text);
+    lib.formB().Command3_Click();
+    lib.formB().TxtName->setText(title);
+    lib.formB().TxtNumber->setText(QStringLiteral("Автор"));
+    lib.formB().Dobavi_Click();
     QTRY_VERIFY(lib.s().loaded<Popravka>() && lib.s().loaded<Popravka>()->isVisible());
     Popravka* dialog = lib.s().loaded<Popravka>();
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Съжалявам за неудобството"));
