@@ -33,9 +33,11 @@ const vel::PageGeometry& bookGeometry() {
     return geometry;
 }
 
-void BM_Paginate(benchmark::State& state) {
+// Plain pages, or the same text and page set as a book: justified, hyphenated, indented.
+void paginate(benchmark::State& state, vel::PageLayout layout) {
     const QString& text = bookText();
-    const vel::PageGeometry& g = bookGeometry();
+    vel::PageGeometry g = bookGeometry();
+    g.typesetting = vel::Typesetting::of(layout, g.font);
     std::size_t pages = 0;
     for (auto _ : state) {
         const vel::PageCut cut = vel::cutPages(text, g);
@@ -49,20 +51,12 @@ void BM_Paginate(benchmark::State& state) {
     state.counters["viewport_h"] = g.viewportHeight;
 }
 
-// The same text and page set as a book: justified, hyphenated, indented.
+void BM_Paginate(benchmark::State& state) {
+    paginate(state, vel::PageLayout::Plain);
+}
+
 void BM_PaginateBook(benchmark::State& state) {
-    const QString& text = bookText();
-    vel::PageGeometry g = bookGeometry();
-    g.typesetting = vel::Typesetting::of(vel::PageLayout::Book, g.font);
-    std::size_t pages = 0;
-    for (auto _ : state) {
-        const vel::PageCut cut = vel::cutPages(text, g);
-        pages = cut.pages.size();
-        benchmark::DoNotOptimize(cut.pages.data());
-    }
-    state.counters["pages"] = double(pages);
-    state.counters["pages_per_s"] =
-        benchmark::Counter(double(pages * state.iterations()), benchmark::Counter::kIsRate);
+    paginate(state, vel::PageLayout::Book);
 }
 
 // Hyphenating 2 million characters alone, on one core: the soft hyphens a book layout adds.
