@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QStandardPaths>
+#include <QStringList>
 
 #include <hyphen.h>
 
@@ -41,6 +42,7 @@ std::unique_ptr<Hyphenator> Hyphenator::load(const QString& path) {
     if (!h->dict_ || !h->dict_->utf8)
         return nullptr;
     // The letters the patterns speak of; words with any other letter are not theirs to break.
+    std::bitset<0x10000> lower;
     const QStringList lines = QString::fromUtf8(raw).split(u'\n');
     for (qsizetype i = 1; i < lines.size(); ++i) {
         if (lines[i].startsWith(QLatin1String("LEFTHYPHENMIN")) ||
@@ -49,8 +51,12 @@ std::unique_ptr<Hyphenator> Hyphenator::load(const QString& path) {
             continue;
         for (QChar c : lines[i])
             if (c.isLetter())
-                h->alphabet_.insert(c.toLower());
+                lower.set(c.toLower().unicode());
     }
+    // Looked up for every letter laid out: either case answers at once.
+    for (char32_t u = 0; u < 0x10000; ++u)
+        if (QChar::isLetter(u) && lower.test(QChar::toLower(u)))
+            h->alphabet_.set(u);
     h->leftMin_ = std::max<int>(kMinSide, h->dict_->lhmin);
     h->rightMin_ = std::max<int>(kMinSide, h->dict_->rhmin);
     return h;
@@ -62,23 +68,38 @@ const Hyphenator* Hyphenator::bulgarian() {
     return patterns.get();
 }
 
-void Hyphenator::breaks(QStringView word, std::vector<int>& out) const {
+void Hyphenator::breaks(QStringView word, std::vector<int>& out, Buffers& buffers) const {
     const int n = int(word.size());
     if (n < leftMin_ + rightMin_)
         return;
-    for (QChar c : word)
+    // The patterns are lower case UTF-8; every letter they know lies in the Basic Multilingual Plane.
+    std::string& utf8 = buffers.word;
+    utf8.clear();
+    for (QChar c : word) {
         if (!covers(c))
             return;
-    const QByteArray utf8 = word.toString().toLower().toUtf8();
-    QByteArray hyphens(utf8.size() + 5, '\0');
+        const char32_t u = QChar::toLower(char32_t(c.unicode()));
+        if (u < 0x80) {
+            utf8 += char(u);
+        } else if (u < 0x800) {
+            utf8 += char(0xC0 | (u >> 6));
+            utf8 += char(0x80 | (u & 0x3F));
+        } else {
+            utf8 += char(0xE0 | (u >> 12));
+            utf8 += char(0x80 | ((u >> 6) & 0x3F));
+            utf8 += char(0x80 | (u & 0x3F));
+        }
+    }
+    std::string& hyphens = buffers.marks;
+    hyphens.assign(utf8.size() + 5, '\0');
     char** rep = nullptr;
     int* pos = nullptr;
     int* cut = nullptr;
-    hnj_hyphen_hyphenate3(dict_.get(), utf8.constData(), int(utf8.size()), hyphens.data(), nullptr, &rep,
-                          &pos, &cut, char(leftMin_), char(rightMin_), char(leftMin_), char(rightMin_));
+    hnj_hyphen_hyphenate3(dict_.get(), utf8.data(), int(utf8.size()), hyphens.data(), nullptr, &rep, &pos,
+                          &cut, char(leftMin_), char(rightMin_), char(leftMin_), char(rightMin_));
     if (rep) {
         // Breaks that change the spelling are not ours to make: they would change the stored text.
-        for (int i = 0; i < utf8.size(); ++i)
+        for (std::size_t i = 0; i < utf8.size(); ++i)
             std::free(rep[i]);
         std::free(rep);
         std::free(pos);
@@ -87,7 +108,7 @@ void Hyphenator::breaks(QStringView word, std::vector<int>& out) const {
     }
     // One mark per character: an odd mark after character i allows a break before i + 1.
     for (int i = leftMin_ - 1; i < n - rightMin_; ++i)
-        if (hyphens[i] & 1)
+        if (hyphens[std::size_t(i)] & 1)
             out.push_back(i + 1);
 }
 

@@ -1,6 +1,7 @@
 #include "core/book/PageCut.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -8,8 +9,10 @@
 #include <QtMath>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace vel {
@@ -123,14 +126,267 @@ bool isDroppableResidue(const QString& text, int from) {
     return true;
 }
 
+// Spaces a line may break after. A no-break space is none of them.
+inline bool isBreakSpace(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+
+// The cutter's hyphenation of one paragraph, word by word as the lines need it.
+//
+// A page view lays its text out with a soft hyphen at every hyphenation point; the cutter must find the same
+// lines without paying for all of them. Qt fills a line greedily: it takes the text up to each break
+// opportunity in turn while that still fits, and ends the line at the last one that did. A soft hyphen
+// adds an opportunity and no width until a line ends at it. So against the same paragraph without hyphens,
+// where a line ends at opportunity b0 and the next opportunity b1 does not fit:
+//  - a hyphen in a word before b0 fits, because the word's end fits and a hyphen is narrower than the two
+//    letters at least that follow it, so the line does not end earlier;
+//  - a hyphen after b1 cannot fit, since the text up to b1 already does not;
+// and only the words between b0 and b1 decide where the line ends. Those are hyphenated, and the line is laid
+// out again when that adds a break point, which gives the lines of the fully hyphenated paragraph. A forecast
+// from the characters' widths hyphenates most of those words before the layout, so that few lines are
+// laid out twice; it only saves time, it decides nothing.
+class LazyHyphens {
+public:
+    LazyHyphens(const Hyphenator& h, const QFont& font, qreal lineWidth, qreal indent)
+        : hyphenator_(h), metrics_(font), lineWidth_(lineWidth), indent_(indent),
+          slack_(std::max<qreal>(2, lineWidth * 0.02)) {
+        advances_.fill(-1);
+        hyphenWidth_ = metrics_.horizontalAdvance(QChar(0x00AD));
+        if (hyphenWidth_ <= 0)
+            hyphenWidth_ = metrics_.horizontalAdvance(QLatin1Char('-'));
+    }
+
+    void start(QStringView para) {
+        para_ = para;
+        breaks_.clear();
+        words_.clear();
+        latest_ = 1;
+        windowGeneration_ = 1;
+    }
+
+    // Lets go of what lies well before `pos`, where no line will start again.
+    void forget(int pos) {
+        const int before = pos - 2 * Hyphenator::kMaxWord;
+        breaks_.erase(breaks_.begin(), std::lower_bound(breaks_.begin(), breaks_.end(), before));
+        words_.erase(words_.begin(), std::lower_bound(words_.begin(), words_.end(), Word{before, 0}));
+    }
+
+    // Hyphenates the words that the lines from `from`, a line start, to `to` are forecast to end in.
+    void forecast(int from, int to) {
+        qreal width = from == 0 ? lineWidth_ - indent_ : lineWidth_;
+        qreal x = 0;      // the line so far, to the end of its last word
+        qreal spaces = 0; // the spaces after it
+        int lineStart = from;
+        int i = from;
+        auto newLine = [&](int at) {
+            i = lineStart = at;
+            x = spaces = 0;
+            width = lineWidth_;
+        };
+        while (i < to) {
+            const char16_t c = para_[i].unicode();
+            if (isBreakSpace(c)) {
+                spaces += advance(c);
+                ++i;
+                continue;
+            }
+            if (isLineBreak(c)) {
+                newLine(i + 1);
+                continue;
+            }
+            // The word up to its end, or to where it is past the line's end.
+            int j = i;
+            qreal right = x + spaces;
+            while (j < to && !isBreakSpace(para_[j].unicode()) && !isLineBreak(para_[j].unicode()) &&
+                   right <= width + slack_)
+                right += advance(para_[j++].unicode());
+            if (right <= width - slack_) {
+                x = right;
+                spaces = 0;
+                i = j;
+                continue;
+            }
+            // Near the edge the forecast may be wrong either way: this word and the next are hyphenated.
+            hyphenate(i, j);
+            if (right <= width) {
+                x = right;
+                spaces = 0;
+                i = j;
+                continue;
+            }
+            if (right <= width + slack_)
+                hyphenate(j, nextWordEnd(j, to));
+            // The line ends at the last break point in the word that leaves room for the hyphen.
+            int end = i;
+            qreal at = x + spaces;
+            int k = i;
+            for (auto b = std::upper_bound(breaks_.begin(), breaks_.end(), i); b != breaks_.end() && *b < j;
+                 ++b) {
+                for (; k < *b; ++k)
+                    at += advance(para_[k].unicode());
+                if (at + hyphenWidth_ > width)
+                    break;
+                end = *b;
+            }
+            if (end == lineStart) {
+                // A word wider than the line is broken anywhere.
+                at = 0;
+                end = i;
+                do
+                    at += advance(para_[end++].unicode());
+                while (end < j && at + advance(para_[end].unicode()) <= width);
+            }
+            newLine(end);
+        }
+    }
+
+    // Hyphenates the words that decide where a line ending at `end` ends. True when one of them has break
+    // points that the laid-out window lacks: the line must be laid out again with them.
+    bool settle(int start, int end) {
+        return hyphenate(end, opportunityAfter(start, end)) > windowGeneration_;
+    }
+
+    // Where the first break opportunity after `end` lies at the latest, for a line from `start` to `end`:
+    // where a line may break before a letter after spaces (others may come sooner). Words more than a few
+    // lines' length on cannot fit on the line, and are not looked at.
+    int opportunityAfter(int start, int end) const {
+        const int size = std::min(int(para_.size()), end + 4 * (end - start) + 64);
+        for (int i = end; i < size; ++i) {
+            if (isLineBreak(para_[i].unicode()))
+                return i;
+            if (!isBreakSpace(para_[i].unicode()))
+                continue;
+            const QChar before = i > 0 ? para_[i - 1] : QChar();
+            int j = i;
+            while (j < size && isBreakSpace(para_[j].unicode()))
+                ++j;
+            // No break after an opening bracket or quote and the spaces after it.
+            if (j == size || (para_[j].isLetter() && before.category() != QChar::Punctuation_Open &&
+                              before != QChar(0x00A1) && before != QChar(0x00BF)))
+                return j;
+            i = j - 1;
+        }
+        return size;
+    }
+
+    // Puts into `text` the paragraph from `from` to `to` with soft hyphens at every break point found so
+    // far, and their positions in `text` into `added`.
+    void window(int from, int to, QString& text, std::vector<int>& added) {
+        text.resize(0);
+        added.clear();
+        int copied = from;
+        for (auto b = std::upper_bound(breaks_.begin(), breaks_.end(), from); b != breaks_.end() && *b < to;
+             ++b) {
+            text.append(para_.data() + copied, *b - copied);
+            added.push_back(int(text.size()));
+            text += QChar(0x00AD);
+            copied = *b;
+        }
+        text.append(para_.data() + copied, to - copied);
+    }
+
+    // The window just made is the one laid out.
+    void windowLaidOut() { windowGeneration_ = latest_; }
+
+private:
+    qreal advance(char16_t c) {
+        if (c >= advances_.size())
+            return metrics_.horizontalAdvance(QChar(c));
+        float& a = advances_[c];
+        if (a < 0)
+            a = float(metrics_.horizontalAdvance(QChar(c)));
+        return a;
+    }
+
+    int nextWordEnd(int i, int to) const {
+        to = std::min(to, i + 2 * Hyphenator::kMaxWord);
+        while (i < to && isBreakSpace(para_[i].unicode()))
+            ++i;
+        while (i < to && !isBreakSpace(para_[i].unicode()) && !isLineBreak(para_[i].unicode()))
+            ++i;
+        return i;
+    }
+
+    // Finds the break points of the words that overlap [from, to) and were not yet looked at; returns the
+    // newest generation among them.
+    int hyphenate(int from, int to) {
+        const int size = int(para_.size());
+        int newest = 0;
+        int i = from;
+        // A word begun before `from`: from its start, unless it is too long to break anyway.
+        while (i > 0 && i < size && from - i <= Hyphenator::kMaxWord && isWordChar(para_[i - 1]) &&
+               isWordChar(para_[i]))
+            --i;
+        if (from - i > Hyphenator::kMaxWord)
+            i = from;
+        while (i < to) {
+            if (!isWordChar(para_[i])) {
+                ++i;
+                continue;
+            }
+            const int start = i;
+            while (i < size && i - start <= Hyphenator::kMaxWord && isWordChar(para_[i]))
+                ++i;
+            if (i - start > Hyphenator::kMaxWord ||
+                (start == from && start > 0 && isWordChar(para_[start - 1]))) {
+                while (i < to && isWordChar(para_[i])) // part of a word too long to break
+                    ++i;
+                continue;
+            }
+            auto word = std::lower_bound(words_.begin(), words_.end(), Word{start, 0});
+            if (word == words_.end() || word->start != start) {
+                found_.clear();
+                hyphenationPoints(para_.sliced(start, i - start), hyphenator_, buffers_, found_);
+                // A word without break points lays out the same in every window.
+                word = words_.insert(word, Word{start, found_.empty() ? 1 : ++latest_});
+                for (int& b : found_)
+                    b += start;
+                breaks_.insert(std::upper_bound(breaks_.begin(), breaks_.end(), start), found_.begin(),
+                               found_.end());
+            }
+            newest = std::max(newest, word->generation);
+        }
+        return newest;
+    }
+
+    const Hyphenator& hyphenator_;
+    QFontMetricsF metrics_;
+    qreal lineWidth_;
+    qreal indent_;
+    qreal slack_; // how far the forecast may be out over a line: kerning, rounding
+    qreal hyphenWidth_ = 0;
+    std::array<float, 0x500> advances_{}; // Latin and Cyrillic, measured as met
+    Hyphenator::Buffers buffers_;
+    std::vector<int> found_;
+
+    // A word already hyphenated, and when: a window laid out before its generation lacks its hyphens.
+    struct Word {
+        int start = 0;
+        int generation = 0;
+        bool operator<(const Word& other) const { return start < other.start; }
+    };
+
+    QStringView para_;
+    std::vector<int> breaks_;  // positions in the paragraph a soft hyphen goes before, rising
+    std::vector<Word> words_;  // by their start
+    int latest_ = 1;           // the newest generation
+    int windowGeneration_ = 1; // the newest generation in the window laid out
+};
+
 // Lays paragraphs out into lines as a text document would; one per thread.
 class ParagraphLayouter {
 public:
     ParagraphLayouter(QStringView text, const PageGeometry& g, std::function<bool(int done)> poll)
         : text_(text), typesetting_(g.typesetting),
           lineWidth_(std::max<qreal>(g.viewportWidth - 2 * g.documentMargin, 0)), poll_(std::move(poll)) {
-        layout_.setFont(threadFont(g.font));
+        const QFont font = threadFont(g.font);
+        layout_.setFont(font);
         layout_.setCacheEnabled(false);
+        if (const Hyphenator* h = typesetting_.hyphenate ? Hyphenator::bulgarian() : nullptr) {
+            hyphens_.emplace(*h, font, lineWidth_, typesetting_.indent);
+            probe_.setFont(font);
+            probe_.setCacheEnabled(false);
+        }
     }
 
     // Appends the lines of the paragraphs starting in [from, to); `to` is a paragraph start or the text's
@@ -158,21 +414,40 @@ public:
 private:
     bool tick(int pos) { return pos - polled_ < kProgressStep || poll_(pos - std::exchange(polled_, pos)); }
 
+    qreal widthOfLine(bool opening) const {
+        // Only a paragraph's very first line is indented.
+        return opening ? std::max<qreal>(lineWidth_ - typesetting_.indent, 0) : lineWidth_;
+    }
+
+    // Where a line from `start`, which ended at `end` without the hyphens found since, ends with them: laid
+    // out alone up to the break opportunity after the words that decide it.
+    int probe(int start, int end) {
+        hyphens_->window(start, hyphens_->opportunityAfter(start, end), probeText_, probeAdded_);
+        probe_.setText(probeText_);
+        probe_.beginLayout();
+        QTextLine line = probe_.createLine();
+        line.setLineWidth(widthOfLine(start == 0));
+        const int ends = line.textStart() + line.textLength();
+        probe_.endLayout();
+        return start + ends -
+               int(std::lower_bound(probeAdded_.begin(), probeAdded_.end(), ends) - probeAdded_.begin());
+    }
+
     bool layParagraph(int from, int to, bool breakAfterLast, std::vector<Line>& out) {
-        const QStringView source = text_.sliced(from, to - from);
-        // The paragraph as it is laid out: with the soft hyphens of the typesetting, when it hyphenates.
-        const bool hyphenated = typesetting_.hyphenate;
-        if (hyphenated)
-            laid_ = laidOutText(source, typesetting_);
-        const QStringView para = hyphenated ? QStringView(laid_.text) : source;
-        auto original = [&](int p) { return from + (hyphenated ? laid_.toOriginal(p) : p); };
+        const QStringView para = text_.sliced(from, to - from);
         const int size = int(para.size());
-        layout_.setTextOption(
-            textOption(typesetting_, source.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight));
+        const QTextOption option =
+            textOption(typesetting_, para.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+        layout_.setTextOption(option);
+        if (hyphens_) {
+            hyphens_->start(para);
+            probe_.setTextOption(option);
+        }
 
         // Lines break greedily, so a line depends only on the text from its own start: a long paragraph is
         // laid out a piece at a time, and the last two lines of a piece, which may have seen its cut-off end,
-        // are laid out again at the start of the next piece.
+        // are laid out again at the start of the next piece. A book's piece holds the soft hyphens found so
+        // far; positions in it map back to the paragraph.
         int lineStart = 0;
         int chunk = kChunkChars;
         for (;;) {
@@ -188,43 +463,65 @@ private:
                 else if (para[end - 1].isHighSurrogate())
                     --end;
             }
-            layout_.setText(QString::fromRawData(para.data() + lineStart, end - lineStart));
-            const std::size_t first = out.size();
-            std::vector<int>& starts = starts_;
-            starts.clear();
+            QStringView piece = para.sliced(lineStart, end - lineStart);
+            if (hyphens_) {
+                hyphens_->forecast(lineStart, end);
+                hyphens_->window(lineStart, end, window_, added_);
+                hyphens_->windowLaidOut();
+                piece = window_;
+            }
+            auto original = [&](int p) {
+                return lineStart + p -
+                       int(std::lower_bound(added_.begin(), added_.end(), p) - added_.begin());
+            };
+            layout_.setText(QString::fromRawData(piece.data(), piece.size()));
+            lines_.clear();
             layout_.beginLayout();
             for (QTextLine line = layout_.createLine(); line.isValid(); line = layout_.createLine()) {
-                // Only a paragraph's very first line is indented.
-                const bool opening = lineStart == 0 && line.lineNumber() == 0;
-                line.setLineWidth(opening ? std::max<qreal>(lineWidth_ - typesetting_.indent, 0)
-                                          : lineWidth_);
-                starts.push_back(lineStart + line.textStart());
-                out.push_back({original(starts.back()), lineHeight(line), false, false});
+                line.setLineWidth(widthOfLine(lineStart == 0 && line.lineNumber() == 0));
+                lines_.push_back({line.textStart() + line.textLength(), lineHeight(line)});
             }
             layout_.endLayout();
 
-            const std::size_t count = out.size() - first;
+            const std::size_t count = lines_.size();
             const std::size_t kept = partial ? count - std::min<std::size_t>(count, 2) : count;
             if (kept == 0) { // too few lines to keep any: take a longer piece
-                out.resize(first);
                 chunk *= 2;
                 continue;
             }
-            // A line ends where the next begins: in a forced break, or in a hyphen.
-            auto mark = [&](std::size_t i, int nextStart) {
-                out[first + i].breakAfter = isLineBreak(para[nextStart - 1].unicode());
-                out[first + i].hyphenated = isSoftHyphen(para[nextStart - 1].unicode());
-            };
-            for (std::size_t i = 0; i + 1 < kept; ++i)
-                mark(i, starts[i + 1]);
-            if (!partial) {
-                out.back().breakAfter = breakAfterLast;
-                return tick(from + int(source.size()));
+            bool relaid = false;
+            int start = lineStart;
+            for (std::size_t i = 0; i < kept; ++i) {
+                const int lineEnd = lines_[i].first; // in the piece
+                const bool last = !partial && i + 1 == count;
+                if (hyphens_ && !last) {
+                    const int next = original(lineEnd);
+                    if (hyphens_->settle(start, next) && probe(start, next) != next) {
+                        // The words at its end break otherwise: lay out again from this line.
+                        lineStart = start;
+                        relaid = true;
+                        break;
+                    }
+                }
+                Line line{from + start, lines_[i].second, false, false};
+                if (last) {
+                    line.breakAfter = breakAfterLast;
+                } else {
+                    // A line ends where the next begins: in a forced break, or in a hyphen.
+                    line.breakAfter = isLineBreak(piece[lineEnd - 1].unicode());
+                    line.hyphenated = isSoftHyphen(piece[lineEnd - 1].unicode());
+                }
+                out.push_back(line);
+                start = original(lineEnd);
             }
-            lineStart = starts[kept];
-            mark(kept - 1, lineStart);
-            out.resize(first + kept);
-            if (!tick(original(lineStart)))
+            if (relaid)
+                continue;
+            if (!partial)
+                return tick(from + size);
+            lineStart = start;
+            if (hyphens_)
+                hyphens_->forget(lineStart);
+            if (!tick(from + lineStart))
                 return false;
         }
     }
@@ -235,8 +532,13 @@ private:
     std::function<bool(int done)> poll_;
     int polled_ = 0;
     QTextLayout layout_;
-    LaidOutText laid_;
-    std::vector<int> starts_;
+    std::vector<std::pair<int, int>> lines_; // of the piece laid out: where each ends in it, its height
+    std::optional<LazyHyphens> hyphens_;     // when the typesetting hyphenates
+    QString window_;
+    std::vector<int> added_; // positions of the soft hyphens in window_
+    QTextLayout probe_;
+    QString probeText_;
+    std::vector<int> probeAdded_;
 };
 
 // Where to split the text for laying it out in parallel: paragraph starts near equal shares.

@@ -9,6 +9,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <bitset>
 
 namespace vel {
 
@@ -16,19 +17,31 @@ namespace {
 
 constexpr QChar kSoftHyphen(0x00AD);
 
-// A word for hyphenation: letters, with the digits, marks and soft hyphens that keep it whole.
-bool inWord(QChar c) {
-    return c.isLetterOrNumber() || c.isMark() || c == kSoftHyphen;
-}
-
-bool breakable(QStringView word, const Hyphenator& h) {
-    for (QChar c : word)
-        if (!c.isLetter() || !h.covers(c))
-            return false;
-    return true;
-}
-
 } // namespace
+
+bool isWordChar(QChar c) {
+    // Asked of every character laid out as a book: one bit per UTF-16 unit, worked out once.
+    static const std::bitset<0x10000> table = [] {
+        std::bitset<0x10000> t;
+        for (char32_t u = 0; u < 0x10000; ++u) {
+            const QChar q{char16_t(u)};
+            t[u] = q.isLetterOrNumber() || q.isMark() || q == kSoftHyphen;
+        }
+        return t;
+    }();
+    return table[c.unicode()];
+}
+
+void hyphenationPoints(QStringView word, const Hyphenator& h, Hyphenator::Buffers& buffers,
+                       std::vector<int>& out) {
+    // Only a word of letters the patterns know breaks: not one with digits, marks or hyphens of its own.
+    if (word.size() < 2 * Hyphenator::kMinSide || word.size() > Hyphenator::kMaxWord)
+        return;
+    for (QChar c : word)
+        if (!h.covers(c))
+            return;
+    h.breaks(word, out, buffers);
+}
 
 QString layoutName(PageLayout layout) {
     return layout == PageLayout::Book ? QStringLiteral("book") : QStringLiteral("plain");
@@ -98,30 +111,30 @@ LaidOutText laidOutText(QStringView text, const Typesetting& t) {
         out.text = text.toString();
         return out;
     }
-    out.text.reserve(text.size() + text.size() / 8);
+    out.text.reserve(text.size() + text.size() / 4);
+    Hyphenator::Buffers buffers;
     std::vector<int> breaks;
     const int n = int(text.size());
     int i = 0;
     while (i < n) {
-        if (!inWord(text[i])) {
-            out.text += text[i++];
-            continue;
-        }
+        const int gap = i;
+        while (i < n && !isWordChar(text[i]))
+            ++i;
+        out.text.append(text.data() + gap, i - gap);
         const int start = i;
-        while (i < n && inWord(text[i]))
+        while (i < n && isWordChar(text[i]))
             ++i;
         const QStringView word = text.sliced(start, i - start);
         breaks.clear();
-        if (word.size() >= 2 * Hyphenator::kMinSide && breakable(word, *h))
-            h->breaks(word, breaks);
+        hyphenationPoints(word, *h, buffers, breaks);
         int from = 0;
         for (int at : breaks) {
-            out.text += word.sliced(from, at - from);
+            out.text.append(word.data() + from, at - from);
             out.added.push_back(int(out.text.size()));
             out.text += kSoftHyphen;
             from = at;
         }
-        out.text += word.sliced(from);
+        out.text.append(word.data() + from, word.size() - from);
     }
     return out;
 }

@@ -3,6 +3,8 @@
 // lines, Bulgarian hyphenation, first-line indents, margins). One setting serves the page cutter and the
 // page views alike, so that a page cut from a text lays out into the same lines wherever it is shown.
 
+#include "core/book/Hyphenation.h"
+
 #include <QFont>
 #include <QMargins>
 #include <QSize>
@@ -61,6 +63,16 @@ struct LaidOutText {
     int toOriginal(int pos) const; // a position in `text`
     bool isAdded(int pos) const;
 };
+
+// Whether `c` belongs to a word for hyphenation: letters, with the digits, marks and soft hyphens that keep
+// a word whole.
+bool isWordChar(QChar c);
+
+// Appends to `out` the positions inside `word` (a whole run of word characters) where a book's line may end
+// in a hyphen, rising: none unless every character is a letter the patterns know and it is no longer than
+// Hyphenator::kMaxWord.
+void hyphenationPoints(QStringView word, const Hyphenator& h, Hyphenator::Buffers& buffers,
+                       std::vector<int>& out);
 
 // `text` with soft hyphens at the hyphenation points of its words when `t` hyphenates; as it is otherwise.
 LaidOutText laidOutText(QStringView text, const Typesetting& t);

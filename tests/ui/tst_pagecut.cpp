@@ -11,6 +11,8 @@
 
 #include <memory>
 
+Q_DECLARE_METATYPE(vel::PageLayout)
+
 using namespace vel;
 
 namespace {
@@ -50,17 +52,15 @@ std::unique_ptr<RichTextView> pageView(const QString& font, double points, int w
     return view;
 }
 
+// Shows the page of `text` that starts at `start` in `view`, indented if it opens a paragraph.
+void show(RichTextView& view, const QString& text, int start, int length = -1) {
+    view.setPageFlow({start == 0 || text[start - 1] == u'\n' || text[start - 1] == u'\r', false});
+    view.setText(text.mid(start, length));
+}
+
 bool fitsAlone(RichTextView& view, const QString& page) {
     view.setText(page);
     return view.document()->size().height() <= view.viewport()->height();
-}
-
-// The length in `text` of the first `docPos` document positions (a CR LF is one position there).
-int textLength(QStringView text, int docPos) {
-    int i = 0;
-    for (int p = 0; p < docPos && i < text.size(); ++p)
-        i += text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n' ? 2 : 1;
-    return i;
 }
 
 bool droppable(const QString& text, int from) {
@@ -72,9 +72,8 @@ std::vector<PageSpan> relaidReference(const QString& text, RichTextView& view) {
     std::vector<PageSpan> pages;
     int start = 0;
     do {
-        const QString rest = text.mid(start);
-        view.setText(rest);
-        const int length = textLength(rest, viewPageEnd(*view.document(), 0, view.viewport()->height()));
+        show(view, text, start);
+        const int length = view.textIndex(viewPageEnd(*view.document(), 0, view.viewport()->height()));
         pages.push_back({start, length});
         start += length;
     } while (!droppable(text, start));
@@ -83,14 +82,13 @@ std::vector<PageSpan> relaidReference(const QString& text, RichTextView& view) {
 
 // One layout of the whole text in the view, walked a view-page at a time.
 std::vector<PageSpan> walkedReference(const QString& text, RichTextView& view) {
-    view.setText(text);
+    show(view, text, 0);
     std::vector<PageSpan> pages;
     for (int pos = 0, start = 0; pages.empty() || !droppable(text, start);) {
-        const int end = viewPageEnd(*view.document(), pos, view.viewport()->height());
-        const int length = textLength(QStringView(text).sliced(start), end - pos);
-        pages.push_back({start, length});
-        start += length;
-        pos = end;
+        pos = viewPageEnd(*view.document(), pos, view.viewport()->height());
+        const int end = view.textIndex(pos);
+        pages.push_back({start, end - start});
+        start = end;
     }
     return pages;
 }
@@ -100,10 +98,17 @@ void addGeometries() {
     QTest::addColumn<double>("points");
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
-    QTest::newRow("book page, Tahoma 14") << "Tahoma" << 14.0 << 456 << 715;
-    QTest::newRow("Tahoma 10.5, narrow") << "Tahoma" << 10.5 << 230 << 400;
-    QTest::newRow("DejaVu Serif 17.25") << "DejaVu Serif" << 17.25 << 380 << 500;
-    QTest::newRow("Liberation Serif 12.75, wide") << "Liberation Serif" << 12.75 << 700 << 333;
+    QTest::addColumn<PageLayout>("layout");
+    QTest::newRow("book page, Tahoma 14") << "Tahoma" << 14.0 << 456 << 715 << PageLayout::Plain;
+    QTest::newRow("Tahoma 10.5, narrow") << "Tahoma" << 10.5 << 230 << 400 << PageLayout::Plain;
+    QTest::newRow("DejaVu Serif 17.25") << "DejaVu Serif" << 17.25 << 380 << 500 << PageLayout::Plain;
+    QTest::newRow("Liberation Serif 12.75, wide")
+        << "Liberation Serif" << 12.75 << 700 << 333 << PageLayout::Plain;
+    // Set as a book: each line hyphenated where the full hyphenation of the page view would end it.
+    QTest::newRow("hyphenated, Tahoma 14") << "Tahoma" << 14.0 << 456 << 715 << PageLayout::Book;
+    QTest::newRow("hyphenated, Tahoma 10.5, narrow") << "Tahoma" << 10.5 << 230 << 400 << PageLayout::Book;
+    QTest::newRow("hyphenated, DejaVu Serif 17.25")
+        << "DejaVu Serif" << 17.25 << 380 << 500 << PageLayout::Book;
 }
 
 } // namespace
@@ -119,7 +124,9 @@ private Q_SLOTS:
         QFETCH(double, points);
         QFETCH(int, width);
         QFETCH(int, height);
+        QFETCH(PageLayout, layout);
         auto view = pageView(font, points, width, height);
+        view->setLayout(layout);
         const PageGeometry g = pageGeometryOf(*view);
         QCOMPARE(pageGeometryOf(*pageView(font, points, width, height, false)).viewportHeight,
                  g.viewportHeight);
@@ -133,17 +140,18 @@ private Q_SLOTS:
             const PageSpan p = cut.pages[i];
             QCOMPARE(p.start, at);
             at += p.length;
-            const QString page = text.mid(p.start, p.length);
+            show(*view, text, p.start, p.length);
+            const QString page = view->text();
             QVERIFY2(fitsAlone(*view, page), qPrintable(QStringLiteral("page %1 scrolls").arg(i + 1)));
-            if (i + 1 == cut.pages.size())
-                break;
+            if (i + 1 == cut.pages.size() || layout == PageLayout::Book) // a book page may end a line early
+                continue;
             // The next page's first line, with its line break, would not have fitted.
-            const QString next = text.mid(cut.pages[i + 1].start, cut.pages[i + 1].length);
-            view->setText(next);
+            show(*view, text, cut.pages[i + 1].start, cut.pages[i + 1].length);
+            const QString next = view->text();
             const QTextBlock first = view->document()->firstBlock();
             const int lineEnd =
                 first.layout()->lineAt(0).textLength() + (first.layout()->lineCount() == 1 ? 1 : 0);
-            QVERIFY2(!fitsAlone(*view, page + next.left(textLength(next, lineEnd))),
+            QVERIFY2(!fitsAlone(*view, page + next.left(view->textIndex(lineEnd))),
                      qPrintable(QStringLiteral("page %1 could take another line").arg(i + 1)));
         }
         QVERIFY(droppable(text, at));
