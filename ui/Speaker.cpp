@@ -1,26 +1,25 @@
 #include "ui/Speaker.h"
 
+#include "ui/Background.h"
+
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace vel {
 
 Speaker::Speaker(QString libraryDir, SpeechEngineFactory makeEngine, std::unique_ptr<AudioOutput> output,
                  QObject* parent)
     : QObject(parent), libraryDir_(std::move(libraryDir)), makeEngine_(std::move(makeEngine)),
-      output_(std::move(output)), settings_(SpeechSettings::load(libraryDir_)),
-      watcher_(new QFutureWatcher<Utterance>(this)), follower_(new QTimer(this)) {
+      output_(std::move(output)), settings_(SpeechSettings::load(libraryDir_)), follower_(new QTimer(this)) {
     output_->setParent(nullptr);
     follower_->setInterval(40);
     connect(follower_, &QTimer::timeout, this, &Speaker::followPlayback);
-    connect(watcher_, &QFutureWatcher<Utterance>::finished, this, &Speaker::pieceReady);
     connect(output_.get(), &AudioOutput::drained, this, &Speaker::drained);
 }
 
 Speaker::~Speaker() {
     stop();
     // A piece still being synthesized holds nothing of ours but is waited for, as every background job is.
-    watcher_->waitForFinished();
+    synthesis_.waitForFinished();
 }
 
 void Speaker::setSettings(const SpeechSettings& settings) {
@@ -84,28 +83,29 @@ void Speaker::stop() {
 }
 
 void Speaker::synthesizeNext() {
-    if (!speaking_ || watcher_->isRunning())
+    if (!speaking_ || synthesizing_)
         return;
     if (nextPiece_ >= pieces_.size()) {
         output_->finishStream();
         return;
     }
-    runningPiece_ = nextPiece_++;
-    runningGeneration_ = generation_;
-    const TextPiece piece = pieces_[runningPiece_];
-    watcher_->setFuture(QtConcurrent::run([engine = engine_, part = text_.mid(piece.start, piece.length)] {
-        return engine->synthesize(part);
-    }));
+    const std::size_t index = nextPiece_++;
+    const TextPiece piece = pieces_[index];
+    synthesizing_ = true;
+    synthesis_ = runInBackground(
+        this,
+        [engine = engine_, part = text_.mid(piece.start, piece.length)] { return engine->synthesize(part); },
+        [this, generation = generation_, index](const Utterance& u) { pieceReady(generation, index, u); });
 }
 
-void Speaker::pieceReady() {
+void Speaker::pieceReady(quint64 generation, std::size_t piece, const Utterance& u) {
+    synthesizing_ = false;
     // A piece of a text that was stopped meanwhile is not heard.
-    if (!speaking_ || runningGeneration_ != generation_ || runningPiece_ >= pieces_.size()) {
+    if (!speaking_ || generation != generation_ || piece >= pieces_.size()) {
         synthesizeNext();
         return;
     }
-    const Utterance u = watcher_->result();
-    const int offset = pieces_[runningPiece_].start;
+    const int offset = pieces_[piece].start;
     for (const SpokenWord& w : u.words)
         words_.push_back({queued_ + w.sample, offset + w.start, w.length});
     queued_ += qint64(u.samples.size());
