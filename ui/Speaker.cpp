@@ -1,5 +1,6 @@
 #include "ui/Speaker.h"
 
+#include "core/speech/SpeechChoices.h"
 #include "ui/Background.h"
 
 #include <QTimer>
@@ -23,8 +24,11 @@ Speaker::~Speaker() {
 }
 
 void Speaker::setSettings(const SpeechSettings& settings) {
-    if (settings.voice != settings_.voice || settings.rate != settings_.rate)
+    if (settings.voice != settings_.voice || settings.rate != settings_.rate) {
+        // What is being said was made by the old voice: it stops rather than change voice mid-sentence.
+        stop();
         engine_.reset();
+    }
     settings_ = settings;
     settings_.save(libraryDir_);
 }
@@ -135,6 +139,16 @@ void Speaker::drained() {
     speaking_ = false;
     follower_->stop();
     Q_EMIT finished();
+}
+
+void offerSpeechChoices(Speaker& speaker, Platform& platform, QPoint globalPos) {
+    const std::vector<SpeechChoice>& choices = speechChoices();
+    QList<MenuItem> items;
+    for (const SpeechChoice& c : choices)
+        items.append({c.label, c.isChosen(speaker.settings()), c.startsGroup});
+    const std::optional<int> picked = platform.popupMenu(items, globalPos);
+    if (picked && *picked >= 0 && size_t(*picked) < choices.size())
+        speaker.setSettings(choices[size_t(*picked)].appliedTo(speaker.settings()));
 }
 
 } // namespace vel

@@ -6,6 +6,7 @@
 #include "core/speech/SpeechSettings.h"
 #include "core/speech/SpeechText.h"
 #include "ui/AudioOutput.h"
+#include "ui/Platform.h"
 
 #include <QFuture>
 #include <QObject>
@@ -71,5 +72,8 @@ private:
     bool speaking_ = false;
     QObject* client_ = nullptr;
 };
+
+// Offers the rates and voices at a screen point and keeps what the reader picks.
+void offerSpeechChoices(Speaker& speaker, Platform& platform, QPoint globalPos);
 
 } // namespace vel
