@@ -3,6 +3,8 @@
 // Windows never call Qt's dialogs directly, so tests can answer them from a script.
 
 #include <QColor>
+#include <QList>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <QTime>
@@ -22,6 +24,13 @@ struct FontChoice {
     bool bold = false;
     bool italic = false;
     bool operator==(const FontChoice&) const = default;
+};
+
+// One line of a pop-up menu of choices; a separator starts the next group, of which one line is marked.
+struct MenuItem {
+    QString text;
+    bool checked = false;
+    bool separatorBefore = false;
 };
 
 struct ScreenMetrics {
@@ -48,6 +57,9 @@ public:
     // The colour dialog; answers a colour number &H00BBGGRR. Empty optional when cancelled.
     virtual std::optional<std::int32_t> colorDialog(std::int32_t initial) = 0;
     virtual std::optional<FontChoice> fontDialog(const FontChoice& initial) = 0;
+
+    // A pop-up menu at a screen point: the index of the item chosen, empty when it was dismissed.
+    virtual std::optional<int> popupMenu(const QList<MenuItem>& items, QPoint globalPos) = 0;
 
     virtual void clipboardClear() = 0;
     virtual void clipboardSetText(const QString& text) = 0;

@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QGuiApplication>
+#include <QActionGroup>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
@@ -77,6 +79,25 @@ std::optional<FontChoice> QtPlatform::fontDialog(const FontChoice& initial) {
     if (!ok)
         return std::nullopt;
     return FontChoice{f.family(), f.pointSizeF(), f.bold(), f.italic()};
+}
+
+std::optional<int> QtPlatform::popupMenu(const QList<MenuItem>& items, QPoint globalPos) {
+    QMenu menu(QApplication::activeWindow());
+    QList<QAction*> actions;
+    QActionGroup* group = nullptr;
+    for (const MenuItem& item : items) {
+        if (item.separatorBefore && group)
+            menu.addSeparator();
+        if (item.separatorBefore || !group)
+            group = new QActionGroup(&menu);
+        QAction* a = menu.addAction(item.text);
+        group->addAction(a);
+        a->setCheckable(true);
+        a->setChecked(item.checked);
+        actions << a;
+    }
+    const qsizetype chosen = actions.indexOf(menu.exec(globalPos));
+    return chosen < 0 ? std::nullopt : std::optional<int>(int(chosen));
 }
 
 void QtPlatform::clipboardClear() {

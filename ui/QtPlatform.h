@@ -11,6 +11,7 @@ public:
     std::optional<QString> openFileDialog(const QString& title, const QString& filter) override;
     std::optional<std::int32_t> colorDialog(std::int32_t initial) override;
     std::optional<FontChoice> fontDialog(const FontChoice& initial) override;
+    std::optional<int> popupMenu(const QList<MenuItem>& items, QPoint globalPos) override;
     void clipboardClear() override;
     void clipboardSetText(const QString& text) override;
     bool sendReadAloudKeys() override;

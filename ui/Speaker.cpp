@@ -1,31 +1,34 @@
 #include "ui/Speaker.h"
 
+#include "core/speech/SpeechChoices.h"
+#include "ui/Background.h"
+
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace vel {
 
 Speaker::Speaker(QString libraryDir, SpeechEngineFactory makeEngine, std::unique_ptr<AudioOutput> output,
                  QObject* parent)
     : QObject(parent), libraryDir_(std::move(libraryDir)), makeEngine_(std::move(makeEngine)),
-      output_(std::move(output)), settings_(SpeechSettings::load(libraryDir_)),
-      watcher_(new QFutureWatcher<Utterance>(this)), follower_(new QTimer(this)) {
+      output_(std::move(output)), settings_(SpeechSettings::load(libraryDir_)), follower_(new QTimer(this)) {
     output_->setParent(nullptr);
     follower_->setInterval(40);
     connect(follower_, &QTimer::timeout, this, &Speaker::followPlayback);
-    connect(watcher_, &QFutureWatcher<Utterance>::finished, this, &Speaker::pieceReady);
     connect(output_.get(), &AudioOutput::drained, this, &Speaker::drained);
 }
 
 Speaker::~Speaker() {
     stop();
     // A piece still being synthesized holds nothing of ours but is waited for, as every background job is.
-    watcher_->waitForFinished();
+    synthesis_.waitForFinished();
 }
 
 void Speaker::setSettings(const SpeechSettings& settings) {
-    if (settings.voice != settings_.voice || settings.rate != settings_.rate)
+    if (settings.voice != settings_.voice || settings.rate != settings_.rate) {
+        // What is being said was made by the old voice: it stops rather than change voice mid-sentence.
+        stop();
         engine_.reset();
+    }
     settings_ = settings;
     settings_.save(libraryDir_);
 }
@@ -84,28 +87,29 @@ void Speaker::stop() {
 }
 
 void Speaker::synthesizeNext() {
-    if (!speaking_ || watcher_->isRunning())
+    if (!speaking_ || synthesizing_)
         return;
     if (nextPiece_ >= pieces_.size()) {
         output_->finishStream();
         return;
     }
-    runningPiece_ = nextPiece_++;
-    runningGeneration_ = generation_;
-    const TextPiece piece = pieces_[runningPiece_];
-    watcher_->setFuture(QtConcurrent::run([engine = engine_, part = text_.mid(piece.start, piece.length)] {
-        return engine->synthesize(part);
-    }));
+    const std::size_t index = nextPiece_++;
+    const TextPiece piece = pieces_[index];
+    synthesizing_ = true;
+    synthesis_ = runInBackground(
+        this,
+        [engine = engine_, part = text_.mid(piece.start, piece.length)] { return engine->synthesize(part); },
+        [this, generation = generation_, index](const Utterance& u) { pieceReady(generation, index, u); });
 }
 
-void Speaker::pieceReady() {
+void Speaker::pieceReady(quint64 generation, std::size_t piece, const Utterance& u) {
+    synthesizing_ = false;
     // A piece of a text that was stopped meanwhile is not heard.
-    if (!speaking_ || runningGeneration_ != generation_ || runningPiece_ >= pieces_.size()) {
+    if (!speaking_ || generation != generation_ || piece >= pieces_.size()) {
         synthesizeNext();
         return;
     }
-    const Utterance u = watcher_->result();
-    const int offset = pieces_[runningPiece_].start;
+    const int offset = pieces_[piece].start;
     for (const SpokenWord& w : u.words)
         words_.push_back({queued_ + w.sample, offset + w.start, w.length});
     queued_ += qint64(u.samples.size());
@@ -135,6 +139,16 @@ void Speaker::drained() {
     speaking_ = false;
     follower_->stop();
     Q_EMIT finished();
+}
+
+void offerSpeechChoices(Speaker& speaker, Platform& platform, QPoint globalPos) {
+    const std::vector<SpeechChoice>& choices = speechChoices();
+    QList<MenuItem> items;
+    for (const SpeechChoice& c : choices)
+        items.append({c.label, c.isChosen(speaker.settings()), c.startsGroup});
+    const std::optional<int> picked = platform.popupMenu(items, globalPos);
+    if (picked && *picked >= 0 && size_t(*picked) < choices.size())
+        speaker.setSettings(choices[size_t(*picked)].appliedTo(speaker.settings()));
 }
 
 } // namespace vel

@@ -6,8 +6,9 @@
 #include "core/speech/SpeechSettings.h"
 #include "core/speech/SpeechText.h"
 #include "ui/AudioOutput.h"
+#include "ui/Platform.h"
 
-#include <QFutureWatcher>
+#include <QFuture>
 #include <QObject>
 #include <memory>
 
@@ -47,7 +48,7 @@ Q_SIGNALS:
 
 private:
     void synthesizeNext();
-    void pieceReady();
+    void pieceReady(quint64 generation, std::size_t piece, const Utterance& u);
     void followPlayback();
     void drained();
 
@@ -57,20 +58,22 @@ private:
     SpeechSettings settings_;
     std::shared_ptr<SpeechEngine> engine_; // shared with a synthesis still running after a stop
 
-    QFutureWatcher<Utterance>* watcher_;
+    QFuture<Utterance> synthesis_; // the piece being synthesized, waited for before the speaker goes
+    bool synthesizing_ = false;
     QTimer* follower_;
     QString text_;
     std::vector<TextPiece> pieces_;
     std::size_t nextPiece_ = 0;
-    std::size_t runningPiece_ = 0;
     // Each text spoken gets its own number: a piece of an earlier one arriving late is dropped.
     quint64 generation_ = 0;
-    quint64 runningGeneration_ = 0;
     std::vector<SpokenWord> words_; // in the text, samples from the stream's start
     std::size_t shownWord_ = 0;
     qint64 queued_ = 0;
     bool speaking_ = false;
     QObject* client_ = nullptr;
 };
+
+// Offers the rates and voices at a screen point and keeps what the reader picks.
+void offerSpeechChoices(Speaker& speaker, Platform& platform, QPoint globalPos);
 
 } // namespace vel

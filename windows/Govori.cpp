@@ -131,8 +131,9 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
         *this, QStringLiteral("Command5"), {9160, 120, 1455, 495},
         QStringLiteral("Промяна на шрифта. Внимание ! Процесът ще отнеме време, моля не го прекъсвайте "
                        "съществува опасност от повреждане на файла."));
-    Command15 = pictureButton(*this, QStringLiteral("Command15"), {10980, 120, 1455, 495},
-                              QStringLiteral("Чете на глас избрания текст (Esc спира)"));
+    Command15 =
+        pictureButton(*this, QStringLiteral("Command15"), {10980, 120, 1455, 495},
+                      QStringLiteral("Чете на глас избрания текст (Esc спира; десен бутон: скорост и глас)"));
     Command9->setPicture(Picture11->picture());
     Command14->setPicture(Picture21->picture());
     Command1->setPicture(Picture31->picture());
@@ -185,6 +186,10 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
     connect(Command2, &PictureButton::clicked, this, &Govori::Command2_Click);
     connect(Command7, &PictureButton::clicked, this, &Govori::Command7_Click);
     connect(Command15, &PictureButton::clicked, this, &Govori::Command15_Click);
+    Command15->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Command15, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
+        offerSpeechChoices(this->session().speaker(), this->session().platform(), Command15->mapToGlobal(at));
+    });
     connect(Timer2, &QTimer::timeout, this, &Govori::Timer2_Timer);
     connect(Timer3, &QTimer::timeout, this, &Govori::Timer3_Timer);
     connect(Ntext, &RichTextView::mouseDown, this, &Govori::Ntext_MouseDown);

@@ -168,7 +168,7 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
 
     Image2 =
         add(new PictureBox(this, true), ControlKind::Image, QStringLiteral("Image2"), {2400, 0, 735, 495});
-    Image2->setToolTip(QStringLiteral("Чете книгата на глас (F5)"));
+    Image2->setToolTip(QStringLiteral("Чете книгата на глас (F5; десен бутон: скорост и глас)"));
     Image2->setCursor(Qt::PointingHandCursor);
     setTransparent(Image2);
 
@@ -305,6 +305,10 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
     connect(Label11, &ClickLabel::clicked, this, &KNIGA::Label11_Click);
     connect(layoutSwitch_, &ClickLabel::clicked, this, &KNIGA::switchLayout);
     connect(Image2, &PictureBox::clicked, this, &KNIGA::Image2_Click);
+    Image2->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Image2, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
+        offerSpeechChoices(this->session().speaker(), this->session().platform(), Image2->mapToGlobal(at));
+    });
     showReadingState();
     connect(Combo1, &QComboBox::activated, this, &KNIGA::Combo1_Click);
     connect(combo11, &QListWidget::itemClicked, this, &KNIGA::combo11_Click);

@@ -1,6 +1,7 @@
 #include "core/storage/Catalogue.h"
 
 #include "core/storage/CatalogueSchema.h"
+#include "core/storage/FaultPoint.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
 
@@ -211,7 +212,10 @@ Catalogue::SaveResult Catalogue::saveSettings(const QString& title, const QStrin
     r.setField(kStr, str);
     r.setField(kCvetList, cvetList);
     r.setField(kCvetForma, cvetForma);
-    return r.Update() && t.commit() ? SaveResult::Saved : SaveResult::Failed;
+    if (!r.Update())
+        return SaveResult::Failed;
+    faultPoint("settings-written");
+    return t.commit() ? SaveResult::Saved : SaveResult::Failed;
 }
 
 int Catalogue::walkShortcut(const QString& title) {

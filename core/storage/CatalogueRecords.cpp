@@ -70,25 +70,49 @@ bool ensurePendingTable(Database& db) {
             .arg(kPendingTable));
 }
 
+// Writes and drops pending notes through statements prepared once, so a merge of thousands stays cheap.
+class PendingNotes {
+public:
+    explicit PendingNotes(Database& db)
+        : db_(db),
+          insert_(db, QStringLiteral("INSERT INTO %1 (Zapis, Ime, Bilet, Vid) VALUES (?1, ?2, ?3, ?4)")
+                          .arg(kPendingTable)),
+          drop_(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(kPendingTable)) {}
+
+    // The note's rowid, or -1.
+    qint64 add(qint64 record, const QString& title, const QString& ticket, const QString& kind) {
+        insert_.reset();
+        insert_.bindInt64(1, record);
+        insert_.bind(2, title);
+        insert_.bind(3, ticket);
+        insert_.bind(4, kind);
+        const bool ok = insert_.step() == Statement::Step::Done;
+        insert_.reset();
+        return ok ? db_.lastInsertRowid() : -1;
+    }
+
+    bool drop(qint64 note) {
+        drop_.reset();
+        drop_.bindInt64(1, note);
+        const bool ok = drop_.step() == Statement::Step::Done;
+        drop_.reset();
+        return ok;
+    }
+
+private:
+    Database& db_;
+    Statement insert_;
+    Statement drop_;
+};
+
 bool notePending(Database& db, qint64 record, const QString& title, const QString& ticket,
                  const QString& kind, qint64* note) {
-    Statement st(
-        db,
-        QStringLiteral("INSERT INTO %1 (Zapis, Ime, Bilet, Vid) VALUES (?1, ?2, ?3, ?4)").arg(kPendingTable));
-    st.bindInt64(1, record);
-    st.bind(2, title);
-    st.bind(3, ticket);
-    st.bind(4, kind);
-    if (st.step() != Statement::Step::Done)
-        return false;
-    *note = db.lastInsertRowid();
-    return true;
+    *note = PendingNotes(db).add(record, title, ticket, kind);
+    return *note >= 0;
 }
 
 bool dropNote(Database& db, qint64 note) {
-    Statement st(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(kPendingTable));
-    st.bindInt64(1, note);
-    return st.step() == Statement::Step::Done;
+    return PendingNotes(db).drop(note);
 }
 
 // Removes the record only while it still carries the title it was noted with.
@@ -229,12 +253,18 @@ WriteResult addWorks(Catalogue& cat, const QString& libraryDir,
         Transaction t(db);
         if (!t.isActive() || !ensurePendingTable(db))
             return catalogueFailure(db);
+        // Records before notes: a note written between two records would make the cursor re-read the
+        // whole table for the next one.
         for (size_t i = 0; i < works.size(); ++i) {
-            const CatalogueRecord& record = works[i].first;
-            steps[i].record = insertRecord(cat, record);
-            if (steps[i].record < 0 ||
-                !notePending(db, steps[i].record, record.name, dir.relativeFilePath(works[i].second), kAdd,
-                             &steps[i].note))
+            steps[i].record = insertRecord(cat, works[i].first);
+            if (steps[i].record < 0)
+                return catalogueFailure(db);
+        }
+        PendingNotes notes(db);
+        for (size_t i = 0; i < works.size(); ++i) {
+            steps[i].note =
+                notes.add(steps[i].record, works[i].first.name, dir.relativeFilePath(works[i].second), kAdd);
+            if (steps[i].note < 0)
                 return catalogueFailure(db);
         }
         if (!t.commit())
@@ -262,8 +292,9 @@ WriteResult addWorks(Catalogue& cat, const QString& libraryDir,
     {
         Transaction t(db);
         bool ok = t.isActive();
+        PendingNotes notes(db);
         for (size_t i = 0; ok && i < works.size(); ++i) {
-            ok = dropNote(db, steps[i].note) &&
+            ok = notes.drop(steps[i].note) &&
                  (steps[i].placed || dropRecord(db, steps[i].record, works[i].first.name));
         }
         if (ok)

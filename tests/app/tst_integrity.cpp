@@ -1,5 +1,6 @@
 // A work and its record together whatever happens: two importing processes at once, a process killed at
-// each step of adding, and what every open of a library puts right.
+// each step of adding, deleting and saving settings or at random moments while others write, and what
+// every open of a library puts right.
 #include "LibraryFiles.h"
 #include "bench/BenchText.h"
 #include "core/storage/CatalogueRecords.h"
@@ -7,6 +8,7 @@
 #include "core/storage/WorkFileBuilder.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -70,6 +72,55 @@ void buildFile(const QString& lib, const QString& title, const QString& author =
     if (!author.isEmpty())
         QVERIFY(b.setFact(QStringLiteral("author"), author));
     QVERIFY(b.commit());
+}
+
+// This test program run as a second writer: "--child delete|save LIBRARY TITLE [STR]" deletes the work or
+// saves its settings as the library window does, and prints "done" once the change is in.
+int runChild(const QStringList& args) {
+    if (args.size() < 4)
+        return 2;
+    auto opened = Catalogue::open(args[2]);
+    if (!opened)
+        return 1;
+    Catalogue& cat = *opened.catalogue;
+    reconcileLibrary(cat, args[2]);
+    bool ok = false;
+    if (args[1] == QLatin1String("save")) {
+        ok = cat.saveSettings(args[3], "Arial", "20", args.value(4), "255", "0") ==
+             Catalogue::SaveResult::Saved;
+    } else {
+        Recordset& r = cat.rs();
+        for (r.MoveFirst(); !r.eof() && r.field("Name") != args[3]; r.MoveNext()) {
+        }
+        ok = removeCurrentWork(cat, args[2]).ok();
+    }
+    if (ok)
+        std::puts("done");
+    return ok ? 0 : 1;
+}
+
+QProcess* startChild(const QStringList& args, const QByteArray& fault = {}) {
+    auto* p = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!fault.isEmpty())
+        env.insert(QStringLiteral("VELMORA_FAULT"), QString::fromLatin1(fault));
+    p->setProcessEnvironment(env);
+    p->start(QCoreApplication::applicationFilePath(), QStringList{"--child"} + args);
+    return p;
+}
+
+// Whether the process said it succeeded: exit status 0 after a normal end.
+bool succeeded(QProcess* p) {
+    p->waitForFinished(120000);
+    return p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
+}
+
+QString settingOf(const QString& lib, const QString& title) {
+    for (const CatalogueRecord& r : recordsOf(lib)) {
+        if (r.name == title)
+            return r.str;
+    }
+    return {};
 }
 
 } // namespace
@@ -177,7 +228,87 @@ private slots:
         QCOMPARE(titlesOf(lib.path()), QStringList{"Сираче"});
         checkWhole(lib.path());
     }
+
+    // Killed while deleting or saving settings: after the next open the work is whole or wholly gone, and
+    // its settings are the old ones or the new ones.
+    void killedWhileDeletingOrSaving_data() {
+        QTest::addColumn<QByteArray>("step");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("delete noted") << QByteArray("delete-noted") << true;
+        QTest::newRow("delete moved") << QByteArray("delete-moved") << false;
+        QTest::newRow("settings written") << QByteArray("settings-written") << true;
+    }
+    void killedWhileDeletingOrSaving() {
+        QFETCH(QByteArray, step);
+        QFETCH(bool, kept);
+        QTemporaryDir src, lib;
+        for (const char* name : {"Автор - Първа.txt", "Автор - Втора.txt"})
+            QCOMPARE(finish(start({"--library", lib.path(), "--import", textFile(src, name, 5000)})), 0);
+        const QByteArray first = contents(lib.filePath("Първа.mdb"));
+        const QString op = step.startsWith("delete") ? "delete" : "save";
+        std::unique_ptr<QProcess> child(startChild({op, lib.path(), "Втора", "77"}, step));
+        QVERIFY(!succeeded(child.get()));
+        QVERIFY(!child->readAllStandardOutput().contains("done"));
+        QCOMPARE(finish(start({"--library", lib.path(), "--list"})), 0);
+        QCOMPARE(titlesOf(lib.path()).contains("Втора"), kept);
+        QCOMPARE(contents(lib.filePath("Първа.mdb")), first);
+        if (kept)
+            QCOMPARE(settingOf(lib.path(), "Втора"), QString("1"));
+        checkWhole(lib.path());
+    }
+
+    // Imports, deletes and settings saves at once, each killed at a random moment or left to finish: every
+    // change a process reported is there, and the library is whole after the next open.
+    void randomKillsAmongWriters() {
+        QTemporaryDir src, lib;
+        QCOMPARE(
+            finish(start({"--library", lib.path(), "--import", textFile(src, "Автор - Стара.txt", 5000)})),
+            0);
+        const QByteArray old = contents(lib.filePath("Стара.mdb"));
+        const quint32 seed = QRandomGenerator::global()->generate();
+        QRandomGenerator rng(seed);
+        QStringList present;
+        int lastSaved = 0;
+        for (int round = 1; round <= 6; ++round) {
+            const QString title = QStringLiteral("Нова %1").arg(round);
+            QProcess* import = start(
+                {"--library", lib.path(), "--import", textFile(src, "Автор - " + title + ".txt", 20000)});
+            std::unique_ptr<QProcess> save(startChild({"save", lib.path(), "Стара", QString::number(round)}));
+            const QString victim = present.isEmpty() ? QString() : present.takeFirst();
+            std::unique_ptr<QProcess> del(victim.isEmpty() ? nullptr
+                                                           : startChild({"delete", lib.path(), victim}));
+            QTest::qWait(int(rng.bounded(600)));
+            for (QProcess* p : {import, save.get(), del.get()}) {
+                if (p && rng.bounded(2))
+                    p->kill();
+            }
+            const bool imported = import->waitForFinished(120000) &&
+                                  import->exitStatus() == QProcess::NormalExit && import->exitCode() == 0;
+            finish(import);
+            if (imported)
+                present << title;
+            if (succeeded(save.get()))
+                lastSaved = round;
+            if (del && succeeded(del.get()))
+                QVERIFY2(!titlesOf(lib.path()).contains(victim), qPrintable(QString::number(seed)));
+            // A delete that was killed may or may not have gone through: its work is no longer followed.
+            for (const QString& t : std::as_const(present))
+                QVERIFY2(titlesOf(lib.path()).contains(t),
+                         qPrintable(QString("seed %1: %2").arg(seed).arg(t)));
+        }
+        QCOMPARE(finish(start({"--library", lib.path(), "--list"})), 0);
+        checkWhole(lib.path());
+        QCOMPARE(contents(lib.filePath("Стара.mdb")), old);
+        QVERIFY2(settingOf(lib.path(), "Стара").toInt() >= lastSaved, qPrintable(QString::number(seed)));
+    }
 };
 
-QTEST_GUILESS_MAIN(TstIntegrity)
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--child") == 0)
+        return runChild(app.arguments().mid(1));
+    TstIntegrity test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_integrity.moc"

@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "core/commands/Audiobook.h"
 #include "core/speech/EspeakEngine.h"
+#include "core/speech/SpeechChoices.h"
 #include "core/speech/SpeechText.h"
 
 #include <sndfile.h>
@@ -85,6 +86,13 @@ private slots:
         // A faster rate speaks the same text in less time.
         auto fast = EspeakEngine::create(SpeechSettings{QStringLiteral("bg"), 350, false}, &why);
         QVERIFY(fast && fast->synthesize(kSentence).seconds() < u.seconds() * 0.75);
+
+        // Every rate and voice the windows offer speaks.
+        for (const SpeechChoice& c : speechChoices()) {
+            auto chosen = EspeakEngine::create(c.appliedTo(SpeechSettings{}), &why);
+            QVERIFY2(chosen, qPrintable(c.label + ": " + why));
+            QVERIFY2(rms(chosen->synthesize(kSentence).samples) > 500, qPrintable(c.label));
+        }
     }
 
     void wordsStayInPlaceOverSentencesAndLines() {

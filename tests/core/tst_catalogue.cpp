@@ -1,6 +1,8 @@
 // The catalogue: opening (and creating), the start-up clean-up and the cursor operations the walks use.
 #include "core/storage/Catalogue.h"
+#include "core/storage/CatalogueRecords.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/WorkFileBuilder.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,6 +88,7 @@ private slots:
     void saveSettingsWithoutMatch();
     void entrySlotAtEnd();
     void writeProtectedCatalogueIsRefused();
+    void fullDiskIsSaidAndChangesNothing();
 };
 
 void TestCatalogue::missingCatalogueIsCreated() {
@@ -313,6 +316,28 @@ void TestCatalogue::writeProtectedCatalogueIsRefused() {
     QVERIFY2(result.error.contains(path), qPrintable(result.error));
     QCOMPARE(readAll(path), before);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"BAZA.mdb"}));
+}
+
+// A catalogue that cannot grow: the add and the settings save fail, say the disk is full, and change nothing.
+void TestCatalogue::fullDiskIsSaidAndChangesNothing() {
+    QTemporaryDir dir;
+    writeCatalogue(dir.path(), {{"Първа", "А"}, {"", ""}});
+    auto cat = openCatalogue(dir.path());
+    Database& db = cat->database();
+    QVERIFY(db.exec("PRAGMA max_page_count = 1")); // never below the pages in use: no room to grow
+    WorkFileBuilder b;
+    QVERIFY(b.begin(dir.path(), "Нова", WorkFileBuilder::Placement::Staged) && b.appendPage("страница") &&
+            b.commit());
+    const QString longAuthor(20000, u'я');
+    const WriteResult added =
+        addWork(*cat, dir.path(), {"Нова", longAuthor, "Tahoma", "14", "1", "0", "0"}, b.stagedPath());
+    QVERIFY(!added.ok() && added.diskFull);
+    QCOMPARE(added.error, QString("Каталогът не може да бъде променен: няма свободно място на диска."));
+    QCOMPARE(cat->saveSettings("Първа", QString(20000, u'ш'), "12", "3", "1", "2"),
+             Catalogue::SaveResult::Failed);
+    QCOMPARE(db.reason(), QString("няма свободно място на диска"));
+    QCOMPARE(records(*cat), QStringList({"Първа|А", "|"}));
+    QVERIFY(!QFile::exists(dir.filePath("Нова.mdb")));
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)

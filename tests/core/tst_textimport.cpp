@@ -1,6 +1,7 @@
 // Bringing texts in: encodings, line ends, refused files and word-processor documents.
 #include "core/text/TextImport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
@@ -139,6 +140,56 @@ private slots:
         QCOMPARE(single.loaded.encoding, QStringLiteral("windows-1251"));
         QVERIFY(!single.loaded.damaged);
         QCOMPARE(single.loaded.text, text);
+    }
+
+    // The guesser on the sample library's own prose, cut into excerpts of several lengths at many places
+    // and written in every encoding it reads: long excerpts are always right, short ones nearly always.
+    void realTextInEveryEncoding() {
+        QString prose;
+        const QDir library(QFINDTESTDATA("../../assets/library"));
+        for (const QString& name : library.entryList({"*.txt"}, QDir::Files, QDir::Name)) {
+            QFile f(library.filePath(name));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            prose += QString::fromUtf8(f.readAll()).remove(u'\r');
+        }
+        QVERIFY(prose.size() > 100000);
+        const char* encodings[] = {"UTF-8", "UTF-16LE", "UTF-16BE", "windows-1251", "KOI8-R", "IBM866"};
+        constexpr int kPlaces = 200;
+        for (const int length : {16, 40, 100, 400, 4000}) {
+            QStringList misses;
+            int tried = 0;
+            for (const char* encoding : encodings) {
+                for (int k = 0; k < kPlaces; ++k) {
+                    QString excerpt = prose.mid(qsizetype(k) * (prose.size() - length) / kPlaces, length);
+                    QStringEncoder encoder(encoding);
+                    QByteArray bytes = encoder(excerpt);
+                    if (encoder.hasError()) {
+                        // Signs the code page lacks, written as a typist of that code page would.
+                        for (const auto& [from, to] : {std::pair{u"ѝ", u"и"},
+                                                       {u"—", u"-"},
+                                                       {u"–", u"-"},
+                                                       {u"„", u"\""},
+                                                       {u"“", u"\""},
+                                                       {u"«", u"\""},
+                                                       {u"»", u"\""},
+                                                       {u"…", u"..."},
+                                                       {u"№", u"N"}})
+                            excerpt.replace(QString::fromUtf16(from), QString::fromUtf16(to));
+                        QStringEncoder plain(encoding);
+                        bytes = plain(excerpt);
+                        if (plain.hasError())
+                            continue;
+                    }
+                    const TextImportResult r = vel::decodeText(bytes);
+                    ++tried;
+                    if (r.loaded.encoding != QLatin1String(encoding) || r.loaded.text != crlf(excerpt))
+                        misses << QStringLiteral("%1 as %2: %3").arg(encoding, r.loaded.encoding, excerpt);
+                }
+            }
+            qInfo("%d characters: %lld of %d excerpts misread", length, misses.size(), tried);
+            const qsizetype allowed = length >= 100 ? 0 : tried / 50;
+            QVERIFY2(misses.size() <= allowed, qPrintable(misses.join(u'\n')));
+        }
     }
 
     void lineEnds_data() {

@@ -2,6 +2,7 @@
 // to write elsewhere or are damaged, and the first start end to end with the programs the build made.
 #include "CatalogueFixture.h"
 #include "LibraryFiles.h"
+#include "core/storage/WorkFileBuilder.h"
 #include "unpack/Unpack.h"
 
 #include <QDir>
@@ -170,6 +171,41 @@ private slots:
         QVERIFY(!unpack::unpackLibrary(tmp.filePath("src-3.tar.gz"), damaged).ok());
         QCOMPARE(entriesOf(damaged), QStringList{"BAZA.mdb"});
         QCOMPARE(contents(catalogPath(damaged)), QByteArray(4096, 'x'));
+    }
+
+    // A catalogue that names what it should not: only the record with a good title, an author and its own
+    // work file goes in; an entry larger than any sample library is not even read.
+    void hostileRecords() {
+        QTemporaryDir tmp;
+        const QString src = tmp.filePath("src");
+        QDir().mkpath(src);
+        writeCatalogue(src, {{"Добър", "Автор"},
+                             {"../../etc/passwd", "Автор"},
+                             {"a/b", "Автор"},
+                             {"BAZA", "Автор"},
+                             {".", "Автор"},
+                             {"Без автор", ""},
+                             {"Без файл", "Автор"},
+                             {"Добър", "Друг"},
+                             {"", ""}});
+        for (const char* title : {"Добър", "Без автор"}) {
+            WorkFileBuilder b;
+            QVERIFY(b.begin(src, title) && b.appendPage("страница") && b.commit());
+        }
+        const QString archive = tmp.filePath("hostile.tar.gz");
+        writeArchive(archive, {{"BAZA.mdb", contents(catalogPath(src)), AE_IFREG},
+                               {"Добър.mdb", contents(src + "/Добър.mdb"), AE_IFREG},
+                               {"Без автор.mdb", contents(src + "/Без автор.mdb"), AE_IFREG},
+                               {"Огромен.mdb", QByteArray(65 << 20, '\0'), AE_IFREG}});
+        const QString lib = tmp.filePath("lib");
+        const unpack::UnpackReport report = unpack::unpackLibrary(archive, lib);
+        QVERIFY2(report.ok(), qPrintable(report.error));
+        QCOMPARE(report.added, QStringList{"Добър"});
+        QCOMPARE(report.skipped.size(),
+                 9); // five bad, the fileless, the duplicate, the recordless file, the huge one
+        QVERIFY(report.skipped.contains("Огромен.mdb: твърде голям за примерна библиотека"));
+        QCOMPARE(entriesOf(lib), QStringList({"BAZA.mdb", "Добър.mdb"}));
+        QCOMPARE(recordsOf(lib).front().number, QString("Автор"));
     }
 
     // The built programs and archive: an empty library unpacked by RAZ.exe lists the sample works, each with

@@ -33,6 +33,11 @@ std::optional<FontChoice> FakePlatform::fontDialog(const FontChoice&) {
     return take(fontAnswers, std::optional<FontChoice>());
 }
 
+std::optional<int> FakePlatform::popupMenu(const QList<MenuItem>& items, QPoint) {
+    menus.push_back(items);
+    return take(menuAnswers, std::optional<int>());
+}
+
 void FakePlatform::clipboardClear() {
     clipboard.clear();
     ++clipboardClears;

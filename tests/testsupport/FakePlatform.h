@@ -29,6 +29,7 @@ public:
     std::deque<std::optional<QString>> fileAnswers;
     std::deque<std::optional<std::int32_t>> colorAnswers;
     std::deque<std::optional<FontChoice>> fontAnswers;
+    std::deque<std::optional<int>> menuAnswers;
     bool startSucceeds = true;
     bool deleteSucceeds = true; // when true the file is really removed
     bool keysSucceed = true;
@@ -38,6 +39,7 @@ public:
     // Records.
     std::vector<RecordedMessage> messages;
     std::vector<QString> fileDialogs; // title + "|" + filter
+    std::vector<QList<MenuItem>> menus;
     std::vector<StartedProcess> started;
     std::vector<QString> deleted;
     QString clipboard;
@@ -50,6 +52,7 @@ public:
     std::optional<QString> openFileDialog(const QString& title, const QString& filter) override;
     std::optional<std::int32_t> colorDialog(std::int32_t initial) override;
     std::optional<FontChoice> fontDialog(const FontChoice& initial) override;
+    std::optional<int> popupMenu(const QList<MenuItem>& items, QPoint) override;
     void clipboardClear() override;
     void clipboardSetText(const QString& text) override { clipboard = text; }
     bool sendReadAloudKeys() override;

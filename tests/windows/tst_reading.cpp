@@ -154,6 +154,36 @@ private slots:
         QVERIFY(SpeechSettings::load(lib.dir.path()).panelReading);
     }
 
+    // A right click on either speech control offers the rates and voices, marks those in use, and a choice
+    // stops what is being said and is remembered by the library.
+    void rateAndVoiceFromTheControls() {
+        FakeSpeech speech;
+        Library lib({{QStringLiteral("Кн"), pageTexts(2)}});
+        speech.autoPlay = false;
+        speech.install(lib.s());
+        Govori& g = lib.main();
+        lib.fake.menuAnswers = {2, std::nullopt};
+        Q_EMIT g.Command15->customContextMenuRequested(QPoint(1, 1));
+        QCOMPARE(lib.fake.menus.size(), 1u);
+        QStringList marked;
+        for (const MenuItem& item : lib.fake.menus.front())
+            marked << (item.checked ? "*" : "") + item.text;
+        QCOMPARE(marked,
+                 QStringList({"Бавно", "*Обикновено", "Бързо", "Много бързо", "*Мъжки глас", "Женски глас"}));
+        QCOMPARE(SpeechSettings::load(lib.dir.path()).rate, 230);
+        Q_EMIT g.Command15->customContextMenuRequested(QPoint(1, 1)); // dismissed: nothing changes
+        QCOMPARE(lib.s().speaker().settings().rate, 230);
+
+        KNIGA& book = lib.open(QStringLiteral("Кн"));
+        QTest::keyClick(&book, Qt::Key_F5);
+        QTRY_VERIFY(lib.s().speaker().isSpeaking());
+        lib.fake.menuAnswers = {5};
+        Q_EMIT book.Image2->customContextMenuRequested(QPoint(1, 1));
+        QVERIFY(!lib.s().speaker().isSpeaking());
+        QCOMPARE(lib.fake.menus.back()[2].checked, true);
+        QCOMPARE(SpeechSettings::load(lib.dir.path()).voice, QString("bg+f3"));
+    }
+
     void noVoiceIsReported() {
         FakeSpeech speech;
         Library lib({{QStringLiteral("Кн"), pageTexts(2)}});

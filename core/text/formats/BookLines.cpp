@@ -12,6 +12,13 @@ bool isResidue(char16_t c) {
 }
 } // namespace
 
+void finishBook(BookLines& lines, TextImportResult& result) {
+    result.loaded.structured = true;
+    result.loaded.text = lines.joined();
+    if (!lines.hasText())
+        result.error = QStringLiteral("Във файла няма текст");
+}
+
 void BookLines::text(QStringView s) {
     const char16_t* p = reinterpret_cast<const char16_t*>(s.data());
     const char16_t* const end = p + s.size();

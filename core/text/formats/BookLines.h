@@ -2,6 +2,8 @@
 // Gathering a structured book's text: one line per paragraph, white space collapsed as XML and HTML
 // collapse it, notes kept apart until the text they belong to has ended.
 
+#include "core/text/TextImport.h"
+
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -41,6 +43,10 @@ private:
     bool hasText_ = false;
     std::unique_ptr<BookLines> notes_;
 };
+
+// Ends every structured format's read the same way: the lines become the text, already in paragraphs, and
+// a book without any text is refused.
+void finishBook(BookLines& lines, TextImportResult& result);
 
 // "[1]" for 1, "[*]" for "*", and a marker already in brackets as it is.
 QString noteMarker(const QString& label);

@@ -153,10 +153,7 @@ TextImportResult readEpub(const ZipContents& zip) {
     }
     result.loaded.title = package.title;
     result.loaded.author = package.authors.join(QStringLiteral(", "));
-    result.loaded.structured = true;
-    result.loaded.text = lines.joined();
-    if (!lines.hasText())
-        result.error = noTextInBook();
+    finishBook(lines, result);
     return result;
 }
 

@@ -52,7 +52,6 @@ TextImportResult readFb2(const QByteArray& bytes) {
     XmlReader xml(bytes);
     TextImportResult result;
     LoadedText& out = result.loaded;
-    out.structured = true;
     BookLines lines;
 
     if (!xml.readNextStartElement() || xml.name() != u"FictionBook") {
@@ -137,9 +136,7 @@ TextImportResult readFb2(const QByteArray& bytes) {
         result.error = xmlFailureText(xml);
         return result;
     }
-    out.text = lines.joined();
-    if (!lines.hasText())
-        result.error = noTextInBook();
+    finishBook(lines, result);
     return result;
 }
 

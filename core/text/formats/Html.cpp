@@ -176,10 +176,7 @@ TextImportResult readHtml(const QByteArray& bytes) {
     }
     BookLines lines;
     readHtmlDocument(html, lines, &result.loaded.title, &result.loaded.author);
-    result.loaded.text = lines.joined();
-    result.loaded.structured = true;
-    if (!lines.hasText())
-        result.error = noTextInBook();
+    finishBook(lines, result);
     return result;
 }
 

@@ -187,10 +187,7 @@ TextImportResult readDocx(const ZipContents& zip) {
     if (!walker.walk(xml, lines))
         return fail(xmlFailureText(xml));
     readProperties(find(zip, kDocxCore), {QStringLiteral("dc:creator")}, result.loaded);
-    result.loaded.structured = true;
-    result.loaded.text = lines.joined();
-    if (!lines.hasText())
-        result.error = noTextInBook();
+    finishBook(lines, result);
     return result;
 }
 
@@ -262,10 +259,7 @@ TextImportResult readOdt(const ZipContents& zip) {
         return fail(xmlFailureText(xml));
     readProperties(find(zip, kOdtMeta),
                    {QStringLiteral("meta:initial-creator"), QStringLiteral("dc:creator")}, result.loaded);
-    result.loaded.structured = true;
-    result.loaded.text = lines.joined();
-    if (!lines.hasText())
-        result.error = noTextInBook();
+    finishBook(lines, result);
     return result;
 }
 

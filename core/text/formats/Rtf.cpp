@@ -181,10 +181,7 @@ public:
             return failure(QStringLiteral("Файлът RTF е повреден или непълен (незатворени групи)"));
         result.loaded.title = title_.simplified();
         result.loaded.author = author_.simplified();
-        result.loaded.structured = true;
-        result.loaded.text = lines_.joined();
-        if (!lines_.hasText())
-            result.error = noTextInBook();
+        finishBook(lines_, result);
         return result;
     }
 

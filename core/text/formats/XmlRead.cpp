@@ -65,8 +65,4 @@ QString xmlFailureText(const QXmlStreamReader& reader) {
         .arg(reader.lineNumber());
 }
 
-QString noTextInBook() {
-    return QStringLiteral("Във файла няма текст");
-}
-
 } // namespace vel

@@ -28,6 +28,5 @@ private:
 QString xmlFailureText(const QXmlStreamReader& reader);
 
 // Bulgarian messages shared by the book formats.
-QString noTextInBook();
 
 } // namespace vel
