@@ -43,6 +43,8 @@ void RichTextView::makePageView() {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
+    // The margins are paper too.
+    setAutoFillBackground(true);
     setFocusPolicy(Qt::NoFocus);
 }
 
@@ -125,6 +127,7 @@ void RichTextView::setBackColor(std::int32_t colorNumber) {
     backColor_ = colorNumber;
     QPalette pal = palette();
     pal.setColor(QPalette::Base, colorFromNumber(colorNumber));
+    pal.setColor(QPalette::Window, colorFromNumber(colorNumber)); // a page view's margins
     setPalette(pal);
 }
 
