@@ -212,6 +212,8 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
     layoutSwitch_->setCursor(Qt::PointingHandCursor);
     layoutSwitch_->setAttribute(Qt::WA_TranslucentBackground);
     layoutSwitch_->setToolTip(kBookLayoutTip);
+    for (QWidget* drawn : {static_cast<QWidget*>(Image2), static_cast<QWidget*>(layoutSwitch_)})
+        drawn->stackUnder(R1);
 
     Label3 = add(new ClickLabel(this), ControlKind::Label, QStringLiteral("Label3"), {7680, 0, 1215, 280});
     Label3->setText(QStringLiteral("   Четене"));
@@ -368,6 +370,7 @@ void KNIGA::Form_Load() {
                                                screen.twipsPerPixelX, screen.twipsPerPixelY);
     fontStep = float(Spread::fontStep(factors.x, factors.y));
     ScaleToScreen(factors.x, factors.y, *this, session().screen().scaleWindowItself);
+    topButtons_.clear();
 }
 
 void KNIGA::retryBuild() {
@@ -399,8 +402,27 @@ void KNIGA::applyLayout(bool withFontStep) {
     setTwTop(Label1, l.label1Top);
     setTwTop(Label2, l.label2Top);
     setTwLeft(Label2, l.label2Left);
+    fitTopButtons();
     const QRect page = R1->geometry();
     progressBar_->setGeometry(page.left() + 24, page.bottom() - 40, page.width() - 48, 24);
+}
+
+void KNIGA::fitTopButtons() {
+    // The buttons along the top edge grow with the window, but the pages keep their place just below it:
+    // on a screen taller than the design's the buttons reach over the pages' first lines, whatever the
+    // layout. The click areas end at the pages' top; the drawn buttons lie under the pages, which cover
+    // their lower part as they cover the picture's buttons.
+    if (topButtons_.empty()) {
+        for (QWidget* button : {Label9, Label7, Label12, Label11})
+            topButtons_.emplace_back(button, twipsBox(button));
+    }
+    const double pagesTop = std::min(twTop(R1), twTop(R2));
+    for (const auto& [button, full] : topButtons_) {
+        TwipsRect box = full;
+        if (box.top < pagesTop)
+            box.height = std::min(box.height, pagesTop - box.top);
+        setTwipsBox(button, box);
+    }
 }
 
 void KNIGA::Form_Resize() {

@@ -7,6 +7,7 @@
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
 #include "ui/RichTextView.h"
+#include "ui/TwipsBox.h"
 #include "ui/Window.h"
 
 #include <QComboBox>
@@ -16,6 +17,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QProgressBar;
 
@@ -150,6 +153,7 @@ private:
     int leftPageHolding(int pos) const;
     void setPageBox(const QString& text);
     void applyLayout(bool withFontStep);
+    void fitTopButtons();
     void turnByWheel(int angleDelta);
 
     void readCurrentPage();
@@ -184,6 +188,8 @@ private:
 
     PageLayout layout_ = PageLayout::Book; // new works are set as books
     ClickLabel* layoutSwitch_ = nullptr;
+    // The click areas along the top edge, with their boxes as scaled to the screen.
+    std::vector<std::pair<QWidget*, TwipsRect>> topButtons_;
     // A layout switch: the text position the reopened work shows on its left page; -1 for other builds.
     int keepTextAt_ = -1;
     QString openedName_;
