@@ -9,7 +9,6 @@
 #include <QtMath>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -150,7 +149,6 @@ public:
     LazyHyphens(const Hyphenator& h, const QFont& font, qreal lineWidth, qreal indent)
         : hyphenator_(h), metrics_(font), lineWidth_(lineWidth), indent_(indent),
           slack_(std::max<qreal>(2, lineWidth * 0.02)) {
-        advances_.fill(-1);
         hyphenWidth_ = metrics_.horizontalAdvance(QChar(0x00AD));
         if (hyphenWidth_ <= 0)
             hyphenWidth_ = metrics_.horizontalAdvance(QLatin1Char('-'));
@@ -290,8 +288,6 @@ public:
 
 private:
     qreal advance(char16_t c) {
-        if (c >= advances_.size())
-            return metrics_.horizontalAdvance(QChar(c));
         float& a = advances_[c];
         if (a < 0)
             a = float(metrics_.horizontalAdvance(QChar(c)));
@@ -355,7 +351,7 @@ private:
     qreal indent_;
     qreal slack_; // how far the forecast may be out over a line: kerning, rounding
     qreal hyphenWidth_ = 0;
-    std::array<float, 0x500> advances_{}; // Latin and Cyrillic, measured as met
+    std::vector<float> advances_ = std::vector<float>(0x10000, -1); // measured as met
     Hyphenator::Buffers buffers_;
     std::vector<int> found_;
 
