@@ -170,7 +170,19 @@ LaidOutText typesetDocument(QTextDocument& doc, const QString& text, const Types
         }
     }
     if (t.justify && flow.paragraphGoesOn) {
-        // The paragraph goes on over the page: its last line here is a full line of it.
+        // The paragraph goes on over the page: its last line here is a full line of it. The space it ends
+        // in would hold it off the edge by its width, so that space is set almost without any.
+        qsizetype spaces = 0;
+        while (spaces < out.text.size() && out.text[out.text.size() - 1 - spaces] == u' ')
+            ++spaces;
+        if (spaces > 0) {
+            QTextCursor tail(&doc);
+            tail.movePosition(QTextCursor::End);
+            tail.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, int(spaces));
+            QTextCharFormat thin;
+            thin.setFontPointSize(1);
+            tail.mergeCharFormat(thin);
+        }
         doc.lastBlock().layout()->setFlags(Qt::TextJustificationForced);
     }
     return out;

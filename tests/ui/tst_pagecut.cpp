@@ -7,6 +7,7 @@
 
 #include <QTest>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QThread>
 
 #include <memory>
@@ -208,6 +209,24 @@ private Q_SLOTS:
         g.viewportHeight = 10;
         QCOMPARE(texts(QStringLiteral("Първи ред\r\nВтори ред"), g),
                  (QStringList{"Първи ред\r\n", "Втори ред"}));
+    }
+
+    // A book page whose paragraph goes on: its last line reaches the edge like the others, the space the
+    // page ends in included, and keeps their height.
+    void runOnLastLineIsFull() {
+        auto view = pageView("Tahoma", 14, 456, 715);
+        view->setLayout(PageLayout::Book);
+        view->setPageFlow({true, true});
+        view->setText(QStringLiteral("Марките трупаше в една кутия от чай на полицата в кухнята на фара, "
+                                     "защото Вяра беше на двадесет години и работеше в пощата от "));
+        QTextLayout* layout = view->document()->lastBlock().layout();
+        QVERIFY(layout->lineCount() >= 2);
+        const QTextLine first = layout->lineAt(0);
+        const QTextLine last = layout->lineAt(layout->lineCount() - 1);
+        const int end = last.textStart() + last.textLength() - 1; // before the closing space
+        QVERIFY2(last.cursorToX(end) > last.x() + last.width() - 1.5,
+                 qPrintable(QString::number(last.cursorToX(end))));
+        QCOMPARE(last.height(), first.height());
     }
 
     void moreThanTheLastPageNumberIsRefused() {
