@@ -1,6 +1,7 @@
 // Pictures of the windows for looking at them: the main window at start, with the library, and a work opened
 // in the book window, saved as PNG files. Runs on any library with at least one work, offscreen or on a
-// display:  velmora_grab --library DIR --out DIR
+// display:  velmora_grab --library DIR --out DIR [--screen WxH]
+// --screen draws offscreen on a screen of that size (1024x768 is the size --import cuts for by default).
 #include "core/book/Fonts.h"
 #include "ui/QtPlatform.h"
 #include "ui/Session.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <cstdio>
 
@@ -34,12 +36,35 @@ bool save(QWidget& w, const QString& dir, const char* name) {
 
 } // namespace
 
+// The offscreen platform's screen is 800x800 unless a configuration file names another size; it has to be
+// chosen before the application starts.
+std::unique_ptr<QTemporaryFile> offscreenScreen(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "--screen") != 0)
+            continue;
+        const QList<QByteArray> wh = QByteArray(argv[i + 1]).split('x');
+        if (wh.size() != 2 || wh[0].toInt() <= 0 || wh[1].toInt() <= 0)
+            return nullptr;
+        auto file = std::make_unique<QTemporaryFile>();
+        if (!file->open())
+            return nullptr;
+        file->write("{\"screens\": [{\"name\": \"grab\", \"x\": 0, \"y\": 0, \"width\": " + wh[0] +
+                    ", \"height\": " + wh[1] + ", \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}");
+        file->flush();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(file->fileName()));
+        return file;
+    }
+    return nullptr;
+}
+
 int main(int argc, char** argv) {
+    const auto screen = offscreenScreen(argc, argv);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QCommandLineParser args;
     args.addOption({"library", "the library folder", "dir"});
     args.addOption({"out", "where the pictures go", "dir", "."});
+    args.addOption({"screen", "draw offscreen on a screen of this size", "WxH"});
     args.addHelpOption();
     args.process(app);
     if (!args.isSet("library"))
