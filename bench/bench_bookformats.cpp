@@ -1,8 +1,7 @@
 // Importing a book from FB2 against the same paragraphs as a plain text: about 5 MB of UTF-8 each, read,
 // cut at the 1024 x 768 book page and stored.
+#include "BenchImport.h"
 #include "BenchText.h"
-#include "core/commands/Import.h"
-#include "core/storage/Catalogue.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -28,20 +27,8 @@ void importFile(benchmark::State& state, const QString& name, const QByteArray& 
     const QString file = source.filePath(name);
     writeFile(file, bytes);
     state.counters["MB"] = double(bytes.size()) / (1024 * 1024);
-    for (auto _ : state) {
-        state.PauseTiming();
-        QTemporaryDir dir;
-        auto opened = vel::Catalogue::open(dir.path());
-        state.ResumeTiming();
-        const vel::ImportResult r =
-            vel::importWork(*opened.catalogue, dir.path(),
+    vel::bench::timeImports(state,
                             vel::ImportRequest{file, QStringLiteral("Книга"), QStringLiteral("Автор")});
-        if (!r.ok()) {
-            state.SkipWithError(qPrintable(r.error));
-            return;
-        }
-        state.counters["pages"] = r.pages;
-    }
 }
 
 void BM_ImportTxt(benchmark::State& state) {

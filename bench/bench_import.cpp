@@ -1,12 +1,9 @@
 // Importing the sample novella (about 180,000 characters) from the command line's pipeline: loading with
 // encoding detection, joining lines, cutting at the 1024 x 768 book page and storing work file and record.
-#include "core/commands/Import.h"
-#include "core/storage/Catalogue.h"
+#include "BenchImport.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -17,22 +14,7 @@ QString novella() {
 }
 
 void BM_ImportNovella(benchmark::State& state) {
-    const QString file = novella();
-    int pages = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        QTemporaryDir dir;
-        auto opened = vel::Catalogue::open(dir.path());
-        state.ResumeTiming();
-        const vel::ImportResult r =
-            vel::importWork(*opened.catalogue, dir.path(), vel::ImportRequest{file, {}, {}});
-        if (!r.ok()) {
-            state.SkipWithError(qPrintable(r.error));
-            return;
-        }
-        pages = r.pages;
-    }
-    state.counters["pages"] = pages;
+    vel::bench::timeImports(state, vel::ImportRequest{novella(), {}, {}});
 }
 BENCHMARK(BM_ImportNovella)->Unit(benchmark::kMillisecond);
 
