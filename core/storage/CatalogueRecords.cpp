@@ -70,17 +70,18 @@ bool ensurePendingTable(Database& db) {
             .arg(kPendingTable));
 }
 
-// Writes and drops pending notes through statements prepared once, so a merge of thousands stays cheap.
+// Writes and drops pending notes through statements prepared at first use and kept, so a merge or a
+// reconciliation of thousands stays cheap. The notes' table must exist by then.
 class PendingNotes {
 public:
-    explicit PendingNotes(Database& db)
-        : db_(db),
-          insert_(db, QStringLiteral("INSERT INTO %1 (Zapis, Ime, Bilet, Vid) VALUES (?1, ?2, ?3, ?4)")
-                          .arg(kPendingTable)),
-          drop_(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(kPendingTable)) {}
+    explicit PendingNotes(Database& db) : db_(db) {}
 
     // The note's rowid, or -1.
     qint64 add(qint64 record, const QString& title, const QString& ticket, const QString& kind) {
+        if (!insert_.isValid())
+            insert_ = Statement(
+                db_, QStringLiteral("INSERT INTO %1 (Zapis, Ime, Bilet, Vid) VALUES (?1, ?2, ?3, ?4)")
+                         .arg(kPendingTable));
         insert_.reset();
         insert_.bindInt64(1, record);
         insert_.bind(2, title);
@@ -92,6 +93,8 @@ public:
     }
 
     bool drop(qint64 note) {
+        if (!drop_.isValid())
+            drop_ = Statement(db_, QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(kPendingTable));
         drop_.reset();
         drop_.bindInt64(1, note);
         const bool ok = drop_.step() == Statement::Step::Done;
@@ -104,16 +107,6 @@ private:
     Statement insert_;
     Statement drop_;
 };
-
-bool notePending(Database& db, qint64 record, const QString& title, const QString& ticket,
-                 const QString& kind, qint64* note) {
-    *note = PendingNotes(db).add(record, title, ticket, kind);
-    return *note >= 0;
-}
-
-bool dropNote(Database& db, qint64 note) {
-    return PendingNotes(db).drop(note);
-}
 
 // Removes the record only while it still carries the title it was noted with.
 bool dropRecord(Database& db, qint64 record, const QString& title) {
@@ -336,6 +329,7 @@ WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir) {
     if (rowid < 0 || title.isEmpty())
         return failure(QStringLiteral("Няма избрано произведение."), QStringLiteral("No work is chosen."));
 
+    PendingNotes notes(db);
     qint64 note = -1;
     {
         Transaction t(db);
@@ -350,7 +344,8 @@ WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir) {
                     .arg(title),
                 QStringLiteral("The work \"%1\" was changed or deleted by another program.").arg(title));
         again = Statement();
-        if (!notePending(db, rowid, title, QString(), kDelete, &note) || !t.commit())
+        note = notes.add(rowid, title, QString(), kDelete);
+        if (note < 0 || !t.commit())
             return catalogueFailure(db);
     }
     faultPoint("delete-noted");
@@ -367,7 +362,7 @@ WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir) {
             const int err = errno;
             aside.remove();
             Transaction t(db);
-            if (t.isActive() && dropNote(db, note))
+            if (t.isActive() && notes.drop(note))
                 t.commit();
             return failure(
                 QStringLiteral("Файлът %1 не може да бъде изтрит: %2.")
@@ -379,14 +374,14 @@ WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir) {
     faultPoint("delete-moved");
 
     Transaction t(db);
-    if (!t.isActive() || !dropRecord(db, rowid, title) || !dropNote(db, note) || !t.commit()) {
+    if (!t.isActive() || !dropRecord(db, rowid, title) || !notes.drop(note) || !t.commit()) {
         WriteResult failed = catalogueFailure(db);
         t.rollback();
         // Put the file back, so that the work stays whole; failing that the next open finishes the delete.
         if (result.fileRemoved &&
             fileops::publishNew(aside.path(), *path, &reason) == fileops::PublishResult::Ok) {
             Transaction back(db);
-            if (back.isActive() && dropNote(db, note))
+            if (back.isActive() && notes.drop(note))
                 back.commit();
         }
         aside.unlock();
@@ -436,6 +431,7 @@ ReconcileReport reconcileLibrary(Catalogue& cat, const QString& libraryDir) {
             QString title, ticket, kind;
         };
         std::vector<Note> notes;
+        PendingNotes pending(db);
         Statement st(db, QStringLiteral("SELECT rowid, Zapis, Ime, Bilet, Vid FROM %1").arg(kPendingTable));
         while (st.step() == Statement::Step::Row)
             notes.push_back({st.int64(0), st.int64(1), st.text(2), st.text(3), st.text(4)});
@@ -454,7 +450,7 @@ ReconcileReport reconcileLibrary(Catalogue& cat, const QString& libraryDir) {
                         return failed();
                     report.completed << n.title;
                 }
-                if (!dropNote(db, n.id))
+                if (!pending.drop(n.id))
                     return failed();
                 continue;
             }
@@ -475,7 +471,7 @@ ReconcileReport reconcileLibrary(Catalogue& cat, const QString& libraryDir) {
                     return failed();
                 report.undone << n.title;
             }
-            if (!dropNote(db, n.id))
+            if (!pending.drop(n.id))
                 return failed();
         }
     }
