@@ -3,6 +3,7 @@
 #include "core/book/Fonts.h"
 #include "core/commands/Audiobook.h"
 #include "core/commands/Import.h"
+#include "core/commands/Opds.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryHome.h"
@@ -31,6 +32,7 @@ const char kUsage[] =
     "  velmora [--library ПАПКА] --import ФАЙЛ... [--title ЗАГЛАВИЕ --author АВТОР] [--screen ШxВ]\n"
     "                                              [--layout book|plain]\n"
     "  velmora [--library ПАПКА] --list\n"
+    "  velmora --opds АДРЕС [--search ДУМИ]\n"
     "  velmora [--library ПАПКА] --audiobook ЗАГЛАВИЕ [--pages A-Б] --out ФАЙЛ\n"
     "\n"
     "  --library ПАПКА   библиотеката (BAZA.mdb и произведенията) е в ПАПКА. Без нея: папката на\n"
@@ -38,7 +40,8 @@ const char kUsage[] =
     "  ФАЙЛ              текстов файл (.txt) или документ (.doc), зареден направо в текстовото поле\n"
     "  --import ФАЙЛ...  добавя произведенията от файловете без прозорци: текстът се зарежда, редовете\n"
     "                    се съединяват и се нарязва на страници както в прозореца на книгата.\n"
-    "                    Файл с име „Автор - Заглавие.txt“ дава автора и заглавието си сам\n"
+    "                    Файл с име „Автор - Заглавие.txt“ дава автора и заглавието си сам;\n"
+    "                    вместо файл може да се даде уеб адрес (http:// или https://) на книга\n"
     "  --title ЗАГЛАВИЕ  заглавието (само при един файл)\n"
     "  --author АВТОР    авторът\n"
     "  --screen ШxВ      екранът, за който се нарязват страниците, в пиксели (1024x768)\n"
@@ -46,6 +49,9 @@ const char kUsage[] =
     "                    пренасяне на думите, отстъп в началото на абзаца, полета (по подразбиране)\n"
     "  --layout plain    текстът се подрежда както е, без пренасяне и полета\n"
     "  --list            показва каталога: заглавие, автор, страници, отбелязана страница (с табулации)\n"
+    "  --opds АДРЕС      показва книгите на онлайн каталог OPDS, като следва разделите му до книгите:\n"
+    "                    заглавие, автор и адрес на най-добрия формат (с табулации)\n"
+    "  --search ДУМИ     само книгите, които търсенето на каталога намира\n"
     "  --audiobook ЗАГЛАВИЕ  изговаря страниците на произведението във ФАЙЛ (.wav, .flac или .ogg)\n"
     "                    с гласа и скоростта от speech.ini в библиотеката\n"
     "  --pages A-Б       само страници от A до Б (или само A)\n"
@@ -58,6 +64,7 @@ const char kUsage[] =
     "  velmora [--library DIR] --import FILE... [--title TITLE --author AUTHOR] [--screen WxH]\n"
     "                                           [--layout book|plain]\n"
     "  velmora [--library DIR] --list\n"
+    "  velmora --opds URL [--search WORDS]\n"
     "  velmora [--library DIR] --audiobook TITLE [--pages A-B] --out FILE\n"
     "\n"
     "  --library DIR     keep the library (BAZA.mdb and the works) in DIR. Without it: the program's\n"
@@ -65,7 +72,8 @@ const char kUsage[] =
     "  FILE              a text file (.txt) or document (.doc) loaded straight into the text panel\n"
     "  --import FILE...  add the files as works without any window: the text is loaded, its lines are\n"
     "                    joined and it is cut into pages as the book window cuts it.\n"
-    "                    A file named \"Author - Title.txt\" gives its author and title itself\n"
+    "                    A file named \"Author - Title.txt\" gives its author and title itself;\n"
+    "                    a web address (http:// or https://) of a book may stand for a file\n"
     "  --title TITLE     the title (one file only)\n"
     "  --author AUTHOR   the author\n"
     "  --screen WxH      the screen the pages are cut for, in pixels (1024x768)\n"
@@ -73,6 +81,9 @@ const char kUsage[] =
     "                    paragraphs, margins (the default)\n"
     "  --layout plain    set the text as it is, without hyphens or margins\n"
     "  --list            print the catalogue: title, author, pages, bookmark (tab-separated)\n"
+    "  --opds URL        print the books of an online OPDS catalogue, following its sections down to\n"
+    "                    the books: title, author and address of the best format (tab-separated)\n"
+    "  --search WORDS    only the books the catalogue's search finds\n"
     "  --audiobook TITLE speak the work's pages into FILE (.wav, .flac or .ogg) with the voice and\n"
     "                    rate of speech.ini in the library\n"
     "  --pages A-B       only pages A to B (or A alone)\n"
@@ -115,7 +126,7 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
     StartOptions o;
     o.libraryDir = defaultLibraryDir;
     bool import = false, list = false, titled = false, authored = false, screened = false, laidOut = false;
-    bool audiobook = false, paged = false, outed = false;
+    bool audiobook = false, paged = false, outed = false, opds = false, searched = false;
     bool onlyFiles = false;
     auto fail = [&o](const QString& message) {
         o.error = message;
@@ -187,6 +198,16 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
                     both("Липсва заглавието след --audiobook.", "The title after --audiobook is missing."));
             o.audiobookTitle = v.trimmed();
             audiobook = true;
+        } else if (isOption(a, "--opds")) {
+            if (!value(i, QStringLiteral("--opds"), &v) || v.trimmed().isEmpty())
+                return fail(both("Липсва адресът след --opds.", "The address after --opds is missing."));
+            o.opdsUrl = v.trimmed();
+            opds = true;
+        } else if (isOption(a, "--search")) {
+            if (!value(i, QStringLiteral("--search"), &v) || v.simplified().isEmpty())
+                return fail(both("Липсват думите след --search.", "The words after --search are missing."));
+            o.searchWords = v.simplified();
+            searched = true;
         } else if (isOption(a, "--pages")) {
             const auto range = value(i, QStringLiteral("--pages"), &v) ? pageRange(v) : std::nullopt;
             if (!range)
@@ -207,9 +228,11 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
     if (o.help)
         return o;
 
-    if (int(import) + int(list) + int(audiobook) > 1)
-        return fail(both("--import, --list и --audiobook не вървят заедно.",
-                         "--import, --list and --audiobook do not go together."));
+    if (int(import) + int(list) + int(audiobook) + int(opds) > 1)
+        return fail(both("--import, --list, --audiobook и --opds не вървят заедно.",
+                         "--import, --list, --audiobook and --opds do not go together."));
+    if (!opds && searched)
+        return fail(both("--search върви само с --opds.", "--search goes only with --opds."));
     if (!audiobook && (paged || outed))
         return fail(both("--pages и --out вървят само с --audiobook.",
                          "--pages and --out go only with --audiobook."));
@@ -228,6 +251,10 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
             return fail(both("Липсва --out ФАЙЛ за --audiobook.", "--audiobook needs --out FILE."));
         if (!o.files.isEmpty())
             return fail(both("--audiobook не приема файлове.", "--audiobook takes no files."));
+    } else if (opds) {
+        o.mode = StartMode::Opds;
+        if (!o.files.isEmpty())
+            return fail(both("--opds не приема файлове.", "--opds takes no files."));
     } else if (list) {
         o.mode = StartMode::List;
         if (!o.files.isEmpty())
@@ -297,6 +324,13 @@ int runVelmora(int argc, char** argv) {
             QCoreApplication::arguments(), defaultLibraryDir(QCoreApplication::applicationDirPath()));
         QTextStream out(stdout), err(stderr);
         return runAudiobook(opts, out, err);
+    }
+    if (early.mode == StartMode::Opds) {
+        QCoreApplication app(argc, argv);
+        const StartOptions opts = parseStartOptions(
+            QCoreApplication::arguments(), defaultLibraryDir(QCoreApplication::applicationDirPath()));
+        QTextStream out(stdout), err(stderr);
+        return runOpds(opts, out, err);
     }
     if (early.mode == StartMode::List) {
         QCoreApplication app(argc, argv);

@@ -4,6 +4,7 @@
 #include "core/book/Fonts.h"
 #include "core/book/PageBuild.h"
 #include "core/catalogue/CatalogueWalks.h"
+#include "core/net/BookDownload.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/Colors.h"
 #include "core/storage/FaultPoint.h"
@@ -17,6 +18,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QNetworkAccessManager>
 #include <QTextStream>
 
 namespace vel {
@@ -25,13 +27,6 @@ namespace {
 
 // The entry form refuses a text panel holding less.
 constexpr int kMinTextLength = 3;
-
-QString oneLine(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    text.replace(u'\n', u' ');
-    text.replace(u'\t', u' ');
-    return text;
-}
 
 void reportReconcile(const ReconcileReport& report, QTextStream& err) {
     const QStringList bg = report.messages();
@@ -51,7 +46,7 @@ ImportResult failed(ImportResult r, const QString& error) {
 QStringList importFiles(const QStringList& given) {
     QStringList files;
     for (const QString& entry : given) {
-        if (!QFileInfo(entry).isDir()) {
+        if (isWebAddress(entry) || !QFileInfo(entry).isDir()) {
             files << entry;
             continue;
         }
@@ -69,6 +64,13 @@ QStringList importFiles(const QStringList& given) {
 }
 
 } // namespace
+
+QString oneLine(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(u'\n', u' ');
+    text.replace(u'\t', u' ');
+    return text;
+}
 
 NewWorkStyle newWorkStyle(TextSource source) {
     NewWorkStyle s;
@@ -113,8 +115,10 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     r.author = request.author;
 
     // The main window's file command: the text with its line breaks joined, in the font it gets there.
-    const TextSource source = sourceForFile(request.file);
-    const TextImportResult loaded = readPanelText(request.file, source);
+    const QString sourceName = request.sourceName.isEmpty() ? request.file : request.sourceName;
+    const TextSource source = sourceForFile(sourceName);
+    const TextImportResult loaded =
+        request.sourceName.isEmpty() ? readPanelText(request.file, source) : readBook(request.file);
     if (!loaded.ok())
         return failed(r, oneLine(loaded.error));
     if (loaded.loaded.damaged)
@@ -126,7 +130,7 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     QStringList names;
     if (!loaded.loaded.innerName.isEmpty())
         names << loaded.loaded.innerName;
-    names << request.file;
+    names << sourceName;
     for (const QString& name : names) {
         if (!r.title.isEmpty() && !r.author.isEmpty())
             break;
@@ -203,6 +207,23 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     return r;
 }
 
+bool isWebAddress(const QString& argument) {
+    return argument.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
+           argument.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
+}
+
+ImportResult importFromUrl(Catalogue& cat, const QString& libraryDir, const QUrl& url,
+                           const ImportRequest& request) {
+    QNetworkAccessManager network;
+    BookDownload download(network, url, libraryDir);
+    if (!download.waitForFinished())
+        return failed(ImportResult{request.title, request.author, 0, {}, {}}, oneLine(download.error()));
+    ImportRequest fromFile = request;
+    fromFile.file = download.path();
+    fromFile.sourceName = download.sourceName();
+    return importWork(cat, libraryDir, fromFile);
+}
+
 int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     if (options.mode != StartMode::Import || !options.error.isEmpty() || options.files.isEmpty())
         return 2;
@@ -223,9 +244,12 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     for (const QString& file : importFiles(options.files)) {
         QElapsedTimer clock;
         clock.start();
-        const ImportResult r = importWork(*opened.catalogue, options.libraryDir,
-                                          ImportRequest{QFileInfo(file).absoluteFilePath(), options.title,
-                                                        options.author, options.screen, options.layout});
+        const bool web = isWebAddress(file);
+        const ImportRequest request{web ? QString() : QFileInfo(file).absoluteFilePath(), options.title,
+                                    options.author, options.screen, options.layout};
+        const ImportResult r =
+            web ? importFromUrl(*opened.catalogue, options.libraryDir, QUrl(file, QUrl::StrictMode), request)
+                : importWork(*opened.catalogue, options.libraryDir, request);
         if (!r.warning.isEmpty())
             err << file << QStringLiteral(": ") << r.warning << '\n';
         if (r.ok()) {

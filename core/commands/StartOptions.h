@@ -14,6 +14,7 @@ enum class StartMode {
     Import,    // works added from files without any window
     List,      // the catalogue printed
     Audiobook, // a work's pages spoken into an audio file
+    Opds,      // the books of an online catalogue printed
 };
 
 struct StartOptions {
@@ -30,6 +31,9 @@ struct StartOptions {
     int firstPage = 0;
     int lastPage = 0;
     QString outFile;
+    // Opds: the catalogue page to start from and the words to search it for (none: walk it all).
+    QString opdsUrl;
+    QString searchWords;
     bool help = false;
     QString error; // a command line that could not be understood (Bulgarian / English)
 };
