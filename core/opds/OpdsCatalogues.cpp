@@ -65,4 +65,17 @@ bool addCatalogue(const QString& libraryDir, const OpdsCatalogue& catalogue) {
     return file.status() == QSettings::NoError;
 }
 
+QUrl lastCatalogue(const QString& libraryDir) {
+    const QSettings file(cataloguesFilePath(libraryDir), QSettings::IniFormat);
+    const QUrl url(file.value(QStringLiteral("last/url")).toString(), QUrl::StrictMode);
+    return isWebUrl(url) ? url : defaultCatalogue().url;
+}
+
+void rememberLastCatalogue(const QString& libraryDir, const QUrl& url) {
+    if (!isWebUrl(url) || url == lastCatalogue(libraryDir))
+        return;
+    QSettings file(cataloguesFilePath(libraryDir), QSettings::IniFormat);
+    file.setValue(QStringLiteral("last/url"), url.toString(QUrl::FullyEncoded));
+}
+
 } // namespace vel

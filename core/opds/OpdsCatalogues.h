@@ -23,4 +23,8 @@ QList<OpdsCatalogue> loadCatalogues(const QString& libraryDir);
 // could not be written.
 bool addCatalogue(const QString& libraryDir, const OpdsCatalogue& catalogue);
 
+// The catalogue opened last, so the window starts where the reader left; the default when none.
+QUrl lastCatalogue(const QString& libraryDir);
+void rememberLastCatalogue(const QString& libraryDir, const QUrl& url);
+
 } // namespace vel
