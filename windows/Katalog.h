@@ -3,6 +3,7 @@
 
 #include "core/opds/OpdsBrowser.h"
 #include "core/opds/OpdsCatalogues.h"
+#include "ui/Session.h"
 #include "ui/Window.h"
 
 #include <QComboBox>
@@ -18,6 +19,7 @@ namespace vel {
 class Katalog : public Window {
     Q_OBJECT
 public:
+    static constexpr Role kRole = Role::OnlineCatalogue;
     explicit Katalog(Session& session);
 
     QComboBox* Combo1;          // the catalogues
