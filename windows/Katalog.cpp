@@ -282,6 +282,8 @@ void Katalog::showAdded(const ImportResult& result) {
                              .arg(result.title, result.author)
                              .arg(result.pages);
     LabelSastoyanie->setText(text);
+    // The library's lists take the new work in, as after an add through the entry form.
+    Q_EMIT session().reading().workAdded(result.title);
     session().platform().messageBox(text, MsgButtons::Ok, MsgIcon::Information, kTitle);
 }
 

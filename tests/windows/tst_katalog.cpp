@@ -7,6 +7,7 @@
 #include "core/book/Fonts.h"
 #include "core/opds/OpdsCatalogues.h"
 #include "ui/Session.h"
+#include "windows/FormB.h"
 #include "windows/Katalog.h"
 
 #include <QTemporaryDir>
@@ -51,6 +52,7 @@ private Q_SLOTS:
         rememberLastCatalogue(dir.path(), server.url("/root"));
         FakePlatform fake;
         Session session(fake, dir.path());
+        FormB& library = session.window<FormB>();
         Katalog& w = session.window<Katalog>();
 
         QCOMPARE(w.Combo1->currentText(), "Проба");
@@ -69,6 +71,7 @@ private Q_SLOTS:
         QCOMPARE(fake.messages[0].text, "„Чичовци“ от Иван Вазов е добавена в библиотеката (1 стр.).");
         QCOMPARE(recordsOf(dir.path()).size(), size_t(1));
         QCOMPARE(recordsOf(dir.path())[0].number, "Иван Вазов");
+        QVERIFY(library.Combo1->findText("Чичовци") >= 0);
 
         w.List1->setCurrentRow(1);
         w.Dobavi->click();
