@@ -46,9 +46,17 @@ ImportResult failed(ImportResult r, const QString& error) {
     return r;
 }
 
+// One book to add: a file, or one book of a zip that holds several.
+struct ImportItem {
+    QString file;
+    QString entry;
+    QString shown() const { return entry.isEmpty() ? file : file + u'/' + entry; }
+};
+
 // A folder stands for every book under it, in name order; files given by name are taken whatever they are
-// called.
-QStringList importFiles(const QStringList& given) {
+// called; a zip holding several books stands for each of them. A folder without any book is reported in
+// `empty`.
+QList<ImportItem> importItems(const QStringList& given, QStringList& empty) {
     QStringList files;
     for (const QString& entry : given) {
         if (!QFileInfo(entry).isDir()) {
@@ -60,12 +68,32 @@ QStringList importFiles(const QStringList& given) {
                         QDirIterator::Subdirectories);
         while (it.hasNext())
             found << it.next();
+        if (found.isEmpty())
+            empty << entry;
         std::sort(found.begin(), found.end(), [](const QString& a, const QString& b) {
             return QString::compare(a, b, Qt::CaseInsensitive) < 0;
         });
         files << found;
     }
-    return files;
+    QList<ImportItem> items;
+    for (const QString& file : files) {
+        const QStringList books = zippedBooks(file);
+        if (books.size() < 2) {
+            items << ImportItem{file, {}};
+            continue;
+        }
+        for (const QString& book : books)
+            items << ImportItem{file, book};
+    }
+    return items;
+}
+
+// Nothing a reader could see: white space and invisible marks only.
+bool hasVisibleText(const QString& text) {
+    for (const QChar c : text)
+        if (!c.isSpace() && c.isPrint() && c.category() != QChar::Other_Format)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -114,7 +142,8 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
 
     // The main window's file command: the text with its line breaks joined, in the font it gets there.
     const TextSource source = sourceForFile(request.file);
-    const TextImportResult loaded = readPanelText(request.file, source);
+    const TextImportResult loaded = request.entry.isEmpty() ? readPanelText(request.file, source)
+                                                            : readZippedBook(request.file, request.entry);
     if (!loaded.ok())
         return failed(r, oneLine(loaded.error));
     if (loaded.loaded.damaged)
@@ -164,7 +193,7 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
 
     // A structured book's paragraphs are whole already.
     const QString text = loaded.loaded.structured ? loaded.loaded.text : joinLineBreaks(loaded.loaded.text);
-    if (text.size() < kMinTextLength)
+    if (text.size() < kMinTextLength || !hasVisibleText(text))
         return failed(r, QStringLiteral("Във файла няма текст. / The file holds no text."));
     const NewWorkStyle style = newWorkStyle(source);
 
@@ -220,12 +249,21 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     }
     reportReconcile(reconcileLibrary(*opened.catalogue, options.libraryDir), err);
     int failures = 0;
-    for (const QString& file : importFiles(options.files)) {
+    QStringList empty;
+    const QList<ImportItem> items = importItems(options.files, empty);
+    for (const QString& folder : empty) {
+        ++failures;
+        err << folder
+            << QStringLiteral(": В папката няма книги за добавяне. / The folder holds no books to add.\n");
+    }
+    for (const ImportItem& item : items) {
         QElapsedTimer clock;
         clock.start();
-        const ImportResult r = importWork(*opened.catalogue, options.libraryDir,
-                                          ImportRequest{QFileInfo(file).absoluteFilePath(), options.title,
-                                                        options.author, options.screen, options.layout});
+        const QString file = item.shown();
+        const ImportResult r =
+            importWork(*opened.catalogue, options.libraryDir,
+                       ImportRequest{QFileInfo(item.file).absoluteFilePath(), options.title, options.author,
+                                     options.screen, options.layout, item.entry});
         if (!r.warning.isEmpty())
             err << file << QStringLiteral(": ") << r.warning << '\n';
         if (r.ok()) {

@@ -41,6 +41,7 @@ struct ImportRequest {
     QString author; // likewise
     QSize screen{1024, 768};
     PageLayout layout = PageLayout::Book;
+    QString entry{}; // a book inside the zip `file`; empty for the file itself
 };
 
 struct ImportResult {
