@@ -8,13 +8,13 @@
 #include "core/storage/Colors.h"
 #include "core/storage/FaultPoint.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/RawNames.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
 #include "core/text/LineJoin.h"
 #include "core/text/formats/BookFormats.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
@@ -46,38 +46,39 @@ ImportResult failed(ImportResult r, const QString& error) {
     return r;
 }
 
-// One book to add: a file, or one book of a zip that holds several.
+// One book to add: a file by the bytes of its path, or one book of a zip that holds several.
 struct ImportItem {
-    QString file;
+    QByteArray file;
     QString entry;
-    QString shown() const { return entry.isEmpty() ? file : file + u'/' + entry; }
+    QString shown() const {
+        const QString path = shownPath(readableName(file));
+        return entry.isEmpty() ? path : path + u'/' + entry;
+    }
 };
 
-// A folder stands for every book under it, in name order; files given by name are taken whatever they are
-// called; a zip holding several books stands for each of them. A folder without any book is reported in
-// `empty`.
+// A folder stands for every book under it, in name order, whatever bytes the names are made of; files given
+// by name are taken whatever they are called; a zip holding several books stands for each of them. A folder
+// without any book is reported in `empty`.
 QList<ImportItem> importItems(const QStringList& given, QStringList& empty) {
-    QStringList files;
+    QStringList suffixes = bookFilePatterns();
+    for (QString& s : suffixes)
+        s.remove(0, 1); // "*.txt" -> ".txt"
+    QList<QByteArray> files;
     for (const QString& entry : given) {
+        const QByteArray bytes = QFile::encodeName(entry);
         if (!QFileInfo(entry).isDir()) {
-            files << entry;
+            files << bytes;
             continue;
         }
-        QStringList found;
-        QDirIterator it(entry, bookFilePatterns(), QDir::Files | QDir::Readable,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            found << it.next();
+        const QList<QByteArray> found = filesUnder(bytes, suffixes);
         if (found.isEmpty())
             empty << entry;
-        std::sort(found.begin(), found.end(), [](const QString& a, const QString& b) {
-            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-        });
         files << found;
     }
     QList<ImportItem> items;
-    for (const QString& file : files) {
-        const QStringList books = zippedBooks(file);
+    for (const QByteArray& file : std::as_const(files)) {
+        const RawPath held(file);
+        const QStringList books = zippedBooks(held.path());
         if (books.size() < 2) {
             items << ImportItem{file, {}};
             continue;
@@ -144,8 +145,9 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     const TextSource source = sourceForFile(request.file);
     const TextImportResult loaded = request.entry.isEmpty() ? readPanelText(request.file, source)
                                                             : readZippedBook(request.file, request.entry);
+    const QString name = request.name.isEmpty() ? request.file : request.name;
     if (!loaded.ok())
-        return failed(r, oneLine(loaded.error));
+        return failed(r, oneLine(QString(loaded.error).replace(request.file, name)));
     if (loaded.loaded.damaged)
         r.warning =
             QStringLiteral("Файлът съдържа повредени знаци, заменени с „\uFFFD“. / The file has damaged "
@@ -155,7 +157,7 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     QStringList names;
     if (!loaded.loaded.innerName.isEmpty())
         names << loaded.loaded.innerName;
-    names << request.file;
+    names << name;
     for (const QString& name : names) {
         if (!r.title.isEmpty() && !r.author.isEmpty())
             break;
@@ -253,17 +255,19 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     const QList<ImportItem> items = importItems(options.files, empty);
     for (const QString& folder : empty) {
         ++failures;
-        err << folder
+        err << shownPath(folder)
             << QStringLiteral(": В папката няма книги за добавяне. / The folder holds no books to add.\n");
     }
     for (const ImportItem& item : items) {
         QElapsedTimer clock;
         clock.start();
         const QString file = item.shown();
-        const ImportResult r =
-            importWork(*opened.catalogue, options.libraryDir,
-                       ImportRequest{QFileInfo(item.file).absoluteFilePath(), options.title, options.author,
-                                     options.screen, options.layout, item.entry});
+        const RawPath held(item.file);
+        const ImportResult r = importWork(
+            *opened.catalogue, options.libraryDir,
+            ImportRequest{held.path().isEmpty() ? held.shown() : QFileInfo(held.path()).absoluteFilePath(),
+                          options.title, options.author, options.screen, options.layout, item.entry,
+                          shownPath(held.shown())});
         if (!r.warning.isEmpty())
             err << file << QStringLiteral(": ") << r.warning << '\n';
         if (r.ok()) {

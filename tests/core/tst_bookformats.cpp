@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QtTest>
+#include <cstdio>
 
 using namespace vel;
 using namespace vel::test;
@@ -298,10 +299,12 @@ private slots:
                     "Величков каза, че  той\nрече нещо важно.</p><pre>код на\nдва реда</pre><p>Тя тръгна");
         QTest::newRow("hand-wrapped epub")
             << write(dir, "a.epub", epub({{"OEBPS/Text/glava 1.xhtml", chapter}})) << true;
+        // Elements left open, deeper than any XML book nests, are HTML all the same.
         QTest::newRow("tag soup")
             << write(dir, "a.htm",
-                     "<p>Ние сме народите велики\nправи и горди, и Константин\n"
-                     "Величков каза, че той<br>\nрече нещо важно.<pre>код на\nдва реда</pre>")
+                     QByteArray("<div>").repeated(3'000) +
+                         "<p>Ние сме народите велики\nправи и горди, и Константин\n"
+                         "Величков каза, че той<br>\nрече нещо важно.<pre>код на\nдва реда</pre>")
             << true;
     }
     void wrappedLinesAreSpaces() {
@@ -414,6 +417,10 @@ private slots:
         write(books, "разкази.zip",
               makeZip({{"Иван Вазов - Дядо Йоцо гледа.txt", "Дядо Йоцо гледа влака."},
                        {"Иван Вазов - Една българка.txt", "Баба Илийца."}}));
+        // A name that is not UTF-8 is taken by its bytes and shown readably.
+        const QByteArray raw = QFile::encodeName(books.path()) + "/Христо Ботев - Хаджи Димитър\xff.txt";
+        FILE* file = std::fopen(raw.constData(), "wb");
+        QVERIFY(file && std::fputs("Жив е той, жив е!", file) >= 0 && std::fclose(file) == 0);
         StartOptions o;
         o.mode = StartMode::Import;
         o.libraryDir = library.path();
@@ -423,7 +430,7 @@ private slots:
         QCOMPARE(runImport(o, outStream, errStream), 1);
         QVERIFY2(err.startsWith(books.filePath("a.fb2") + ": ") && err.count('\n') == 1, qPrintable(err));
         const QStringList added = out.split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(added.size(), 4);
+        QCOMPARE(added.size(), 5);
         QVERIFY(added[0].startsWith(books.filePath("b.fb2") + ": „Гераците“, Елин Пелин"));
         QVERIFY(added[1].contains("„Чичовци“, Иван Вазов"));
         // Each book of a zip that holds several, named by its own name.
@@ -431,8 +438,9 @@ private slots:
             added[2].startsWith(books.filePath("разкази.zip/Иван Вазов - Дядо Йоцо гледа.txt: „Дядо Йоцо")),
             qPrintable(added[2]));
         QVERIFY(added[3].contains("„Една българка“, Иван Вазов"));
+        QVERIFY2(added[4].contains("„Хаджи Димитър\uFFFD“, Христо Ботев"), qPrintable(added[4]));
         QCOMPARE(pagesOf(library.path(), "Гераците").join("\r\n"), kStory.join("\r\n"));
-        QCOMPARE(recordsOf(library.path()).size(), std::size_t(4));
+        QCOMPARE(recordsOf(library.path()).size(), std::size_t(5));
 
         // A folder with nothing to add is an error, not a quiet success.
         QTemporaryDir empty;

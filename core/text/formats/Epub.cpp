@@ -162,8 +162,8 @@ TextImportResult readEpub(const ZipContents& zip) {
         BookLines chapter;
         XmlReader xml(*bytes);
         if (!readXhtml(xml, chapter)) {
-            // A chapter over the limits is not read some other way.
-            if (xml.error() == QXmlStreamReader::CustomError) {
+            // A chapter over the limits is not read some other way; one only left open is tag soup.
+            if (xml.error() == QXmlStreamReader::CustomError && !xml.tooDeep()) {
                 lines.refuse(xmlFailureText(xml));
                 break;
             }

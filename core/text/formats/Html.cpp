@@ -315,8 +315,8 @@ void readHtmlDocument(const QString& html, BookLines& lines, QString* title, QSt
             *author = xmlAuthor;
         return;
     }
-    // A document over the limits is not read some other way.
-    if (xml.error() == QXmlStreamReader::CustomError) {
+    // A document over the limits is not read some other way; one only left open is tag soup.
+    if (xml.error() == QXmlStreamReader::CustomError && !xml.tooDeep()) {
         lines.refuse(xmlFailureText(xml));
         return;
     }

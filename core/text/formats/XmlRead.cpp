@@ -44,6 +44,10 @@ public:
     QString resolveUndeclaredEntity(const QString& name) override { return htmlEntities().value(name); }
 };
 
+QString tooDeepText() {
+    return QStringLiteral("Файлът е вложен прекалено дълбоко и не беше прочетен");
+}
+
 // A linear look over the markup before the XML reader builds anything: the reader itself expands every
 // entity reference of a run of text into one string, and checks an element's attributes against each
 // other. Works on the raw bytes too, whatever the encoding: markup is ASCII, and in UTF-16 only longer.
@@ -123,7 +127,7 @@ private:
         if (attributes > kMaxAttributes)
             error_ = QStringLiteral("Файлът има елемент с прекалено много атрибути и не беше прочетен");
         else if (depth_ > kMaxNesting)
-            error_ = QStringLiteral("Файлът е вложен прекалено дълбоко и не беше прочетен");
+            error_ = tooDeepText();
     }
 
     // The internal subset's general entities; only their sizes matter here.
@@ -247,6 +251,10 @@ XmlReader::XmlReader(const QString& text) : QXmlStreamReader(text) {
 }
 
 XmlReader::~XmlReader() = default;
+
+bool XmlReader::tooDeep() const {
+    return error() == CustomError && errorString() == tooDeepText();
+}
 
 void XmlReader::setUp() {
     resolver_ = std::make_unique<HtmlEntities>();

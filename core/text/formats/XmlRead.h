@@ -27,6 +27,10 @@ public:
     XmlReader(const XmlReader&) = delete;
     XmlReader& operator=(const XmlReader&) = delete;
 
+    // Refused for its nesting alone: HTML that leaves its elements open looks so, and may still be read as
+    // HTML is.
+    bool tooDeep() const;
+
     // The text of the current element and all its children, white space collapsed.
     QString elementText();
 
