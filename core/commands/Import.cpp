@@ -145,9 +145,9 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     const TextSource source = sourceForFile(request.file);
     const TextImportResult loaded = request.entry.isEmpty() ? readPanelText(request.file, source)
                                                             : readZippedBook(request.file, request.entry);
-    const QString name = request.name.isEmpty() ? request.file : request.name;
+    const QString shownFile = request.name.isEmpty() ? request.file : request.name;
     if (!loaded.ok())
-        return failed(r, oneLine(QString(loaded.error).replace(request.file, name)));
+        return failed(r, oneLine(QString(loaded.error).replace(request.file, shownFile)));
     if (loaded.loaded.damaged)
         r.warning =
             QStringLiteral("Файлът съдържа повредени знаци, заменени с „\uFFFD“. / The file has damaged "
@@ -157,7 +157,7 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     QStringList names;
     if (!loaded.loaded.innerName.isEmpty())
         names << loaded.loaded.innerName;
-    names << name;
+    names << shownFile;
     for (const QString& name : names) {
         if (!r.title.isEmpty() && !r.author.isEmpty())
             break;
