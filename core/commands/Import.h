@@ -42,6 +42,8 @@ struct ImportRequest {
     QString author; // likewise
     QSize screen{1024, 768};
     PageLayout layout = PageLayout::Book;
+    QString entry{}; // a book inside the zip `file`; empty for the file itself
+    QString name{};  // the file as shown and as its name names the work; empty: `file`
     // The name the book had where it came from (a download's); its format and names are read from it, and
     // the file's own first bytes decide over it.
     QString sourceName{};
