@@ -369,7 +369,7 @@ void KNIGA::Form_Load() {
     const ScaleFactors factors = screenFactors(session().screen(), screen.widthTwips, screen.heightTwips,
                                                screen.twipsPerPixelX, screen.twipsPerPixelY);
     fontStep = float(Spread::fontStep(factors.x, factors.y));
-    ScaleToScreen(factors.x, factors.y, *this, session().screen().scaleWindowItself);
+    ScaleToScreen(factors.x, factors.y, *this);
     topButtons_.clear();
 }
 
@@ -426,9 +426,13 @@ void KNIGA::fitTopButtons() {
 }
 
 void KNIGA::Form_Resize() {
-    // A window manager that sizes the window after the layout step gets the pages placed again.
-    if (layoutDone_ && !isMinimized())
+    // A window manager that sizes the window after the layout step gets the pages placed again, and cut
+    // again when they no longer fit.
+    if (layoutDone_ && !isMinimized()) {
         applyLayout(false);
+        if (spread_.lastPage() > 0)
+            recutForView(spread_.pageCounter() - 1);
+    }
 }
 
 // ---- Opening a stored work -------------------------------------------------------------------------------
@@ -505,7 +509,15 @@ void KNIGA::failedOpening(const QString& damaged) {
 }
 
 void KNIGA::applyView() {
+    if (recutting_)
+        return; // the pages on show wait for the new cut
     const SpreadView& v = spread_.view();
+    Label1->setText(v.label1);
+    Label2->setText(v.label2);
+    setPageBox(v.pageBox);
+    // Before the layout step the views still have their design size, too small for a page.
+    if (!layoutDone_)
+        return;
     // Whether a page opens a paragraph or ends inside one is told by the pages around it.
     PageFlow left, right;
     if (work_ && layout_ == PageLayout::Book) {
@@ -527,9 +539,70 @@ void KNIGA::applyView() {
         R2->setPageFlow(right);
         R2->setText(v.rightText);
     }
-    Label1->setText(v.label1);
-    Label2->setText(v.label2);
-    setPageBox(v.pageBox);
+    if (spread_.lastPage() > 0)
+        recutForView(spread_.pageCounter() - 1);
+}
+
+bool KNIGA::recutForView(int leftPage) {
+    if (!work_ || building_ || recutting_ || !layoutDone_ || !isVisible())
+        return recutting_;
+    const PageGeometry geometry = pageGeometryOf(*R1);
+    const QString cutFor = cutSignature(geometry);
+    // A work that says what it was cut for is cut anew for any other view; one that does not (cut before
+    // that was kept) only when a page on show does not fit.
+    const QString stored = work_->fact(kCutFact);
+    const bool stale = stored.isEmpty() ? !showsWhole(*R1) || !showsWhole(*R2) : stored != cutFor;
+    if (!stale || cutFor == recutFor_)
+        return false;
+    stopReading();
+    recutFor_ = cutFor;
+    recutting_ = true;
+    combo11->hide();
+    // Nothing is shown clipped meanwhile.
+    R1->setText(QString());
+    R2->setText(QString());
+    progress_.cancel = false;
+    progress_.laidOut = 0;
+    progress_.total = 1;
+    progress_.pages = 0;
+    progress_.written = 0;
+    Timer101_Timer();
+    progressBar_->show();
+    progressBar_->raise();
+    Timer101->start();
+    recut_ = runInBackground(
+        this,
+        [this, dir = session().libraryDir(), name = openedName_, geometry, leftPage] {
+            return recutWork(dir, name, geometry, leftPage, progress_);
+        },
+        [this](const RecutOutcome& result) { recutFinished(result); });
+    return true;
+}
+
+void KNIGA::recutFinished(const RecutOutcome& result) {
+    recut_.waitForFinished();
+    recutting_ = false;
+    Timer101->stop();
+    progressBar_->hide();
+    int left = spread_.pageCounter() - 1;
+    if (result.outcome == PageBuildOutcome::Written) {
+        QString why;
+        std::unique_ptr<WorkFile> work = WorkFile::open(work_->path(), &why);
+        if (!work || work->pageCount() < 1)
+            return failedOpening(why.isEmpty() ? kUnreadable.join(QStringLiteral("\r\n")) : why);
+        work_ = std::move(work);
+        spread_ = Spread(work_->pageCount(), [this](int n) {
+            if (!work_)
+                return StoredPage{{}, {}, false};
+            const WorkFile::Page p = work_->page(n);
+            return StoredPage{p.label, p.text, p.ok};
+        });
+        left = result.leftPage;
+    } else if (result.outcome != PageBuildOutcome::Cancelled) {
+        // The work stays as it was cut; the reader is told why it could not be fitted.
+        session().platform().messageBox(result.error, MsgButtons::Ok, MsgIcon::Critical, kAttention);
+    }
+    bookmarkStep(left);
 }
 
 void KNIGA::setPageBox(const QString& text) {
@@ -978,6 +1051,8 @@ void KNIGA::Timer1_Timer() {
 }
 
 void KNIGA::startWorker(const PageGeometry& geometry) {
+    // Set while the window's own thread still has the builder; a failure shows at the commit.
+    builder_.setFact(kCutFact, cutSignature(geometry));
     progress_.cancel = false;
     progress_.laidOut = 0;
     progress_.total = int(buildText_.size());
@@ -1107,6 +1182,8 @@ void KNIGA::buildFinished(const BuildResult& result) {
 void KNIGA::stopBuild() {
     progress_.cancel = true;
     worker_.waitForFinished();
+    recut_.waitForFinished();
+    recutting_ = false;
     // A work finished just before the stop is complete: its record gets its reading settings. A new work
     // goes in with its record now, as it would have a moment later.
     bool committed =

@@ -3,6 +3,7 @@
 // by clicks on the pages; also the place where a text is cut into pages and written as a new work file.
 
 #include "core/book/PageBuild.h"
+#include "core/book/Recut.h"
 #include "core/book/Spread.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
@@ -163,6 +164,11 @@ private:
     void readingEnded();
     void showReadingState();
 
+    // A stored work cut for another page size is cut anew for this one before it is shown: true when
+    // that has begun. The reader's place is kept by its position in the text.
+    bool recutForView(int leftPage);
+    void recutFinished(const RecutOutcome& result);
+
     void startWorker(const PageGeometry& geometry);
     BuildResult cutAndWrite(const QString& text, const PageGeometry& geometry);
     void buildFinished(const BuildResult& result);
@@ -185,6 +191,11 @@ private:
     QString typedTitle_;
     bool building_ = false;
     QProgressBar* progressBar_ = nullptr;
+    // The re-cut of a work opened on a screen it was not cut for; progress_ is its own while it runs.
+    QFuture<RecutOutcome> recut_;
+    bool recutting_ = false;
+    QString recutFor_; // the view a re-cut was last made for: never twice for the same
+
 
     PageLayout layout_ = PageLayout::Book; // new works are set as books
     ClickLabel* layoutSwitch_ = nullptr;

@@ -168,7 +168,6 @@ private Q_SLOTS:
         Run r;
         r.fake.setScreenPixels(w, h);
         Govori& g = r.s().window<Govori>();
-        QVERIFY(r.s().screen().scaleWindowItself);
         const TwipsRect b = twipsBox(g.Command14);
         QVERIFY(qAbs(b.left - 1920 * x) < 1e-3 && qAbs(b.top - 120 * y) < 1e-3);
         QVERIFY(qAbs(b.width - 1455 * x) < 1e-3 && qAbs(b.height - 495 * y) < 1e-3);
