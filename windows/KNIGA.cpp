@@ -458,12 +458,7 @@ void KNIGA::openingStep() {
     work_ = std::move(work);
     openedName_ = formB.chosenTitle();
     setPageLayout(storedLayout(work_->fact(kLayoutFact)));
-    spread_ = Spread(work_->pageCount(), [this](int n) {
-        if (!work_)
-            return StoredPage{{}, {}, false};
-        const WorkFile::Page p = work_->page(n);
-        return StoredPage{p.label, p.text, p.ok};
-    });
+    spreadOverWork();
     bool ok = false;
     const int n = Combo1->currentText().trimmed().toInt(&ok);
     const auto bookmark = wholeNumber16(formB.bookmark());
@@ -543,6 +538,15 @@ void KNIGA::applyView() {
         recutForView(spread_.pageCounter() - 1);
 }
 
+void KNIGA::spreadOverWork() {
+    spread_ = Spread(work_->pageCount(), [this](int n) {
+        if (!work_)
+            return StoredPage{{}, {}, false};
+        const WorkFile::Page p = work_->page(n);
+        return StoredPage{p.label, p.text, p.ok};
+    });
+}
+
 bool KNIGA::recutForView(int leftPage) {
     if (!work_ || building_ || recutting_ || !layoutDone_ || !isVisible())
         return recutting_;
@@ -581,6 +585,8 @@ bool KNIGA::recutForView(int leftPage) {
 
 void KNIGA::recutFinished(const RecutOutcome& result) {
     recut_.waitForFinished();
+    if (!recutting_)
+        return; // stopped with the book
     recutting_ = false;
     Timer101->stop();
     progressBar_->hide();
@@ -591,16 +597,13 @@ void KNIGA::recutFinished(const RecutOutcome& result) {
         if (!work || work->pageCount() < 1)
             return failedOpening(why.isEmpty() ? kUnreadable.join(QStringLiteral("\r\n")) : why);
         work_ = std::move(work);
-        spread_ = Spread(work_->pageCount(), [this](int n) {
-            if (!work_)
-                return StoredPage{{}, {}, false};
-            const WorkFile::Page p = work_->page(n);
-            return StoredPage{p.label, p.text, p.ok};
-        });
+        spreadOverWork();
         left = result.leftPage;
     } else if (result.outcome != PageBuildOutcome::Cancelled) {
         // The work stays as it was cut; the reader is told why it could not be fitted.
-        session().platform().messageBox(result.error, MsgButtons::Ok, MsgIcon::Critical, kAttention);
+        session().platform().messageBox(
+            result.error.isEmpty() ? kUnreadable.join(QStringLiteral("\r\n")) : result.error, MsgButtons::Ok,
+            MsgIcon::Critical, kAttention);
     }
     bookmarkStep(left);
 }
@@ -995,7 +998,7 @@ void KNIGA::applyPageMargins() {
 }
 
 void KNIGA::switchLayout() {
-    if (!work_ || building_ || workerStarted_ || Timer4->isActive() || !layoutDone_)
+    if (!work_ || building_ || workerStarted_ || recutting_ || Timer4->isActive() || !layoutDone_)
         return;
     combo11->hide();
     // The work's text as the hand-back gathers it, and where the left page on show starts in it.
@@ -1154,12 +1157,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
         openedName_ = buildName_;
         if (buildName_ != typedTitle_)
             adoptConfirmedName(buildName_);
-        spread_ = Spread(work_->pageCount(), [this](int n) {
-            if (!work_)
-                return StoredPage{{}, {}, false};
-            const WorkFile::Page p = work_->page(n);
-            return StoredPage{p.label, p.text, p.ok};
-        });
+        spreadOverWork();
         if (keepTextAt >= 0)
             return bookmarkStep(leftPageHolding(keepTextAt));
         bookmarkStep(wholeNumber16(session().window<FormB>().bookmark()).value_or(1));

@@ -167,6 +167,8 @@ private:
     // A stored work cut for another page size is cut anew for this one before it is shown: true when
     // that has begun. The reader's place is kept by its position in the text.
     bool recutForView(int leftPage);
+    // The spread over the open work file, nothing read yet.
+    void spreadOverWork();
     void recutFinished(const RecutOutcome& result);
 
     void startWorker(const PageGeometry& geometry);
