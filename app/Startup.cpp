@@ -11,6 +11,7 @@
 #include "ui/QtPlatform.h"
 #include "ui/Session.h"
 #include "windows/Govori.h"
+#include "windows/WindowSet.h"
 
 #include <QApplication>
 #include <QDir>
@@ -264,6 +265,7 @@ int runWindows(const StartOptions& opts) {
     }
 
     Session session(platform, opts.libraryDir);
+    registerWindows(session);
     QObject::connect(&session, &Session::lastWindowClosed, qApp, &QApplication::quit, Qt::QueuedConnection);
     // Test-only seams of the desktop suite, off unless their variables are set.
     if (qEnvironmentVariable("VELMORA_AUDIO") == QLatin1String("null"))

@@ -8,6 +8,7 @@
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
 #include "ui/RichTextView.h"
+#include "ui/Session.h"
 #include "ui/TwipsBox.h"
 #include "ui/Window.h"
 
@@ -28,6 +29,8 @@ namespace vel {
 class KNIGA : public Window {
     Q_OBJECT
 public:
+    static constexpr Role kRole = Role::Book;
+
     explicit KNIGA(Session& session);
     ~KNIGA() override;
 
