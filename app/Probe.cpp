@@ -214,9 +214,12 @@ QByteArray error(const QString& why) {
 } // namespace
 
 std::unique_ptr<Probe> Probe::fromEnvironment() {
-    const QString path = qEnvironmentVariable("VELMORA_PROBE");
+    // "%p" stands for the process: a program started again by the unpacker gets a socket of its own, which
+    // the one before it cannot take away as it ends.
+    QString path = qEnvironmentVariable("VELMORA_PROBE");
     if (path.isEmpty())
         return nullptr;
+    path.replace(QLatin1String("%p"), QString::number(QCoreApplication::applicationPid()));
     auto server = std::make_unique<QLocalServer>();
     server->setSocketOptions(QLocalServer::UserAccessOption);
     // A run before this one (the program restarts itself after unpacking) leaves its socket behind.

@@ -49,13 +49,26 @@ def wait_for(what, check, timeout=30.0):
 
 
 class Probe:
-    def __init__(self, path):
-        self.path = path
+    def __init__(self, folder):
+        self.folder = folder
+        self.path = os.path.join(folder, "probe-%p.sock")  # the program puts its process id for %p
+
+    def socket_path(self):
+        """The socket of the newest program still running."""
+        alive = []
+        for name in os.listdir(self.folder):
+            if name.startswith("probe-") and name.endswith(".sock"):
+                pid = int(name[6:-5])
+                if os.path.exists("/proc/%d" % pid) and open("/proc/%d/stat" % pid).read().split()[2] != "Z":
+                    alive.append((os.stat(os.path.join(self.folder, name)).st_mtime, name))
+        if not alive:
+            raise FileNotFoundError("no program is listening")
+        return os.path.join(self.folder, max(alive)[1])
 
     def ask(self, *fields):
         with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
             s.settimeout(10)
-            s.connect(self.path)
+            s.connect(self.socket_path())
             s.sendall(("\t".join(fields) + "\n").encode())
             data = b""
             while not data.endswith(b"\n"):
@@ -134,7 +147,7 @@ class Desktop:
 
     def start(self, library):
         self.library = library
-        self.probe = Probe(os.path.join(self.root, "probe.sock"))
+        self.probe = Probe(self.root)
         env = dict(self.env, VELMORA_PROBE=self.probe.path)
         proc = subprocess.Popen([self.args.velmora, "--library", library], env=env, cwd=self.root,
                                 stdout=subprocess.DEVNULL, stderr=open(os.path.join(self.root, "stderr"), "a"))
