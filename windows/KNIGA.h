@@ -85,7 +85,8 @@ public:
     int lastPage() const { return spread_.lastPage(); }
     const Spread& spread() const { return spread_; }
     // A build is under way: from the creation of its file to the first spread of the new work.
-    bool isBuilding() const { return building_; }
+    // Cutting pages, for a new work or anew for the view: nothing to read or switch meanwhile.
+    bool isBuilding() const { return building_ || recutting_; }
 
     // How the pages on show are set: the work's own layout once it is open; a build cuts in it.
     PageLayout pageLayout() const { return layout_; }
