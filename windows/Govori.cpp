@@ -314,7 +314,12 @@ void Govori::Form_Load() {
 void Govori::Form_Resize() {
     // The management window is hidden whenever the main window is shown, minimized, restored or resized.
     // Only a real change counts: X11 reports the size of a window shown again late, after the library may
-    // already have been put in front of it.
+    // already have been put in front of it. A hidden window's size is not the reader's: a maximized window
+    // is sized to the whole screen while hidden and back to the work area when shown again.
+    if (!isVisible())
+        return;
+    if (!Text1->isHidden())
+        fitAphorismBox();
     const std::pair<QSize, Qt::WindowStates> now{size(), windowState()};
     if (now == lastSizeAndState_)
         return;
@@ -772,16 +777,21 @@ void Govori::showAphorism(const QString& index, const QPoint& top) {
     Text1->setVisible(true);
     vel::setBackColor(Text1, Ntext->backColor());
     setTwTop(Text1, pxToTwips(mapFromGlobal(top).y()));
+    fitAphorismBox();
+    // Before the clock's first tick the index is no number yet; a valid aphorism is shown all the same.
+    Text1->setPlainText(aphorismForIndexText(index));
+    Ntext->setText(QString());
+}
+
+void Govori::fitAphorismBox() {
     // On a screen smaller than the design the box would run past the window's bottom: it ends there, as
-    // long as that leaves room for a few lines.
+    // long as that leaves room for a few lines. A window manager may take its title bar off the window
+    // after the box was placed.
     if (aphorismHeight_ == 0)
         aphorismHeight_ = Text1->height();
     const int room = height() - Text1->y();
     const int least = 3 * Text1->fontMetrics().lineSpacing();
     Text1->resize(Text1->width(), std::clamp(room, std::min(least, aphorismHeight_), aphorismHeight_));
-    // Before the clock's first tick the index is no number yet; a valid aphorism is shown all the same.
-    Text1->setPlainText(aphorismForIndexText(index));
-    Ntext->setText(QString());
 }
 
 void Govori::showAphorismUnderLibrary() {

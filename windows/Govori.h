@@ -131,6 +131,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void fitAphorismBox();
     struct PendingLoad;
 
     // The common start of both load commands: the panel in view, page 1, the open dialog; "" when none.

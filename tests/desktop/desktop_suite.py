@@ -400,10 +400,6 @@ class Desktop:
 # Flows that fail today for a fault being mended elsewhere: reported, not failing the suite. A flow listed
 # here that passes is reported too, so that it is taken off the list.
 KNOWN_FAULTS = {
-    "add-text": "the library does not come back after a new work's book closes",
-    "add-fb2": "the library does not come back after a new work's book closes",
-    "rebuild-font": "the library does not come back after a rebuilt work's book closes",
-    "switch-layout": "switching to plain layout shows one page in a tiny font",
 }
 
 
@@ -427,9 +423,9 @@ def run_size(size, args):
                     shot = d.shot("failed-" + name)
                     known = name in KNOWN_FAULTS
                     print("%s %s at %s: %s\n  screenshot: %s" % ("KNOWN" if known else "FAIL", size, name, e, shot))
+                    print(d.stderr_tail())
                     if not known:
                         ok = False
-                        print(d.stderr_tail())
                     if name in ("first-start", "read"):
                         return False  # the others need the library and the title it found
                 d.restart()
