@@ -6,7 +6,7 @@
 #include "core/storage/LibraryHome.h"
 #include "core/storage/LibraryPaths.h"
 #include "core/text/formats/BookFormats.h"
-#include "ui/Background.h"
+#include "core/AsyncTask.h"
 #include "ui/Design.h"
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"

@@ -224,13 +224,14 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
 
 KNIGA::~KNIGA() {
     // Other windows may be gone already: only the worker and the unfinished file are dealt with here.
-    progress_.cancel = true;
+    progress_->cancel = true;
     worker_.waitForFinished();
-    builder_.abandon();
+    recut_.waitForFinished();
+    builder_->abandon();
 }
 
 int KNIGA::pageCounter() const {
-    return building_ ? progress_.written + 1 : spread_.pageCounter();
+    return building_ ? progress_->written + 1 : spread_.pageCounter();
 }
 
 // ---- Load and layout -------------------------------------------------------------------------------------

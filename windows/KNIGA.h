@@ -115,7 +115,7 @@ public:
     // Starts the build again, under the name the management window now holds.
     void retryBuild();
     // Writes the next page of the work being built; runs on the build's worker.
-    bool BOOT(const QString& pagePiece);
+    static bool BOOT(WorkFileBuilder& builder, const QString& pagePiece);
 
     void Combo1_Click();
     void combo11_Click();
@@ -141,9 +141,11 @@ protected:
 
 private:
     enum class BuildOutcome { Committed, TooManyPages, Cancelled, WriteFailed, NameTaken };
+    // What a build job hands back: its outcome and the builder it wrote into.
     struct BuildResult {
         BuildOutcome outcome = BuildOutcome::Cancelled;
         QString error;
+        std::shared_ptr<WorkFileBuilder> builder;
     };
 
     void openingStep();
@@ -176,7 +178,8 @@ private:
     void recutFinished(const RecutOutcome& result);
 
     void startWorker(const PageGeometry& geometry);
-    BuildResult cutAndWrite(const QString& text, const PageGeometry& geometry);
+    static BuildResult cutAndWrite(std::shared_ptr<WorkFileBuilder> builder, const QString& text,
+                                   const PageGeometry& geometry, PageBuildProgress& progress);
     void buildFinished(const BuildResult& result);
     void stopBuild();
     void askForAnotherName();
@@ -186,18 +189,18 @@ private:
     Spread spread_;
     std::unique_ptr<WorkFile> work_;
 
-    // The build: its file, its text and the job that cuts and writes it. While the job runs, builder_ and
-    // progress_ are its own apart from the progress counters and the cancel flag.
-    WorkFileBuilder builder_;
+    // The build: its file, its text and the job that cuts and writes it. The job takes the builder and
+    // hands it back with its result; the progress it shares, for its counters and the cancel flag.
+    std::shared_ptr<WorkFileBuilder> builder_ = std::make_shared<WorkFileBuilder>();
     QFuture<BuildResult> worker_;
     bool workerStarted_ = false;
-    PageBuildProgress progress_;
+    std::shared_ptr<PageBuildProgress> progress_ = std::make_shared<PageBuildProgress>();
     QString buildText_;
     QString buildName_;
     QString typedTitle_;
     bool building_ = false;
     QProgressBar* progressBar_ = nullptr;
-    // The re-cut of a work opened on a screen it was not cut for; progress_ is its own while it runs.
+    // The re-cut of a work opened on a screen it was not cut for.
     QFuture<RecutOutcome> recut_;
     bool recutting_ = false;
     QString recutFor_; // the view a re-cut was last made for: never twice for the same

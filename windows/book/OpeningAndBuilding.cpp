@@ -5,7 +5,7 @@
 #include "core/book/Recut.h"
 
 #include "core/storage/LibraryPaths.h"
-#include "ui/Background.h"
+#include "core/AsyncTask.h"
 #include "ui/PageView.h"
 #include "ui/Session.h"
 #include "windows/book/BookTexts.h"
@@ -100,23 +100,23 @@ void KNIGA::buildStep() {
     const auto placement = rebuild              ? WorkFileBuilder::Placement::Replace
                            : state.hasNewWork() ? WorkFileBuilder::Placement::Staged
                                                 : WorkFileBuilder::Placement::New;
-    if (!builder_.begin(session().libraryDir(), name, placement)) {
+    if (!builder_->begin(session().libraryDir(), name, placement)) {
         state.setRebuildTitle({});
-        if (builder_.failure() == WorkFileBuilder::Failure::Io)
-            return buildFailedMessage(builder_.errorString());
+        if (builder_->failure() == WorkFileBuilder::Failure::Io)
+            return buildFailedMessage(builder_->errorString());
         return askForAnotherName();
     }
     // A new work is set as a book; a rebuild keeps the layout its work had.
     PageLayout layout = PageLayout::Book;
     if (rebuild) {
-        if (const auto old = WorkFile::open(builder_.finalPath()))
+        if (const auto old = WorkFile::open(builder_->finalPath()))
             layout = storedLayout(old->fact(kLayoutFact));
     }
     setPageLayout(layout);
-    if (!builder_.setFact(kLayoutFact, layoutName(layout))) {
-        builder_.abandon();
+    if (!builder_->setFact(kLayoutFact, layoutName(layout))) {
+        builder_->abandon();
         state.setRebuildTitle({});
-        return buildFailedMessage(builder_.errorString());
+        return buildFailedMessage(builder_->errorString());
     }
     buildName_ = name;
     building_ = true;
@@ -140,33 +140,35 @@ void KNIGA::Timer1_Timer() {
 
 void KNIGA::startWorker(const PageGeometry& geometry) {
     // Set while the window's own thread still has the builder; a failure shows at the commit.
-    builder_.setFact(kCutFact, cutSignature(geometry));
-    progress_.cancel = false;
-    progress_.laidOut = 0;
-    progress_.total = int(buildText_.size());
-    progress_.pages = 0;
-    progress_.written = 0;
+    builder_->setFact(kCutFact, cutSignature(geometry));
+    progress_ = std::make_shared<PageBuildProgress>();
+    progress_->total = int(buildText_.size());
     Timer101_Timer();
     progressBar_->show();
     progressBar_->raise();
     Timer101->start();
     workerStarted_ = true;
     worker_ = runInBackground(
-        this, [this, text = buildText_, geometry] { return cutAndWrite(text, geometry); },
+        this,
+        [builder = std::exchange(builder_, std::make_shared<WorkFileBuilder>()), text = buildText_, geometry,
+         progress = progress_] { return cutAndWrite(builder, text, geometry, *progress); },
         [this](const BuildResult& result) { buildFinished(result); });
 }
 
-KNIGA::BuildResult KNIGA::cutAndWrite(const QString& text, const PageGeometry& geometry) {
+KNIGA::BuildResult KNIGA::cutAndWrite(std::shared_ptr<WorkFileBuilder> builder, const QString& text,
+                                      const PageGeometry& geometry, PageBuildProgress& progress) {
     BuildResult result;
-    switch (buildPages(text, geometry, progress_, [this](const QString& page) { return BOOT(page); })) {
+    result.builder = builder;
+    switch (buildPages(text, geometry, progress,
+                       [&builder = *builder](const QString& page) { return BOOT(builder, page); })) {
     case PageBuildOutcome::Written:
-        if (builder_.commit()) {
+        if (builder->commit()) {
             result.outcome = BuildOutcome::Committed;
         } else {
-            result.outcome = builder_.failure() == WorkFileBuilder::Failure::Exists
+            result.outcome = builder->failure() == WorkFileBuilder::Failure::Exists
                                  ? BuildOutcome::NameTaken
                                  : BuildOutcome::WriteFailed;
-            result.error = builder_.errorString();
+            result.error = builder->errorString();
         }
         break;
     case PageBuildOutcome::TooManyPages:
@@ -177,24 +179,24 @@ KNIGA::BuildResult KNIGA::cutAndWrite(const QString& text, const PageGeometry& g
         break;
     case PageBuildOutcome::WriteFailed:
         result.outcome = BuildOutcome::WriteFailed;
-        result.error = builder_.errorString();
+        result.error = builder->errorString();
         break;
     }
     return result;
 }
 
-bool KNIGA::BOOT(const QString& pagePiece) {
-    return builder_.appendPage(pagePiece);
+bool KNIGA::BOOT(WorkFileBuilder& builder, const QString& pagePiece) {
+    return builder.appendPage(pagePiece);
 }
 
 void KNIGA::Timer101_Timer() {
-    const int pages = progress_.pages;
+    const int pages = progress_->pages;
     if (pages == 0) {
-        const int total = std::max(1, progress_.total.load());
-        progressBar_->setValue(int(500LL * progress_.laidOut / total));
+        const int total = std::max(1, progress_->total.load());
+        progressBar_->setValue(int(500LL * progress_->laidOut / total));
         progressBar_->setFormat(QStringLiteral("Нареждане на страниците…"));
     } else {
-        const int written = progress_.written;
+        const int written = progress_->written;
         progressBar_->setValue(500 + int(500LL * written / pages));
         progressBar_->setFormat(QStringLiteral("Записване: страница %1 от %2").arg(written).arg(pages));
     }
@@ -205,6 +207,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
     workerStarted_ = false;
     if (!building_ || !isLoaded())
         return;
+    builder_ = result.builder;
     building_ = false;
     Timer101->stop();
     progressBar_->hide();
@@ -213,7 +216,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
     const int keepTextAt = std::exchange(keepTextAt_, -1);
     if (keepTextAt >= 0 && result.outcome != BuildOutcome::Committed) {
         // A layout switch that did not go through: the work stays as it was, on show as it was.
-        builder_.abandon();
+        builder_->abandon();
         setPageLayout(layout_ == PageLayout::Book ? PageLayout::Plain : PageLayout::Book);
         R1->setText(QString());
         applyView();
@@ -227,16 +230,16 @@ void KNIGA::buildFinished(const BuildResult& result) {
 
     switch (result.outcome) {
     case BuildOutcome::Committed: {
-        if (!builder_.stagedPath().isEmpty()) {
+        if (!builder_->stagedPath().isEmpty()) {
             const WriteResult added =
-                session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_.stagedPath());
-            builder_.abandon();
+                session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_->stagedPath());
+            builder_->abandon();
             if (added.outcome == WriteResult::Outcome::NameTaken)
                 return askForAnotherName();
             if (!added.ok())
                 return buildFailedMessage(added.error);
         }
-        work_ = WorkFile::open(builder_.finalPath());
+        work_ = WorkFile::open(builder_->finalPath());
         if (!work_ || work_->pageCount() < 1)
             return failedOpening();
         openedName_ = buildName_;
@@ -251,32 +254,35 @@ void KNIGA::buildFinished(const BuildResult& result) {
     case BuildOutcome::NameTaken:
         return askForAnotherName();
     case BuildOutcome::TooManyPages:
-        builder_.abandon();
+        builder_->abandon();
         return buildFailedMessage(kTooLong.join(QStringLiteral("\r\n")));
     case BuildOutcome::WriteFailed:
-        builder_.abandon();
+        builder_->abandon();
         return buildFailedMessage(result.error);
     case BuildOutcome::Cancelled:
-        builder_.abandon();
+        builder_->abandon();
         return;
     }
 }
 
 void KNIGA::stopBuild() {
-    progress_.cancel = true;
+    progress_->cancel = true;
     worker_.waitForFinished();
     recut_.waitForFinished();
     recutting_ = false;
     // A work finished just before the stop is complete: its record gets its reading settings. A new work
     // goes in with its record now, as it would have a moment later.
-    bool committed =
-        workerStarted_ && worker_.resultCount() > 0 && worker_.result().outcome == BuildOutcome::Committed;
-    workerStarted_ = false;
-    if (building_ && committed && !builder_.stagedPath().isEmpty()) {
-        committed =
-            session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_.stagedPath()).ok();
+    bool committed = false;
+    if (workerStarted_ && worker_.resultCount() > 0) {
+        builder_ = worker_.result().builder;
+        committed = worker_.result().outcome == BuildOutcome::Committed;
     }
-    builder_.abandon();
+    workerStarted_ = false;
+    if (building_ && committed && !builder_->stagedPath().isEmpty()) {
+        committed =
+            session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_->stagedPath()).ok();
+    }
+    builder_->abandon();
     if (building_) {
         building_ = false;
         Timer101->stop();
@@ -353,19 +359,16 @@ bool KNIGA::recutForView(int leftPage) {
     // Nothing is shown clipped meanwhile.
     R1->setText(QString());
     R2->setText(QString());
-    progress_.cancel = false;
-    progress_.laidOut = 0;
-    progress_.total = 1;
-    progress_.pages = 0;
-    progress_.written = 0;
+    progress_ = std::make_shared<PageBuildProgress>();
+    progress_->total = 1;
     Timer101_Timer();
     progressBar_->show();
     progressBar_->raise();
     Timer101->start();
     recut_ = runInBackground(
         this,
-        [this, dir = session().libraryDir(), name = openedName_, geometry, leftPage] {
-            return recutWork(dir, name, geometry, leftPage, progress_);
+        [dir = session().libraryDir(), name = openedName_, geometry, leftPage, progress = progress_] {
+            return recutWork(dir, name, geometry, leftPage, *progress);
         },
         [this](const RecutOutcome& result) { recutFinished(result); });
     return true;
