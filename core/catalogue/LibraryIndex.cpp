@@ -1,0 +1,99 @@
+#include "core/catalogue/LibraryIndex.h"
+
+#include "core/storage/CatalogueRecords.h"
+
+#include <QCollator>
+#include <QHash>
+#include <algorithm>
+#include <numeric>
+
+namespace vel {
+
+namespace {
+// Between title and author, so that a typed text never matches across the two.
+constexpr char16_t kSeparator = u'\x1f';
+} // namespace
+
+QString foldForFinding(QStringView text) {
+    return text.toString().toCaseFolded();
+}
+
+LibraryIndex::LibraryIndex(std::vector<LibraryEntry> entries) : entries_(std::move(entries)) {
+    const int n = int(entries_.size());
+    folded_.reserve(entries_.size());
+    for (const LibraryEntry& e : entries_)
+        folded_.push_back(foldForFinding(QString(e.title + kSeparator + e.author)));
+
+    stored_.resize(entries_.size());
+    std::iota(stored_.begin(), stored_.end(), 0);
+
+    // Bulgarian collation: Cyrillic in the alphabet's order, Latin beside it, case aside.
+    QCollator collator{QLocale(QLocale::Bulgarian, QLocale::Bulgaria)};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    std::vector<QCollatorSortKey> titleKeys, authorKeys;
+    titleKeys.reserve(entries_.size());
+    authorKeys.reserve(entries_.size());
+    for (const LibraryEntry& e : entries_) {
+        titleKeys.push_back(collator.sortKey(e.title));
+        authorKeys.push_back(collator.sortKey(e.author));
+    }
+    byTitle_ = stored_;
+    std::stable_sort(byTitle_.begin(), byTitle_.end(),
+                     [&](int a, int b) { return titleKeys[size_t(a)].compare(titleKeys[size_t(b)]) < 0; });
+    // By author, and an author's works by title.
+    byAuthor_ = byTitle_;
+    std::stable_sort(byAuthor_.begin(), byAuthor_.end(),
+                     [&](int a, int b) { return authorKeys[size_t(a)].compare(authorKeys[size_t(b)]) < 0; });
+    byLastRead_ = stored_;
+    std::stable_sort(byLastRead_.begin(), byLastRead_.end(), [&](int a, int b) {
+        return entries_[size_t(a)].lastRead > entries_[size_t(b)].lastRead;
+    });
+    Q_ASSERT(int(byTitle_.size()) == n);
+}
+
+const std::vector<int>& LibraryIndex::ordered(TitleOrder order) const {
+    switch (order) {
+    case TitleOrder::Title:
+        return byTitle_;
+    case TitleOrder::Author:
+        return byAuthor_;
+    case TitleOrder::LastRead:
+        return byLastRead_;
+    case TitleOrder::Stored:
+        break;
+    }
+    return stored_;
+}
+
+std::vector<int> LibraryIndex::find(QStringView typed, const QString& author, TitleOrder order) const {
+    const QString needle = foldForFinding(typed.trimmed());
+    std::vector<int> found;
+    for (const int i : ordered(order)) {
+        const size_t at = size_t(i);
+        if (!author.isEmpty() && entries_[at].author != author)
+            continue;
+        if (!needle.isEmpty() && !folded_[at].contains(needle))
+            continue;
+        found.push_back(i);
+    }
+    return found;
+}
+
+QStringList LibraryIndex::titles(const std::vector<int>& found) const {
+    QStringList out;
+    out.reserve(qsizetype(found.size()));
+    for (const int i : found)
+        out << entries_[size_t(i)].title;
+    return out;
+}
+
+std::vector<LibraryEntry> libraryEntries(Catalogue& cat) {
+    const QHash<QString, qint64> read = cat.lastRead();
+    std::vector<LibraryEntry> entries;
+    for (const CatalogueRecord& rec : titledRecords(cat))
+        entries.push_back(LibraryEntry{rec.name, rec.number, read.value(rec.name)});
+    return entries;
+}
+
+} // namespace vel
