@@ -5,6 +5,7 @@
 #include "core/text/formats/Html.h"
 #include "core/text/formats/OfficeXml.h"
 #include "core/text/formats/Rtf.h"
+#include "core/text/formats/Sfb.h"
 #include "core/text/formats/Zip.h"
 
 #include <QDir>
@@ -25,7 +26,7 @@ constexpr Suffix kSuffixes[] = {
     {".txt", BookFormat::PlainText}, {".fb2", BookFormat::Fb2},  {".epub", BookFormat::Epub},
     {".docx", BookFormat::Docx},     {".odt", BookFormat::Odt},  {".rtf", BookFormat::Rtf},
     {".html", BookFormat::Html},     {".htm", BookFormat::Html}, {".xhtml", BookFormat::Html},
-    {".doc", BookFormat::Doc},       {".zip", BookFormat::Zip},
+    {".doc", BookFormat::Doc},       {".sfb", BookFormat::Sfb},  {".zip", BookFormat::Zip},
 };
 
 QString withPath(const QString& reason, const QString& path) {
@@ -40,7 +41,8 @@ bool isZippedTextName(const QString& name) {
     if (name.startsWith(QStringLiteral("__MACOSX/")) || QFileInfo(name).fileName().startsWith(u'.'))
         return false;
     return name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive) ||
-           name.endsWith(QStringLiteral(".fb2"), Qt::CaseInsensitive);
+           name.endsWith(QStringLiteral(".fb2"), Qt::CaseInsensitive) ||
+           name.endsWith(QStringLiteral(".sfb"), Qt::CaseInsensitive);
 }
 
 TextImportResult zippedText(const ZipContents& zip) {
@@ -54,6 +56,8 @@ TextImportResult zippedText(const ZipContents& zip) {
     const ZipEntry& entry = zip.entries.front();
     TextImportResult result = entry.name.endsWith(QStringLiteral(".fb2"), Qt::CaseInsensitive)
                                   ? readFb2(entry.data)
+                              : entry.name.endsWith(QStringLiteral(".sfb"), Qt::CaseInsensitive)
+                                  ? readSfb(entry.data)
                                   : decodeText(entry.data);
     result.loaded.innerName = QFileInfo(entry.name).fileName();
     return result;
@@ -63,8 +67,17 @@ TextImportResult readByFormat(const QString& path, BookFormat format) {
     switch (format) {
     case BookFormat::Doc:
         return extractDocText(path);
-    case BookFormat::Epub:
-        return readEpub(readZip(path, isEpubTextEntry));
+    case BookFormat::Epub: {
+        QString coverName;
+        TextImportResult book = readEpub(readZip(path, isEpubTextEntry), &coverName);
+        if (book.ok() && !coverName.isEmpty()) {
+            // Only the cover among the pictures; a damaged one costs the book nothing.
+            const ZipContents cover = readZip(path, [&](const QString& name) { return name == coverName; });
+            if (cover.ok() && !cover.entries.isEmpty())
+                book.loaded.cover = cover.entries.front().data;
+        }
+        return book;
+    }
     case BookFormat::Docx:
         return readDocx(readZip(path, isDocxTextEntry));
     case BookFormat::Odt:
@@ -97,6 +110,8 @@ TextImportResult readByFormat(const QString& path, BookFormat format) {
         return readRtf(bytes);
     case BookFormat::Html:
         return readHtml(bytes);
+    case BookFormat::Sfb:
+        return readSfb(bytes);
     default:
         return decodeText(bytes);
     }
