@@ -48,6 +48,18 @@ bool Statement::bindUtf8(int index, const QByteArray& utf8) {
            sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT) == SQLITE_OK;
 }
 
+bool Statement::bindBlob(int index, const QByteArray& bytes) {
+    return stmt_ && sqlite3_bind_blob(stmt_, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT) ==
+                        SQLITE_OK;
+}
+
+QByteArray Statement::blob(int column) const {
+    if (!stmt_)
+        return {};
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    return data ? QByteArray(data, sqlite3_column_bytes(stmt_, column)) : QByteArray();
+}
+
 bool Statement::bindInt64(int index, qint64 value) {
     return stmt_ && sqlite3_bind_int64(stmt_, index, value) == SQLITE_OK;
 }

@@ -1,5 +1,7 @@
 #include "core/storage/WorkFile.h"
 
+#include "core/storage/CatalogueSchema.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -92,6 +94,13 @@ std::unique_ptr<WorkFile> WorkFile::open(const QString& path, QString* error) {
 QString WorkFile::fact(const QString& name) const {
     const auto it = facts_.find(name);
     return it == facts_.end() ? QString() : it->second;
+}
+
+QByteArray WorkFile::cover() {
+    if (db_.columns(schema::kCoverTable).isEmpty())
+        return {};
+    Statement st(db_, QStringLiteral("SELECT Image FROM %1 LIMIT 1").arg(schema::kCoverTable));
+    return st.step() == Statement::Step::Row ? st.blob(0) : QByteArray();
 }
 
 WorkFile::Page WorkFile::page(int n) {

@@ -31,6 +31,8 @@ public:
     // A fact the work file keeps about itself (see WorkFileBuilder::setFact); empty when it has none,
     // as in files written before facts were kept.
     QString fact(const QString& name) const;
+    // The cover thumbnail the work was stored with; empty when it has none.
+    QByteArray cover();
 
 private:
     WorkFile() = default;

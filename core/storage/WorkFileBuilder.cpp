@@ -1,5 +1,6 @@
 #include "core/storage/WorkFileBuilder.h"
 
+#include "core/storage/CatalogueSchema.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
 
@@ -100,6 +101,19 @@ bool WorkFileBuilder::setFact(const QString& name, const QString& value) {
     Statement st(db_, QStringLiteral("INSERT OR REPLACE INTO Svedenia (Ime, Stoinost) VALUES (?1, ?2)"));
     st.bind(1, name);
     st.bind(2, value);
+    if (st.step() != Statement::Step::Done)
+        return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
+    return true;
+}
+
+bool WorkFileBuilder::setCover(const QByteArray& image) {
+    if (!isActive())
+        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+    if (!db_.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Image BLOB); DELETE FROM %1;")
+                      .arg(schema::kCoverTable)))
+        return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
+    Statement st(db_, QStringLiteral("INSERT INTO %1 (Image) VALUES (?1)").arg(schema::kCoverTable));
+    st.bindBlob(1, image);
     if (st.step() != Statement::Step::Done)
         return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
     return true;

@@ -39,6 +39,8 @@ public:
     // Keeps a fact about the work in its file (title, author, layout, ...); a later value replaces an
     // earlier one. Part of the same transaction as the pages.
     bool setFact(const QString& name, const QString& value);
+    // Keeps the work's cover thumbnail (see coverThumbnail), in the same transaction.
+    bool setCover(const QByteArray& image);
     bool commit();
     // Drops everything written; the final name is left as it was.
     void abandon();

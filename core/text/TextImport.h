@@ -18,6 +18,9 @@ struct LoadedText {
     QString title{};
     QString author{};
     QString innerName{};     // the text's own file name when it came out of an archive
+    QString series{};        // the series the book belongs to, and its number there
+    QString seriesNumber{};
+    QByteArray cover{};      // the cover image's bytes as the book holds them
     bool structured = false; // paragraphs already whole: no line joining
     // UTF-8 with a few bytes that are not: those became U+FFFD, and the reader should be told.
     bool damaged = false;

@@ -54,6 +54,9 @@ QString rootFile(const QByteArray& container) {
 struct Package {
     QString title;
     QStringList authors;
+    QString series;
+    QString seriesNumber;
+    QString cover; // the cover image's path in the archive
     QStringList documents; // in reading order
     bool wellFormed = true;
 };
@@ -70,6 +73,9 @@ Package readPackage(const QByteArray& opf, const QString& base) {
     XmlReader xml(opf);
     QHash<QString, QString> manifest;
     QStringList linear, nonLinear;
+    // EPUB 3 names a collection and refines it with its position; calibre's meta say the same.
+    QHash<QString, QString> collections, positions;
+    QString collectionOrder, calibreSeries, calibreIndex, coverItem, coverImage;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
@@ -88,9 +94,33 @@ Package readPackage(const QByteArray& opf, const QString& base) {
             const QString who = xml.elementText();
             if (!who.isEmpty() && (role.isEmpty() || role == u"aut"))
                 p.authors << who;
+        } else if (name == u"meta") {
+            const QStringView property = a.value(QStringLiteral("property"));
+            const QStringView metaName = a.value(QStringLiteral("name"));
+            const QString content = a.value(QStringLiteral("content")).toString().simplified();
+            if (property == u"belongs-to-collection") {
+                const QString id = a.value(QStringLiteral("id")).toString();
+                if (!collections.contains(id)) {
+                    collections.insert(id, xml.elementText().simplified());
+                    if (collectionOrder.isNull())
+                        collectionOrder = id;
+                }
+            } else if (property == u"group-position") {
+                positions.insert(a.value(QStringLiteral("refines")).toString().remove(0, 1),
+                                 xml.elementText().simplified());
+            } else if (metaName == u"calibre:series") {
+                calibreSeries = content;
+            } else if (metaName == u"calibre:series_index") {
+                calibreIndex = content;
+            } else if (metaName == u"cover") {
+                coverItem = content;
+            }
         } else if (name == u"item") {
-            manifest.insert(a.value(QStringLiteral("id")).toString(),
-                            resolve(base, a.value(QStringLiteral("href")).toString()));
+            const QString id = a.value(QStringLiteral("id")).toString();
+            const QString href = resolve(base, a.value(QStringLiteral("href")).toString());
+            manifest.insert(id, href);
+            if (a.value(QStringLiteral("properties")).split(u' ').contains(u"cover-image"))
+                coverImage = href;
         } else if (name == u"itemref") {
             const QString doc = manifest.value(a.value(QStringLiteral("idref")).toString());
             if (!doc.isEmpty())
@@ -99,6 +129,17 @@ Package readPackage(const QByteArray& opf, const QString& base) {
     }
     p.wellFormed = !xml.hasError();
     p.documents = linear + nonLinear;
+    if (!collectionOrder.isNull() && !collections.value(collectionOrder).isEmpty()) {
+        p.series = collections.value(collectionOrder);
+        p.seriesNumber = positions.value(collectionOrder);
+    } else {
+        p.series = calibreSeries;
+        p.seriesNumber = calibreSeries.isEmpty() ? QString() : calibreIndex;
+    }
+    // calibre writes whole numbers as "1.0".
+    if (p.seriesNumber.endsWith(QStringLiteral(".0")))
+        p.seriesNumber.chop(2);
+    p.cover = !coverImage.isEmpty() ? coverImage : manifest.value(coverItem);
     return p;
 }
 
@@ -112,7 +153,7 @@ bool isEpubTextEntry(const QString& name) {
     return false;
 }
 
-TextImportResult readEpub(const ZipContents& zip) {
+TextImportResult readEpub(const ZipContents& zip, QString* coverEntry) {
     TextImportResult result;
     if (!zip.ok()) {
         result.error = zipFailureText(zip.failure);
@@ -153,6 +194,10 @@ TextImportResult readEpub(const ZipContents& zip) {
     }
     result.loaded.title = package.title;
     result.loaded.author = package.authors.join(QStringLiteral(", "));
+    result.loaded.series = package.series;
+    result.loaded.seriesNumber = package.seriesNumber;
+    if (coverEntry)
+        *coverEntry = package.cover;
     finishBook(lines, result);
     return result;
 }

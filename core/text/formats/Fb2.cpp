@@ -25,10 +25,36 @@ QString personName(XmlReader& xml) {
     return name.isEmpty() ? nickname : name;
 }
 
-void readTitleInfo(XmlReader& xml, LoadedText& out) {
+// An attribute by its local name, whatever prefix the book gave its namespace ("l:href", "xlink:href").
+QStringView localAttribute(const QXmlStreamAttributes& attributes, QStringView name) {
+    for (const QXmlStreamAttribute& a : attributes)
+        if (a.name() == name)
+            return a.value();
+    return {};
+}
+
+// The id of the cover's binary, from <coverpage><image l:href="#id"/>.
+QString coverId(XmlReader& xml) {
+    QString id;
+    while (xml.readNextStartElement()) {
+        const QStringView href = localAttribute(xml.attributes(), u"href");
+        if (id.isEmpty() && xml.name() == u"image" && href.startsWith(u'#'))
+            id = href.mid(1).toString();
+        xml.skipCurrentElement();
+    }
+    return id;
+}
+
+void readTitleInfo(XmlReader& xml, LoadedText& out, QString& cover) {
     QStringList authors;
     while (xml.readNextStartElement()) {
-        if (xml.name() == u"book-title") {
+        if (xml.name() == u"sequence" && out.series.isEmpty()) {
+            out.series = xml.attributes().value(QStringLiteral("name")).toString().simplified();
+            out.seriesNumber = xml.attributes().value(QStringLiteral("number")).toString().simplified();
+            xml.skipCurrentElement();
+        } else if (xml.name() == u"coverpage") {
+            cover = coverId(xml);
+        } else if (xml.name() == u"book-title") {
             out.title = xml.elementText();
         } else if (xml.name() == u"author") {
             const QString a = personName(xml);
@@ -62,6 +88,7 @@ TextImportResult readFb2(const QByteArray& bytes) {
     bool notesBody = false;
     int stanza = 0;
     QString pendingMarker; // a note's number, put before its first paragraph
+    QString cover;         // the id of the cover's binary
     while (!xml.atEnd()) {
         switch (xml.readNext()) {
         case QXmlStreamReader::StartElement: {
@@ -69,10 +96,13 @@ TextImportResult readFb2(const QByteArray& bytes) {
             if (name == u"description") {
                 while (xml.readNextStartElement()) {
                     if (xml.name() == u"title-info")
-                        readTitleInfo(xml, out);
+                        readTitleInfo(xml, out, cover);
                     else
                         xml.skipCurrentElement();
                 }
+            } else if (name == u"binary" && !cover.isEmpty() && out.cover.isEmpty() &&
+                       xml.attributes().value(QStringLiteral("id")) == cover) {
+                out.cover = QByteArray::fromBase64(xml.readElementText().toLatin1());
             } else if (name == u"binary" || name == u"image" || name == u"stylesheet") {
                 xml.skipCurrentElement();
             } else if (name == u"body") {
