@@ -29,7 +29,7 @@ const char kUsage[] =
     "Употреба:\n"
     "  velmora [--library ПАПКА] [ФАЙЛ]\n"
     "  velmora [--library ПАПКА] --import ФАЙЛ... [--title ЗАГЛАВИЕ --author АВТОР] [--screen ШxВ]\n"
-    "                                              [--layout book|plain]\n"
+    "                                              [--layout book|plain] [--jobs N]\n"
     "  velmora [--library ПАПКА] --list\n"
     "  velmora [--library ПАПКА] --audiobook ЗАГЛАВИЕ [--pages A-Б] --out ФАЙЛ\n"
     "\n"
@@ -45,7 +45,9 @@ const char kUsage[] =
     "  --layout book     страниците се подреждат като в печатна книга: двустранно подравнени редове,\n"
     "                    пренасяне на думите, отстъп в началото на абзаца, полета (по подразбиране)\n"
     "  --layout plain    текстът се подрежда както е, без пренасяне и полета\n"
-    "  --list            показва каталога: заглавие, автор, страници, отбелязана страница (с табулации)\n"
+    "  --jobs N          колко произведения се нарязват едновременно (по подразбиране: броя ядра)\n"
+    "  --list            показва каталога: заглавие, автор, страници, отбелязана страница, поредица\n"
+    "                    (с табулации)\n"
     "  --audiobook ЗАГЛАВИЕ  изговаря страниците на произведението във ФАЙЛ (.wav, .flac или .ogg)\n"
     "                    с гласа и скоростта от speech.ini в библиотеката\n"
     "  --pages A-Б       само страници от A до Б (или само A)\n"
@@ -56,7 +58,7 @@ const char kUsage[] =
     "Usage:\n"
     "  velmora [--library DIR] [FILE]\n"
     "  velmora [--library DIR] --import FILE... [--title TITLE --author AUTHOR] [--screen WxH]\n"
-    "                                           [--layout book|plain]\n"
+    "                                           [--layout book|plain] [--jobs N]\n"
     "  velmora [--library DIR] --list\n"
     "  velmora [--library DIR] --audiobook TITLE [--pages A-B] --out FILE\n"
     "\n"
@@ -72,7 +74,8 @@ const char kUsage[] =
     "  --layout book     set the pages as a printed book: justified lines, hyphenated words, indented\n"
     "                    paragraphs, margins (the default)\n"
     "  --layout plain    set the text as it is, without hyphens or margins\n"
-    "  --list            print the catalogue: title, author, pages, bookmark (tab-separated)\n"
+    "  --jobs N          how many works are cut at once (the number of cores by default)\n"
+    "  --list            print the catalogue: title, author, pages, bookmark, series (tab-separated)\n"
     "  --audiobook TITLE speak the work's pages into FILE (.wav, .flac or .ogg) with the voice and\n"
     "                    rate of speech.ini in the library\n"
     "  --pages A-B       only pages A to B (or A alone)\n"
@@ -181,6 +184,13 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
                     both("След --layout се очаква book или plain.", "--layout expects book or plain."));
             o.layout = *l;
             laidOut = true;
+        } else if (isOption(a, "--jobs")) {
+            bool ok = false;
+            const int jobs = value(i, QStringLiteral("--jobs"), &v) ? v.toInt(&ok) : 0;
+            if (!ok || jobs < 1 || jobs > 256)
+                return fail(both("След --jobs се очаква число от 1 до 256.", "--jobs expects a number from 1 to 256."));
+            o.jobs = jobs;
+            laidOut = true;
         } else if (isOption(a, "--audiobook")) {
             if (!value(i, QStringLiteral("--audiobook"), &v) || v.trimmed().isEmpty())
                 return fail(
@@ -214,8 +224,8 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
         return fail(both("--pages и --out вървят само с --audiobook.",
                          "--pages and --out go only with --audiobook."));
     if (!import && (titled || authored || screened || laidOut))
-        return fail(both("--title, --author, --screen и --layout вървят само с --import.",
-                         "--title, --author, --screen and --layout go only with --import."));
+        return fail(both("--title, --author, --screen, --layout и --jobs вървят само с --import.",
+                         "--title, --author, --screen, --layout and --jobs go only with --import."));
     if (import) {
         o.mode = StartMode::Import;
         if (o.files.isEmpty())

@@ -25,6 +25,7 @@ struct StartOptions {
     QString author;                       // --author: likewise
     QSize screen{1024, 768};              // --screen: the screen the pages are cut for
     PageLayout layout = PageLayout::Book; // --layout: how the pages are set
+    int jobs = 0;                         // --jobs: works cut at once; 0 = the number of cores
     // Audiobook: the work, its pages (all when firstPage is 0) and the file to write.
     QString audiobookTitle;
     int firstPage = 0;
