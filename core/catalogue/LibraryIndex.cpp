@@ -4,13 +4,14 @@
 
 #include <QCollator>
 #include <QHash>
+#include <QStringMatcher>
 #include <algorithm>
 #include <numeric>
 
 namespace vel {
 
 namespace {
-// Between title and author, so that a typed text never matches across the two.
+// Between title and author and between entries, so that a typed text never matches across them.
 constexpr char16_t kSeparator = u'\x1f';
 } // namespace
 
@@ -19,10 +20,12 @@ QString foldForFinding(QStringView text) {
 }
 
 LibraryIndex::LibraryIndex(std::vector<LibraryEntry> entries) : entries_(std::move(entries)) {
-    const int n = int(entries_.size());
-    folded_.reserve(entries_.size());
-    for (const LibraryEntry& e : entries_)
-        folded_.push_back(foldForFinding(QString(e.title + kSeparator + e.author)));
+    starts_.reserve(entries_.size() + 1);
+    for (const LibraryEntry& e : entries_) {
+        starts_.push_back(folded_.size());
+        folded_ += foldForFinding(e.title) + kSeparator + foldForFinding(e.author) + kSeparator;
+    }
+    starts_.push_back(folded_.size());
 
     stored_.resize(entries_.size());
     std::iota(stored_.begin(), stored_.end(), 0);
@@ -49,7 +52,6 @@ LibraryIndex::LibraryIndex(std::vector<LibraryEntry> entries) : entries_(std::mo
     std::stable_sort(byLastRead_.begin(), byLastRead_.end(), [&](int a, int b) {
         return entries_[size_t(a)].lastRead > entries_[size_t(b)].lastRead;
     });
-    Q_ASSERT(int(byTitle_.size()) == n);
 }
 
 const std::vector<int>& LibraryIndex::ordered(TitleOrder order) const {
@@ -67,15 +69,23 @@ const std::vector<int>& LibraryIndex::ordered(TitleOrder order) const {
 }
 
 std::vector<int> LibraryIndex::find(QStringView typed, const QString& author, TitleOrder order) const {
-    const QString needle = foldForFinding(typed.trimmed());
+    QString needle = foldForFinding(typed.trimmed());
+    needle.remove(kSeparator);
+    // One pass over all the text; each entry is left at its first match.
+    std::vector<char> matched(entries_.size(), needle.isEmpty() ? 1 : 0);
+    if (!needle.isEmpty()) {
+        const QStringMatcher matcher(needle);
+        for (qsizetype at = matcher.indexIn(folded_); at >= 0;) {
+            const auto next = std::upper_bound(starts_.begin(), starts_.end(), at);
+            matched[size_t(next - starts_.begin() - 1)] = 1;
+            at = next == starts_.end() ? -1 : matcher.indexIn(folded_, *next);
+        }
+    }
     std::vector<int> found;
     for (const int i : ordered(order)) {
         const size_t at = size_t(i);
-        if (!author.isEmpty() && entries_[at].author != author)
-            continue;
-        if (!needle.isEmpty() && !folded_[at].contains(needle))
-            continue;
-        found.push_back(i);
+        if (matched[at] && (author.isEmpty() || entries_[at].author == author))
+            found.push_back(i);
     }
     return found;
 }

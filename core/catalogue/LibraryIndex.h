@@ -35,7 +35,10 @@ private:
     const std::vector<int>& ordered(TitleOrder order) const;
 
     std::vector<LibraryEntry> entries_;
-    std::vector<QString> folded_; // title and author folded, joined by a character no one types
+    // Every entry's title and author folded, in one text searched in one pass; starts_[i] is where entry i
+    // begins, with one more start at the end.
+    QString folded_;
+    std::vector<qsizetype> starts_;
     std::vector<int> stored_, byTitle_, byAuthor_, byLastRead_;
 };
 
