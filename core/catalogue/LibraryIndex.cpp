@@ -1,6 +1,6 @@
 #include "core/catalogue/LibraryIndex.h"
 
-#include "core/storage/CatalogueRecords.h"
+#include "core/storage/CatalogueSchema.h"
 
 #include <QCollator>
 #include <QHash>
@@ -101,8 +101,13 @@ QStringList LibraryIndex::titles(const std::vector<int>& found) const {
 std::vector<LibraryEntry> libraryEntries(Catalogue& cat) {
     const QHash<QString, qint64> read = cat.lastRead();
     std::vector<LibraryEntry> entries;
-    for (const CatalogueRecord& rec : titledRecords(cat))
-        entries.push_back(LibraryEntry{rec.name, rec.number, read.value(rec.name)});
+    // Read past the cursor: the window's walks rely on where it stands.
+    Statement st(cat.database(), QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY rowid")
+                                     .arg(schema::kName, schema::kNumber, schema::kTable));
+    while (st.step() == Statement::Step::Row) {
+        if (!st.text(0).isEmpty())
+            entries.push_back(LibraryEntry{st.text(0), st.text(1), read.value(st.text(0))});
+    }
     return entries;
 }
 

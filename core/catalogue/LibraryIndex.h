@@ -42,7 +42,7 @@ private:
     std::vector<int> stored_, byTitle_, byAuthor_, byLastRead_;
 };
 
-// Every titled work of the catalogue, in stored order, with the moment it was last read.
+// Every titled work of the catalogue, in stored order, with the moment it was last read; the cursor stays.
 std::vector<LibraryEntry> libraryEntries(Catalogue& cat);
 
 // Case folded for finding: "Под" and "под" meet, as do "A" and "a".
