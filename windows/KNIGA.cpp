@@ -913,6 +913,8 @@ void KNIGA::applyPageMargins() {
 void KNIGA::switchLayout() {
     if (!work_ || building_ || workerStarted_ || Timer4->isActive() || !layoutDone_)
         return;
+    // The work file is replaced beneath what is being read.
+    stopReading();
     combo11->hide();
     // The work's text as the hand-back gathers it, and where the left page on show starts in it.
     const int left = spread_.cursor() - 1;
