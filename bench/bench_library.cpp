@@ -80,7 +80,7 @@ void timeBatch(benchmark::State& state, bool oneBook) {
         auto opened = vel::Catalogue::open(lib.path());
         state.ResumeTiming();
         int added = 0;
-        for (const vel::BatchItem& item : vel::importBatch(*opened.catalogue, lib.path(), files, {}))
+        for (const vel::BatchItem& item : vel::importBatch(*opened.catalogue, lib.path(), vel::importItems(files).items, {}))
             added += item.result.ok() ? 1 : 0;
         if (added != files.size()) {
             state.SkipWithError("not every book was added");

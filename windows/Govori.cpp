@@ -245,9 +245,9 @@ bool Govori::importMany(const QStringList& paths) {
                 run.first = opened.error;
                 return run;
             }
-            const QStringList files = collectBookFiles(paths);
+            const ImportItems found = importItems(paths);
             run.second = importBatch(
-                *opened.catalogue, library, files, options,
+                *opened.catalogue, library, found.items, options,
                 [progress](const BatchItem& item, int done, int total) {
                     const QString title = item.result.title.isEmpty() ? QFileInfo(item.file).fileName()
                                                                       : item.result.title;
@@ -256,6 +256,13 @@ bool Govori::importMany(const QStringList& paths) {
                         Qt::QueuedConnection);
                 },
                 cancel.get());
+            // A folder without a book is named in the summary like a book that was not added.
+            for (const QString& folder : found.emptyFolders) {
+                BatchItem none{folder, {}};
+                none.result.reason = kNoBooksInFolder;
+                none.result.error = kNoBooksInFolder;
+                run.second.insert(run.second.begin(), none);
+            }
             return run;
         },
         [this](const BatchRun& run) { finishBatch(run.first, run.second); });
@@ -380,12 +387,11 @@ void Govori::Form_Load() {
     designWidth = 1024;
     designHeight = 768;
     ScreenModule& module = session().screen();
-    module.scaleWindowItself = true;
     screenFactors(module, metrics.widthTwips, metrics.heightTwips, metrics.twipsPerPixelX,
                   metrics.twipsPerPixelY);
     const float x = static_cast<float>(module.screenWidthPx) / static_cast<float>(designWidth);
     const float y = static_cast<float>(module.screenHeightPx) / static_cast<float>(designHeight);
-    ScaleToScreen(x, y, *this, module.scaleWindowItself);
+    ScaleToScreen(x, y, *this);
 
     // 13
     Ntext->setVisible(false);
@@ -893,6 +899,13 @@ void Govori::showAphorism(const QString& index, const QPoint& top) {
     Text1->setVisible(true);
     vel::setBackColor(Text1, Ntext->backColor());
     setTwTop(Text1, pxToTwips(mapFromGlobal(top).y()));
+    // On a screen smaller than the design the box would run past the window's bottom: it ends there, as
+    // long as that leaves room for a few lines.
+    if (aphorismHeight_ == 0)
+        aphorismHeight_ = Text1->height();
+    const int room = height() - Text1->y();
+    const int least = 3 * Text1->fontMetrics().lineSpacing();
+    Text1->resize(Text1->width(), std::clamp(room, std::min(least, aphorismHeight_), aphorismHeight_));
     // Before the clock's first tick the index is no number yet; a valid aphorism is shown all the same.
     Text1->setPlainText(aphorismForIndexText(index));
     Ntext->setText(QString());

@@ -167,6 +167,7 @@ private:
     using BatchRun = std::pair<QString, std::vector<BatchItem>>;
     QFuture<BatchRun> batch_;
     std::pair<QSize, Qt::WindowStates> lastSizeAndState_{QSize(-1, -1), Qt::WindowNoState};
+    int aphorismHeight_ = 0; // the tip box's height as scaled, before it is fitted above the window's bottom
 };
 
 

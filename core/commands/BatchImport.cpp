@@ -3,10 +3,10 @@
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/FaultPoint.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/RawNames.h"
 #include "core/text/formats/BookFormats.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
 #include <QThread>
@@ -30,32 +30,50 @@ ImportResult refused(ImportResult r, const QString& reason, const QString& reaso
 
 } // namespace
 
-QStringList collectBookFiles(const QStringList& given) {
-    QStringList files;
-    for (const QString& entry : given) {
-        if (!QFileInfo(entry).isDir()) {
-            files << entry;
-            continue;
-        }
-        QStringList found;
-        QDirIterator it(entry, bookFilePatterns(), QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            found << it.next();
-        std::sort(found.begin(), found.end(), [](const QString& a, const QString& b) {
-            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-        });
-        files << found;
-    }
-    return files;
+const QString kNoBooksInFolder = QStringLiteral("В папката няма книги за добавяне.");
+
+QString ImportItem::shown() const {
+    const QString path = shownPath(readableName(file));
+    return entry.isEmpty() ? path : path + u'/' + entry;
 }
 
-std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, const QStringList& files,
+ImportItems importItems(const QStringList& given) {
+    QStringList suffixes = bookFilePatterns();
+    for (QString& s : suffixes)
+        s.remove(0, 1); // "*.txt" -> ".txt"
+    ImportItems result;
+    QList<QByteArray> files;
+    for (const QString& entry : given) {
+        const QByteArray bytes = QFile::encodeName(entry);
+        if (!QFileInfo(entry).isDir()) {
+            files << bytes;
+            continue;
+        }
+        const QList<QByteArray> found = filesUnder(bytes, suffixes);
+        if (found.isEmpty())
+            result.emptyFolders << entry;
+        files << found;
+    }
+    for (const QByteArray& file : std::as_const(files)) {
+        const RawPath held(file);
+        const QStringList books = zippedBooks(held.path());
+        if (books.size() < 2) {
+            result.items << ImportItem{file};
+            continue;
+        }
+        for (const QString& book : books)
+            result.items << ImportItem{file, book};
+    }
+    return result;
+}
+
+std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, const QList<ImportItem>& files,
                                    const BatchOptions& options, const BatchReport& report,
                                    const std::atomic<bool>* cancel) {
     const int total = int(files.size());
     std::vector<BatchItem> items(files.size());
     for (int i = 0; i < total; ++i) {
-        items[size_t(i)].file = files[i];
+        items[size_t(i)].file = files[i].shown();
         items[size_t(i)].cancelled = true;
     }
     const auto cancelled = [cancel] { return cancel && cancel->load(); };
@@ -76,12 +94,20 @@ std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, co
     int next = 0;
     const auto submit = [&] {
         while (next < total && running.size() < ahead && !cancelled()) {
-            const ImportRequest request{QFileInfo(files[next]).absoluteFilePath(), options.title, options.author,
-                                        options.screen, options.layout};
-            auto task = std::make_shared<std::packaged_task<PreparedWork()>>([request, &libraryDir, &before,
-                                                                               cancelled] {
+            auto task = std::make_shared<std::packaged_task<PreparedWork()>>([item = files[next], &options,
+                                                                               &libraryDir, &before, cancelled] {
                 if (cancelled())
                     return PreparedWork{};
+                // A name that is not UTF-8 is reached through its descriptor while the work is read.
+                const RawPath held(item.file);
+                const ImportRequest request{held.path().isEmpty() ? held.shown()
+                                                                  : QFileInfo(held.path()).absoluteFilePath(),
+                                            options.title,
+                                            options.author,
+                                            options.screen,
+                                            options.layout,
+                                            item.entry,
+                                            shownPath(held.shown())};
                 return prepareWork(libraryDir, request,
                                    [&before](const QString& title) { return before.contains(title); });
             });

@@ -19,8 +19,24 @@ struct BatchOptions {
     int jobs = 0; // works cut at once; 0 = the number of cores
 };
 
+// One book to add: a file by the bytes of its path (which need not be UTF-8), or one book of a zip that
+// holds several.
+struct ImportItem {
+    QByteArray file;
+    QString entry{};
+    QString shown() const; // as a reader reads it: the path, and the book inside the zip after a slash
+};
+
+struct ImportItems {
+    QList<ImportItem> items;
+    QStringList emptyFolders; // folders given that hold no book
+};
+
+// "В папката няма книги за добавяне."
+extern const QString kNoBooksInFolder;
+
 struct BatchItem {
-    QString file;
+    QString file; // the item as shown
     ImportResult result;
     bool cancelled = false; // not tried: the batch was cancelled first
 };
@@ -28,12 +44,13 @@ struct BatchItem {
 // Called on the calling thread after each file is settled: its outcome, how many are settled, of how many.
 using BatchReport = std::function<void(const BatchItem& item, int done, int total)>;
 
-// Every book under the given folders (recursively, in name order) and the files given by name, in order.
-QStringList collectBookFiles(const QStringList& given);
+// Every book under the given folders (recursively, in name order, whatever bytes the names are made of) and
+// the files given by name, whatever they are called, in order; a zip holding several books stands for each.
+ImportItems importItems(const QStringList& given);
 
 // Imports files (see importWork) into the catalogue; one item per file, in order. A title already in the
 // library, or earlier in the batch, is reported and never overwritten. cancel may be null.
-std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, const QStringList& files,
+std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, const QList<ImportItem>& files,
                                    const BatchOptions& options, const BatchReport& report = {},
                                    const std::atomic<bool>* cancel = nullptr);
 

@@ -5,19 +5,20 @@
 #include "core/book/BookGeometry.h"
 #include "core/book/Fonts.h"
 #include "core/book/PageBuild.h"
+#include "core/book/Recut.h"
 #include "core/catalogue/Cover.h"
 #include "core/catalogue/CatalogueWalks.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/Colors.h"
 #include "core/storage/FaultPoint.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/RawNames.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
 #include "core/text/LineJoin.h"
 #include "core/text/formats/BookFormats.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
@@ -49,6 +50,14 @@ PreparedWork failed(PreparedWork w, const QString& error, const QString& errorEn
     w.result.error = errorEn.isEmpty() ? error : error + QStringLiteral(" / ") + errorEn;
     w.builder.reset();
     return w;
+}
+
+// Nothing a reader could see: white space and invisible marks only.
+bool hasVisibleText(const QString& text) {
+    for (const QChar c : text)
+        if (!c.isSpace() && c.isPrint() && c.category() != QChar::Other_Format)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -107,9 +116,11 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
 
     // The main window's file command: the text with its line breaks joined, in the font it gets there.
     const TextSource source = sourceForFile(request.file);
-    const TextImportResult loaded = readPanelText(request.file, source);
+    const TextImportResult loaded = request.entry.isEmpty() ? readPanelText(request.file, source)
+                                                            : readZippedBook(request.file, request.entry);
+    const QString shownFile = request.name.isEmpty() ? request.file : request.name;
     if (!loaded.ok())
-        return failed(std::move(w), oneLine(loaded.error));
+        return failed(std::move(w), oneLine(QString(loaded.error).replace(request.file, shownFile)));
     if (loaded.loaded.damaged)
         r.warning =
             QStringLiteral("Файлът съдържа повредени знаци, заменени с „\uFFFD“. / The file has damaged "
@@ -119,7 +130,7 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
     QStringList names;
     if (!loaded.loaded.innerName.isEmpty())
         names << loaded.loaded.innerName;
-    names << request.file;
+    names << shownFile;
     for (const QString& name : names) {
         if (!r.title.isEmpty() && !r.author.isEmpty())
             break;
@@ -155,7 +166,7 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
 
     // A structured book's paragraphs are whole already.
     const QString text = loaded.loaded.structured ? loaded.loaded.text : joinLineBreaks(loaded.loaded.text);
-    if (text.size() < kMinTextLength)
+    if (text.size() < kMinTextLength || !hasVisibleText(text))
         return failed(std::move(w), QStringLiteral("Във файла няма текст."),
                       QStringLiteral("The file holds no text."));
     const NewWorkStyle style = newWorkStyle(source);
@@ -171,7 +182,7 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
     const PageGeometry geometry = bookPageGeometry(request.screen.width(), request.screen.height(),
                                                    style.font, style.size, request.layout);
     if (!builder.setFact(kLayoutFact, layoutName(request.layout)) ||
-        !builder.setFact(schema::kFactAuthor, r.author))
+        !builder.setFact(kCutFact, cutSignature(geometry)) || !builder.setFact(schema::kFactAuthor, r.author))
         return builderFailed();
     if (!loaded.loaded.series.isEmpty() &&
         (!builder.setFact(schema::kFactSeries, loaded.loaded.series) ||
@@ -228,6 +239,12 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     }
     reportReconcile(reconcileLibrary(*opened.catalogue, options.libraryDir), err);
     int failures = 0;
+    const ImportItems found = importItems(options.files);
+    for (const QString& folder : found.emptyFolders) {
+        ++failures;
+        err << shownPath(folder) << QStringLiteral(": ") << kNoBooksInFolder << QStringLiteral(" / ")
+            << QStringLiteral("The folder holds no books to add.\n");
+    }
     QElapsedTimer clock;
     clock.start();
     BatchOptions batch{options.title, options.author, options.screen, options.layout, options.jobs};
@@ -247,7 +264,7 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
         out.flush();
         err.flush();
     };
-    importBatch(*opened.catalogue, options.libraryDir, collectBookFiles(options.files), batch, report);
+    importBatch(*opened.catalogue, options.libraryDir, found.items, batch, report);
     return failures == 0 ? 0 : 1;
 }
 

@@ -33,6 +33,7 @@ public:
     QString fact(const QString& name) const;
     // The cover thumbnail the work was stored with; empty when it has none.
     QByteArray cover();
+    const std::map<QString, QString>& facts() const { return facts_; }
 
 private:
     WorkFile() = default;

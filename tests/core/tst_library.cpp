@@ -193,7 +193,7 @@ private slots:
         QVERIFY(opened);
 
         QStringList seen;
-        const auto items = importBatch(*opened.catalogue, lib, collectBookFiles({src}), BatchOptions{.jobs = 2},
+        const auto items = importBatch(*opened.catalogue, lib, importItems({src}).items, BatchOptions{.jobs = 2},
                                        [&](const BatchItem& item, int done, int total) {
                                            QCOMPARE(total, 5);
                                            QCOMPARE(done, seen.size() + 1);
@@ -215,7 +215,7 @@ private slots:
         auto second = Catalogue::open(lib2);
         std::atomic<bool> cancel{false};
         const auto partial = importBatch(
-            *second.catalogue, lib2, collectBookFiles({src}), BatchOptions{.jobs = 1},
+            *second.catalogue, lib2, importItems({src}).items, BatchOptions{.jobs = 1},
             [&](const BatchItem& item, int, int) { cancel = cancel || item.result.ok(); }, &cancel);
         QCOMPARE(titlesOf(lib2), QStringList({"Три"}));
         QVERIFY(partial.back().cancelled);

@@ -12,6 +12,9 @@ namespace vel {
 
 namespace {
 
+// More parts than any book is made of; a package naming one chapter over and over stops here.
+constexpr int kMaxSpineItems = 10'000;
+
 const QString kContainer = QStringLiteral("META-INF/container.xml");
 const QString kEncryption = QStringLiteral("META-INF/encryption.xml");
 
@@ -59,6 +62,7 @@ struct Package {
     QString cover; // the cover image's path in the archive
     QStringList documents; // in reading order
     bool wellFormed = true;
+    bool tooManyParts = false;
 };
 
 QString resolve(const QString& base, const QString& href) {
@@ -115,6 +119,10 @@ Package readPackage(const QByteArray& opf, const QString& base) {
             } else if (metaName == u"cover") {
                 coverItem = content;
             }
+        } else if ((name == u"item" || name == u"itemref") &&
+                   manifest.size() + linear.size() + nonLinear.size() >= 2 * kMaxSpineItems) {
+            p.tooManyParts = true;
+            break;
         } else if (name == u"item") {
             const QString id = a.value(QStringLiteral("id")).toString();
             const QString href = resolve(base, a.value(QStringLiteral("href")).toString());
@@ -129,6 +137,7 @@ Package readPackage(const QByteArray& opf, const QString& base) {
     }
     p.wellFormed = !xml.hasError();
     p.documents = linear + nonLinear;
+    p.tooManyParts = p.tooManyParts || p.documents.size() > kMaxSpineItems;
     if (!collectionOrder.isNull() && !collections.value(collectionOrder).isEmpty()) {
         p.series = collections.value(collectionOrder);
         p.seriesNumber = positions.value(collectionOrder);
@@ -178,15 +187,27 @@ TextImportResult readEpub(const ZipContents& zip, QString* coverEntry) {
         result.error = QStringLiteral("Описанието на книгата EPUB е повредено");
         return result;
     }
+    if (package.tooManyParts) {
+        result.error = QStringLiteral("Книгата EPUB се състои от прекалено много части (повече от %1)")
+                           .arg(kMaxSpineItems);
+        return result;
+    }
 
     BookLines lines;
     for (const QString& doc : package.documents) {
+        if (lines.refused())
+            break;
         const QByteArray* bytes = files.value(doc);
         if (!bytes)
             continue;
         BookLines chapter;
         XmlReader xml(*bytes);
         if (!readXhtml(xml, chapter)) {
+            // A chapter over the limits is not read some other way; one only left open is tag soup.
+            if (xml.error() == QXmlStreamReader::CustomError && !xml.tooDeep()) {
+                lines.refuse(xmlFailureText(xml));
+                break;
+            }
             chapter = BookLines();
             readTagSoup(decodeText(*bytes).loaded.text, chapter);
         }
