@@ -174,6 +174,12 @@ private slots:
             "", "Пето ниво", "Край[2] с втора бележка.", "[2] Втората бележка", "на два реда.",
             "абзац без табулация"};
         QCOMPARE(r.loaded.text.split("\r\n"), expected);
+
+        // Marks that open and never close, many on one line: read in one pass, kept as text.
+        const QString open = QString(" _a {e a [[a|b").repeated(20000);
+        const TextImportResult unclosed = readBookBytes("|\tЗаглавие\n\t" + open.toUtf8() + " край\n", "a.sfb");
+        QVERIFY2(unclosed.ok(), qPrintable(unclosed.error));
+        QCOMPARE(unclosed.loaded.text, "Заглавие\r\n" + open.trimmed() + " край");
     }
 
     void batchReportsEachFileAndKeepsWhatIsDone() {

@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <vector>
+
 namespace vel {
 
 namespace {
@@ -15,6 +17,116 @@ bool isBlockMarker(QStringView m) {
 
 bool isHeading(QStringView m) {
     return !m.isEmpty() && m.size() <= 5 && m.count(u'>') == m.size();
+}
+
+// For each position, the first position at or after it where `at` holds (s.size() when none): every mark
+// below finds its end in one step, so a line full of openings that never close costs no more than its length.
+template <typename At>
+std::vector<qsizetype> nextWhere(QStringView s, At at) {
+    std::vector<qsizetype> next(size_t(s.size()) + 2, s.size());
+    for (qsizetype i = s.size() - 1; i >= 0; --i)
+        next[size_t(i)] = at(i) ? i : next[size_t(i) + 1];
+    return next;
+}
+
+qsizetype nextOf(const std::vector<qsizetype>& next, qsizetype from) {
+    return next[size_t(std::min<qsizetype>(from, qsizetype(next.size()) - 1))];
+}
+
+// "{e}", "{/s}", "{sup ...}", "{img:...}", "{#...}", "{/#...}": the marks go, their text stays.
+QString withoutTags(QStringView s) {
+    static const QStringView names[] = {u"sup", u"sub", u"del", u"pre", u"e", u"s", u"m"};
+    const auto brace = nextWhere(s, [&](qsizetype i) { return s[i] == u'}'; });
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size();) {
+        qsizetype end = s.size();
+        if (s[i] == u'{') {
+            const QStringView rest = s.mid(i + 1);
+            const qsizetype slash = rest.startsWith(u'/') ? 1 : 0;
+            if (rest.startsWith(u"img:")) {
+                end = nextOf(brace, i + 5);
+            } else if (rest.mid(slash).startsWith(u'#')) {
+                end = nextOf(brace, i + 2 + slash);
+            } else {
+                for (const QStringView name : names) {
+                    const qsizetype after = i + 1 + slash + name.size();
+                    if (rest.mid(slash).startsWith(name) && after < s.size() &&
+                        (s[after] == u'}' || s[after] == u' ')) {
+                        end = nextOf(brace, after);
+                        break;
+                    }
+                }
+            }
+        }
+        if (end < s.size()) {
+            i = end + 1;
+        } else {
+            out += s[i];
+            ++i;
+        }
+    }
+    return out;
+}
+
+// "[[target|text]]" -> "text".
+QString withoutLinks(QStringView s) {
+    const auto close = nextWhere(s, [&](qsizetype i) { return s[i] == u']'; });
+    const auto bar = nextWhere(s, [&](qsizetype i) { return s[i] == u'|'; });
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size();) {
+        if (s.mid(i).startsWith(u"[[")) {
+            const qsizetype split = std::min(nextOf(bar, i + 2), nextOf(close, i + 2));
+            const qsizetype end = split < s.size() && s[split] == u'|' ? nextOf(close, split + 1) : s.size();
+            if (end + 1 < s.size() && s[end + 1] == u']') {
+                out += s.mid(split + 1, end - split - 1);
+                i = end + 2;
+                continue;
+            }
+        }
+        out += s[i];
+        ++i;
+    }
+    return out;
+}
+
+bool isWordChar(QChar c) {
+    return c.isLetterOrNumber() || c.isMark() || c.category() == QChar::Punctuation_Connector;
+}
+
+// "_italic_", "__bold__": one to three underscores after a space or an opening mark, closed by one to three
+// before anything that is not a letter; the nearest such close ends the emphasis.
+QString withoutEmphasis(QStringView s) {
+    const qsizetype n = s.size();
+    std::vector<qsizetype> runFrom(size_t(n) + 1, 0); // underscores from each position on
+    for (qsizetype i = n - 1; i >= 0; --i)
+        runFrom[size_t(i)] = s[i] == u'_' ? runFrom[size_t(i) + 1] + 1 : 0;
+    const auto closing = nextWhere(s, [&](qsizetype i) {
+        const qsizetype run = runFrom[size_t(i)];
+        return run > 0 && run <= 3 && (i + run == n || !isWordChar(s[i + run]));
+    });
+    static const QStringView opening = u"([„«>";
+    QString out;
+    out.reserve(n);
+    for (qsizetype i = 0; i < n;) {
+        if (s[i] == u'_' && (i == 0 || s[i - 1].isSpace() || opening.contains(s[i - 1]))) {
+            bool matched = false;
+            for (qsizetype take = std::min<qsizetype>(runFrom[size_t(i)], 3); take > 0 && !matched; --take) {
+                const qsizetype end = nextOf(closing, i + take + 1);
+                if (end < n) {
+                    out += s.mid(i + take, end - i - take);
+                    i = end + runFrom[size_t(end)];
+                    matched = true;
+                }
+            }
+            if (matched)
+                continue;
+        }
+        out += s[i];
+        ++i;
+    }
+    return out;
 }
 
 class SfbReader {
@@ -43,16 +155,9 @@ private:
 
 // Inline marks out, notes' references as "[n]", escapes and accents resolved.
 QString SfbReader::inlineText(QString s) {
-    static const QRegularExpression tags(QStringLiteral("\\{/?(e|s|sup|sub|del|pre|m)( [^}]*)?\\}|\\{img:[^}]*\\}|"
-                                                        "\\{/?#[^}]*\\}"));
-    static const QRegularExpression link(QStringLiteral("\\[\\[([^|\\]]*)\\|([^\\]]*)\\]\\]"));
-    static const QRegularExpression emphasis(QStringLiteral("(^|(?<=[\\s(\\[„«>]))_{1,3}(.+?)_{1,3}(?![\\w])"),
-                                             QRegularExpression::UseUnicodePropertiesOption);
     static const QRegularExpression ref(QStringLiteral("(?<=[^\\s\\\\(])\\*+(\\d*)"),
                                         QRegularExpression::UseUnicodePropertiesOption);
-    s.replace(tags, QString());
-    s.replace(link, QStringLiteral("\\2"));
-    s.replace(emphasis, QStringLiteral("\\2"));
+    s = withoutEmphasis(withoutLinks(withoutTags(s)));
     QString out;
     qsizetype from = 0;
     for (auto m = ref.globalMatch(s); m.hasNext();) {
