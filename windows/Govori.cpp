@@ -426,6 +426,8 @@ void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
         if (join)
             formB.modulEn();
     }
+    bookNavigation_ = std::move(result.loaded.navigation);
+    bookText_ = std::move(result.loaded.text);
     formB.offerTitleAndAuthor(result.loaded.title.simplified(), result.loaded.author.simplified());
     if (result.loaded.damaged)
         session().platform().messageBox(

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: start-up, the text panel and its commands, the aphorism box and the picture buttons.
 
+#include "core/nav/Navigation.h"
 #include "core/text/PanelLoad.h"
 #include "ui/Controls.h"
 #include "ui/RichTextView.h"
@@ -76,7 +77,14 @@ public:
 
     // What the other windows do to the main window.
     QString panelText() const { return Ntext->text(); }
-    void setPanelText(const QString& text) { Ntext->setText(text); }
+    // Text put in from elsewhere brings no book structure with it.
+    void setPanelText(const QString& text) {
+        Ntext->setText(text);
+        bookNavigation_ = {};
+    }
+    // What the panel's text navigates by: the loaded book's contents and notes, found again in the text as
+    // it is now, or a plain text's chapter lines.
+    BookNavigation panelNavigation() const { return navigationForText(bookNavigation_, bookText_, panelText()); }
     void showPanel() { Ntext->show(); }
     // A work's stored look on the panel and the window; values that are no number leave theirs as they are.
     void applyWorkLook(const QString& font, const QString& size, const QString& pageColor,
@@ -133,6 +141,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    BookNavigation bookNavigation_;
+    QString bookText_; // the loaded book's text the navigation's positions are in
+
     struct PendingLoad;
 
     // The common start of both load commands: the panel in view, page 1, the open dialog; "" when none.

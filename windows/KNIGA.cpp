@@ -895,6 +895,11 @@ void KNIGA::buildStep() {
         main.rebuildTitle.clear();
         return buildFailedMessage(builder_.errorString());
     }
+    // A rebuild keeps what the old file navigated by; a new work takes the loaded book's.
+    if (!rebuild && !builder_.setNavigation(main.panelNavigation())) {
+        builder_.abandon();
+        return buildFailedMessage(builder_.errorString());
+    }
     buildName_ = name;
     building_ = true;
     keepTextAt_ = -1;

@@ -175,7 +175,8 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     PageBuildProgress progress;
     const PageGeometry geometry = bookPageGeometry(request.screen.width(), request.screen.height(),
                                                    style.font, style.size, request.layout);
-    if (!builder.setFact(kLayoutFact, layoutName(request.layout)))
+    if (!builder.setFact(kLayoutFact, layoutName(request.layout)) ||
+        !builder.setNavigation(navigationForText(loaded.loaded.navigation, loaded.loaded.text, text)))
         return failed(r, oneLine(builder.errorString()));
     switch (buildPages(text, geometry, progress,
                        [&builder](const QString& page) { return builder.appendPage(page); })) {

@@ -55,6 +55,8 @@ struct Package {
     QString title;
     QStringList authors;
     QStringList documents; // in reading order
+    QString nav;           // EPUB 3 navigation document
+    QString ncx;           // EPUB 2 table of contents
     bool wellFormed = true;
 };
 
@@ -70,6 +72,7 @@ Package readPackage(const QByteArray& opf, const QString& base) {
     XmlReader xml(opf);
     QHash<QString, QString> manifest;
     QStringList linear, nonLinear;
+    QString ncxId;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
@@ -89,8 +92,12 @@ Package readPackage(const QByteArray& opf, const QString& base) {
             if (!who.isEmpty() && (role.isEmpty() || role == u"aut"))
                 p.authors << who;
         } else if (name == u"item") {
-            manifest.insert(a.value(QStringLiteral("id")).toString(),
-                            resolve(base, a.value(QStringLiteral("href")).toString()));
+            const QString href = resolve(base, a.value(QStringLiteral("href")).toString());
+            manifest.insert(a.value(QStringLiteral("id")).toString(), href);
+            if (a.value(QStringLiteral("properties")).split(u' ').contains(u"nav"))
+                p.nav = href;
+        } else if (name == u"spine") {
+            ncxId = a.value(QStringLiteral("toc")).toString();
         } else if (name == u"itemref") {
             const QString doc = manifest.value(a.value(QStringLiteral("idref")).toString());
             if (!doc.isEmpty())
@@ -99,13 +106,80 @@ Package readPackage(const QByteArray& opf, const QString& base) {
     }
     p.wellFormed = !xml.hasError();
     p.documents = linear + nonLinear;
+    p.ncx = manifest.value(ncxId);
     return p;
+}
+
+// "chapter.xhtml#id" relative to the document that says it, as the chapters' targets are keyed.
+QString targetKey(const QString& base, const QString& href) {
+    const QString fragment = href.section(u'#', 1);
+    const QString document = href.startsWith(u'#') ? base : resolve(base.section(u'/', 0, -2), href);
+    return fragment.isEmpty() ? document : document + u'#' + fragment;
+}
+
+// The EPUB 3 navigation document's table of contents: nested lists of links.
+std::vector<BookLines::OutlineItem> readNavOutline(const QByteArray& bytes, const QString& path) {
+    std::vector<BookLines::OutlineItem> items;
+    XmlReader xml(bytes);
+    int navDepth = 0, lists = 0;
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            const QStringView name = xml.name();
+            if (name == u"nav") {
+                bool toc = false;
+                for (const QXmlStreamAttribute& a : xml.attributes())
+                    toc = toc || (a.name() == u"type" && a.value().split(u' ').contains(u"toc"));
+                if (navDepth > 0 || toc)
+                    ++navDepth;
+                else
+                    xml.skipCurrentElement();
+            } else if (navDepth > 0 && name == u"ol") {
+                ++lists;
+            } else if (navDepth > 0 && name == u"a" && lists > 0) {
+                const QString href = xml.attributes().value(QStringLiteral("href")).toString();
+                const QString label = xml.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
+                items.push_back({lists, label, targetKey(path, href)});
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (xml.name() == u"nav" && navDepth > 0)
+                --navDepth;
+            else if (xml.name() == u"ol" && navDepth > 0)
+                --lists;
+        }
+    }
+    return items;
+}
+
+// The EPUB 2 table of contents: nested navigation points, each with a label and a place.
+std::vector<BookLines::OutlineItem> readNcxOutline(const QByteArray& bytes, const QString& path) {
+    std::vector<BookLines::OutlineItem> items;
+    std::vector<size_t> open; // the items of the points being read
+    XmlReader xml(bytes);
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            const QStringView name = xml.name();
+            if (name == u"navPoint") {
+                open.push_back(items.size());
+                items.push_back({int(open.size()), {}, {}});
+            } else if (name == u"text" && !open.empty() && items[open.back()].heading.isEmpty()) {
+                items[open.back()].heading = xml.readElementText().simplified();
+            } else if (name == u"content" && !open.empty()) {
+                items[open.back()].target =
+                    targetKey(path, xml.attributes().value(QStringLiteral("src")).toString());
+            }
+        } else if (token == QXmlStreamReader::EndElement && xml.name() == u"navPoint" && !open.empty()) {
+            open.pop_back();
+        }
+    }
+    return items;
 }
 
 } // namespace
 
 bool isEpubTextEntry(const QString& name) {
-    static const QStringList endings = {".xml", ".opf", ".xhtml", ".html", ".htm", ".xht"};
+    static const QStringList endings = {".xml", ".opf", ".xhtml", ".html", ".htm", ".xht", ".ncx"};
     for (const QString& e : endings)
         if (name.endsWith(e, Qt::CaseInsensitive))
             return true;
@@ -144,13 +218,21 @@ TextImportResult readEpub(const ZipContents& zip) {
         if (!bytes)
             continue;
         BookLines chapter;
+        chapter.target(doc);
         XmlReader xml(*bytes);
         if (!readXhtml(xml, chapter)) {
             chapter = BookLines();
+            chapter.target(doc);
             readTagSoup(decodeText(*bytes).loaded.text, chapter);
         }
+        chapter.qualifyTargets(doc);
         lines.append(chapter);
     }
+    // The book's own table of contents, when it has one, stands instead of the headings of its text.
+    if (const QByteArray* nav = files.value(package.nav))
+        lines.setOutline(readNavOutline(*nav, package.nav));
+    else if (const QByteArray* ncx = files.value(package.ncx))
+        lines.setOutline(readNcxOutline(*ncx, package.ncx));
     result.loaded.title = package.title;
     result.loaded.author = package.authors.join(QStringLiteral(", "));
     finishBook(lines, result);
