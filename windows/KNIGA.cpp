@@ -15,6 +15,8 @@
 #include "windows/FormB.h"
 #include "windows/Govori.h"
 #include "windows/Popravka.h"
+#include "windows/book/BookFinder.h"
+#include "windows/book/RoundButton.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -78,40 +80,16 @@ const QString kPlainLayoutTip = QStringLiteral(
 
 // A round button like the ones painted in the window's picture, showing the layout of the pages on show:
 // justified lines with an indent for the book, ragged ones for plain text.
-class LayoutButton : public ClickLabel {
+class LayoutButton : public RoundButton {
 public:
-    using ClickLabel::ClickLabel;
+    using RoundButton::RoundButton;
     void setBook(bool book) {
         book_ = book;
         update();
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        // The picture's buttons: 11 px across the ring, 8.4 px the face, in a box 33 px high.
-        const qreal unit = height() / 33.0;
-        const QPointF c(width() / 2.0, 12.5 * unit);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0, 0, 0, 90));
-        p.drawEllipse(c + QPointF(0, unit), 11.8 * unit, 11.8 * unit);
-        QRadialGradient ring(c + QPointF(-2 * unit, -3 * unit), 15 * unit);
-        ring.setColorAt(0, QColor(0xffffff));
-        ring.setColorAt(0.55, QColor(0xc2c7cd));
-        ring.setColorAt(0.85, QColor(0x7e848b));
-        ring.setColorAt(1, QColor(0xd5d9dd));
-        p.setPen(QPen(QColor(0x2a2e33), 0.8 * unit));
-        p.setBrush(ring);
-        p.drawEllipse(c, 11 * unit, 11 * unit);
-        QRadialGradient face(c + QPointF(-1.7 * unit, -2.5 * unit), 12.6 * unit);
-        face.setColorAt(0, QColor(0x7fa6cf));
-        face.setColorAt(0.6, QColor(0x3f6f9f));
-        face.setColorAt(1, QColor(0x24466b));
-        p.setPen(QPen(QColor(0x1b2633), 0.8 * unit));
-        p.setBrush(face);
-        p.drawEllipse(c, 8.4 * unit, 8.4 * unit);
-        p.setPen(QPen(QColor(0xf4f5f6), 1.1 * unit, Qt::SolidLine, Qt::RoundCap));
+    void paintSymbol(QPainter& p, QPointF c, qreal unit) override {
         const qreal left = c.x() - 4.2 * unit, right = c.x() + 4.2 * unit;
         const qreal ragged[] = {0, 1.8, 0.6, 3.0};
         for (int i = 0; i < 4; ++i) {
@@ -322,6 +300,18 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
     progressBar_->setTextVisible(true);
     progressBar_->hide();
     setPageLayout(layout_);
+
+    finder_ = new BookFinder(*this, R1, R2, [this] { return building_ ? nullptr : work_.get(); });
+    connect(finder_, &BookFinder::pageWanted, this, [this](int page) {
+        if (!work_ || building_ || !layoutDone_)
+            return;
+        stopReading();
+        combo11->hide();
+        if (spread_.showAt(page % 2 == 1 ? page : page - 1)) {
+            spread_.tidyUp();
+            applyView();
+        }
+    });
 }
 
 KNIGA::~KNIGA() {
@@ -530,6 +520,7 @@ void KNIGA::applyView() {
     Label1->setText(v.label1);
     Label2->setText(v.label2);
     setPageBox(v.pageBox);
+    finder_->spreadShown(spread_.cursor() - 1);
 }
 
 void KNIGA::setPageBox(const QString& text) {
