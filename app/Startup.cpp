@@ -10,6 +10,7 @@
 #include "ui/QtPlatform.h"
 #include "ui/Session.h"
 #include "windows/Govori.h"
+#include "windows/WindowSet.h"
 
 #include <QApplication>
 #include <QDir>
@@ -286,6 +287,7 @@ int runWindows(const StartOptions& opts) {
     }
 
     Session session(platform, opts.libraryDir);
+    registerWindows(session);
     QObject::connect(&session, &Session::lastWindowClosed, qApp, &QApplication::quit, Qt::QueuedConnection);
     Govori& main = session.window<Govori>();
     main.show();

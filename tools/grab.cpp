@@ -9,12 +9,14 @@
 #include "windows/Govori.h"
 #include "windows/KNIGA.h"
 #include "windows/book/BookFinder.h"
+#include "windows/WindowSet.h"
 
 #include <QLineEdit>
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QLineEdit>
 #include <QTemporaryFile>
 #include <QTimer>
 #include <cstdio>
@@ -76,6 +78,7 @@ int main(int argc, char** argv) {
     installDesignFonts();
     QtPlatform platform;
     Session session(platform, QDir(args.value("library")).absolutePath());
+    registerWindows(session);
     const QString out = args.value("out");
     QDir().mkpath(out);
     bool ok = true;

@@ -1,10 +1,10 @@
 #pragma once
 // The main window: start-up, the text panel and its commands, the aphorism box and the picture buttons.
 
-#include "core/nav/Navigation.h"
 #include "core/text/PanelLoad.h"
 #include "ui/Controls.h"
 #include "ui/RichTextView.h"
+#include "ui/Session.h"
 #include "ui/Window.h"
 
 #include <QPlainTextEdit>
@@ -29,6 +29,8 @@ struct CommonDialog {
 class Govori : public Window {
     Q_OBJECT
 public:
+    static constexpr Role kRole = Role::Main;
+
     explicit Govori(Session& session);
     ~Govori() override;
 
@@ -71,27 +73,15 @@ public:
     // What the last mouse move over the panel found selected; handed to the read-aloud program on release.
     QString lastSelection;
 
-    // The title whose work file the next page build replaces: set by the font rebuild, which keeps the old
-    // file until the new one is complete. The book window clears it when that build ends either way.
-    QString rebuildTitle;
-
-    // What the other windows do to the main window.
     QString panelText() const { return Ntext->text(); }
-    // Text put in from elsewhere brings no book structure with it.
-    void setPanelText(const QString& text) {
-        Ntext->setText(text);
-        bookNavigation_ = {};
-    }
-    // What the panel's text navigates by: the loaded book's contents and notes, found again in the text as
-    // it is now, or a plain text's chapter lines.
-    BookNavigation panelNavigation() const { return navigationForText(bookNavigation_, bookText_, panelText()); }
-    void showPanel() { Ntext->show(); }
+    void setPanelText(const QString& text) { Ntext->setText(text); }
     // A work's stored look on the panel and the window; values that are no number leave theirs as they are.
     void applyWorkLook(const QString& font, const QString& size, const QString& pageColor,
                        const QString& formColor);
     void hideAphorism() { Text1->hide(); }
     // The aphorism for the index, in its box whose top edge is at `top` on the screen.
     void showAphorism(const QString& index, const QPoint& top);
+    void showAphorismUnderLibrary();
     // The font and colour commands apply to a text in the panel, not to a book on show.
     void setLookCommandsVisible(bool visible);
     // The program is on its way out to unpack the library.
@@ -141,8 +131,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    BookNavigation bookNavigation_;
-    QString bookText_; // the loaded book's text the navigation's positions are in
 
     struct PendingLoad;
 
@@ -154,6 +142,7 @@ private:
     // Font name and size from the font dialog into the panel and the settings fields.
     bool chooseFont();
     void placeManagementWindow();
+    void followReadingState();
     void restoreHoverPictures();
     void restoreManagementHideButton();
     // The focus moves on to the next control, as a Tab key does.
@@ -165,7 +154,5 @@ private:
     std::pair<QSize, Qt::WindowStates> lastSizeAndState_{QSize(-1, -1), Qt::WindowNoState};
 };
 
-// Shows one aphorism under the management window, on the panel's colour, and empties the text panel.
-void ShowAphorism(Session& session);
 
 } // namespace vel
