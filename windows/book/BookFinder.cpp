@@ -208,8 +208,9 @@ BookFinder::BookFinder(Window& window, RichTextView* left, RichTextView* right, 
     });
     key(QKeySequence(Qt::Key_Escape), [this] { hidePanel(); });
 
-    for (RichTextView* view : {left_, right_})
-        view->viewport()->installEventFilter(this);
+    viewports_ = {left_->viewport(), right_->viewport()};
+    for (QObject* viewport : viewports_)
+        viewport->installEventFilter(this);
     left_->installEventFilter(this); // the page's size and place
 }
 
@@ -448,29 +449,32 @@ const NoteAnchor* BookFinder::noteAt(RichTextView* view, QPoint pos) {
 }
 
 bool BookFinder::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == left_ && (e->type() == QEvent::Resize || e->type() == QEvent::Move)) {
+    // Only pointers are compared until the event is one of ours: the views may be half destroyed.
+    const QEvent::Type type = e->type();
+    if (watched == left_ && (type == QEvent::Resize || type == QEvent::Move)) {
         if (panelVisible())
             fitToPages();
         return false;
     }
-    for (RichTextView* view : {left_, right_}) {
-        if (watched != view->viewport())
-            continue;
-        if (e->type() == QEvent::MouseButtonPress) {
-            const auto* me = static_cast<QMouseEvent*>(e);
-            if (me->button() != Qt::LeftButton)
-                return false;
-            if (const NoteAnchor* note = noteAt(view, me->position().toPoint())) {
-                // The reference opens its note; the page does not turn.
-                swallowRelease_ = true;
-                const QPoint at = view->viewport()->mapTo(&window_, me->position().toPoint());
-                popup_->showNote(note->text, at, view->geometry());
-                return true;
-            }
-        } else if (e->type() == QEvent::MouseButtonRelease && swallowRelease_) {
-            swallowRelease_ = false;
-            return true;
-        }
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
+        return false;
+    RichTextView* view = watched == viewports_[0] ? left_ : watched == viewports_[1] ? right_ : nullptr;
+    if (!view)
+        return false;
+    if (type == QEvent::MouseButtonRelease) {
+        const bool swallow = swallowRelease_;
+        swallowRelease_ = false;
+        return swallow;
+    }
+    const auto* me = static_cast<QMouseEvent*>(e);
+    if (me->button() != Qt::LeftButton)
+        return false;
+    if (const NoteAnchor* note = noteAt(view, me->position().toPoint())) {
+        // The reference opens its note; the page does not turn.
+        swallowRelease_ = true;
+        const QPoint at = view->viewport()->mapTo(&window_, me->position().toPoint());
+        popup_->showNote(note->text, at, view->geometry());
+        return true;
     }
     return false;
 }

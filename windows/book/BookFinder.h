@@ -8,6 +8,7 @@
 
 #include <QFrame>
 #include <QObject>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -99,6 +100,7 @@ private:
     Window& window_;
     RichTextView* left_;
     RichTextView* right_;
+    std::array<QObject*, 2> viewports_{};
     std::function<WorkFile*()> work_;
     const WorkFile* notesOf_ = nullptr; // the work notes_ were read from
     std::vector<NoteAnchor> notes_;
