@@ -559,6 +559,7 @@ void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
         if (join)
             state.joinPanelLines();
     }
+    state.setPanelBook(std::move(result.loaded.navigation), std::move(result.loaded.text));
     state.setOffer(result.loaded.title.simplified(), result.loaded.author.simplified());
     if (result.loaded.damaged)
         session().platform().messageBox(

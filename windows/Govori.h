@@ -140,6 +140,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+
     struct PendingLoad;
 
     // The common start of both load commands: the panel in view, page 1, the open dialog; "" when none.

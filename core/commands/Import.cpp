@@ -182,7 +182,8 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
     const PageGeometry geometry = bookPageGeometry(request.screen.width(), request.screen.height(),
                                                    style.font, style.size, request.layout);
     if (!builder.setFact(kLayoutFact, layoutName(request.layout)) ||
-        !builder.setFact(kCutFact, cutSignature(geometry)) || !builder.setFact(schema::kFactAuthor, r.author))
+        !builder.setFact(kCutFact, cutSignature(geometry)) || !builder.setFact(schema::kFactAuthor, r.author) ||
+        !builder.setNavigation(navigationForText(loaded.loaded.navigation, loaded.loaded.text, text)))
         return builderFailed();
     if (!loaded.loaded.series.isEmpty() &&
         (!builder.setFact(schema::kFactSeries, loaded.loaded.series) ||

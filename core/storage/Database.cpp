@@ -112,6 +112,20 @@ QString Statement::text(int column) const {
     return data ? QString::fromUtf8(data, bytes) : QString();
 }
 
+qint64 Statement::textLength(int column) const {
+    if (!stmt_)
+        return 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(sqlite3_column_text(stmt_, column));
+    const auto* const end = p + sqlite3_column_bytes(stmt_, column);
+    if (!p)
+        return 0;
+    // One unit per character, two for those beyond the 16-bit plane (four bytes in UTF-8).
+    qint64 units = 0;
+    for (; p < end; ++p)
+        units += ((*p & 0xC0) != 0x80) + (*p >= 0xF0);
+    return units;
+}
+
 qint64 Statement::int64(int column) const {
     return stmt_ ? sqlite3_column_int64(stmt_, column) : 0;
 }

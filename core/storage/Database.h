@@ -41,6 +41,8 @@ public:
     // Columns are numbered from 0.
     bool isNull(int column) const;
     QString text(int column) const;
+    // The length the column's text has as a QString, without making one.
+    qint64 textLength(int column) const;
     qint64 int64(int column) const;
     QByteArray blob(int column) const;
 

@@ -3,6 +3,7 @@
 #include "core/storage/CatalogueSchema.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/WorkFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,6 +38,7 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
     failure_ = Failure::None;
     error_.clear();
     pages_ = 0;
+    navigationSet_ = false;
     libraryDir_ = libraryDir;
     placement_ = placement;
 
@@ -61,7 +63,8 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
                     db_.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
                                             "PRAGMA locking_mode = EXCLUSIVE; BEGIN;"
                                             "CREATE TABLE Knigi1 (Stranica TEXT, TekstStranica TEXT);"
-                                            "CREATE TABLE Svedenia (Ime TEXT PRIMARY KEY, Stoinost TEXT);"));
+                                            "CREATE TABLE Svedenia (Ime TEXT PRIMARY KEY, Stoinost TEXT);") +
+                                schema::kNavigationTablesSql);
     if (ok)
         insert_ = Statement(db_, QStringLiteral("INSERT INTO Knigi1 (rowid, Stranica, TekstStranica) "
                                                 "VALUES (?1, ?2, ?3)"));
@@ -119,9 +122,62 @@ bool WorkFileBuilder::setCover(const QByteArray& image) {
     return true;
 }
 
+bool WorkFileBuilder::writeNavigation(const std::vector<ContentsEntry>& contents,
+                                      const std::vector<NoteAnchor>& notes) {
+    bool ok = db_.exec(QStringLiteral("DELETE FROM Contents; DELETE FROM Notes;"));
+    Statement entry(db_, QStringLiteral("INSERT INTO Contents (Level, Heading, Position) VALUES (?1, ?2, ?3)"));
+    for (const ContentsEntry& e : contents) {
+        entry.bindInt64(1, e.level);
+        entry.bind(2, e.heading);
+        entry.bindInt64(3, e.position);
+        ok = ok && entry.step() == Statement::Step::Done;
+        entry.reset();
+    }
+    Statement note(db_, QStringLiteral("INSERT INTO Notes (Position, Length, Body) VALUES (?1, ?2, ?3)"));
+    for (const NoteAnchor& n : notes) {
+        note.bindInt64(1, n.position);
+        note.bindInt64(2, n.length);
+        note.bind(3, n.text);
+        ok = ok && note.step() == Statement::Step::Done;
+        note.reset();
+    }
+    return ok || fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+                                       .arg(shown(finalPath_), db_.reason()));
+}
+
+bool WorkFileBuilder::setNavigation(const BookNavigation& navigation) {
+    if (!isActive())
+        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+    navigationSet_ = true;
+    return writeNavigation(navigation.contents, navigation.notes);
+}
+
+bool WorkFileBuilder::carryOver() {
+    const auto old = WorkFile::open(finalPath_);
+    if (!old)
+        return true; // nothing to keep
+    if (!navigationSet_ && !writeNavigation(old->contents(), old->notes()))
+        return false;
+    Statement mark(db_, QStringLiteral("INSERT INTO Marks (Position, Made, Words) VALUES (?1, ?2, ?3)"));
+    bool ok = true;
+    for (const BookMark& m : old->marks()) {
+        mark.bindInt64(1, m.position);
+        mark.bind(2, m.made.toString(Qt::ISODate));
+        mark.bind(3, m.words);
+        ok = ok && mark.step() == Statement::Step::Done;
+        mark.reset();
+    }
+    return ok || fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+                                       .arg(shown(finalPath_), db_.reason()));
+}
+
 bool WorkFileBuilder::commit() {
     if (!isActive())
         return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+    if (placement_ == Placement::Replace && !carryOver()) {
+        abandon();
+        return false;
+    }
     // The page count lets readers find a page by its rowid without counting.
     const bool written = db_.exec(QStringLiteral("PRAGMA user_version = %1; COMMIT;").arg(pages_));
     const QString why = written ? QStringLiteral("грешка при запис на диска") : db_.reason();

@@ -118,6 +118,11 @@ void KNIGA::buildStep() {
         state.setRebuildTitle({});
         return buildFailedMessage(builder_.errorString());
     }
+    // A rebuild keeps what the old file navigated by; a new work takes the loaded book's.
+    if (!rebuild && !builder_.setNavigation(state.panelNavigation())) {
+        builder_.abandon();
+        return buildFailedMessage(builder_.errorString());
+    }
     buildName_ = name;
     building_ = true;
     keepTextAt_ = -1;

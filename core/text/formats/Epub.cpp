@@ -61,6 +61,8 @@ struct Package {
     QString seriesNumber;
     QString cover; // the cover image's path in the archive
     QStringList documents; // in reading order
+    QString nav;           // EPUB 3 navigation document
+    QString ncx;           // EPUB 2 table of contents
     bool wellFormed = true;
     bool tooManyParts = false;
 };
@@ -80,6 +82,7 @@ Package readPackage(const QByteArray& opf, const QString& base) {
     // EPUB 3 names a collection and refines it with its position; calibre's meta say the same.
     QHash<QString, QString> collections, positions;
     QString collectionOrder, calibreSeries, calibreIndex, coverItem, coverImage;
+    QString ncxId;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
@@ -124,11 +127,15 @@ Package readPackage(const QByteArray& opf, const QString& base) {
             p.tooManyParts = true;
             break;
         } else if (name == u"item") {
-            const QString id = a.value(QStringLiteral("id")).toString();
             const QString href = resolve(base, a.value(QStringLiteral("href")).toString());
-            manifest.insert(id, href);
-            if (a.value(QStringLiteral("properties")).split(u' ').contains(u"cover-image"))
+            manifest.insert(a.value(QStringLiteral("id")).toString(), href);
+            const QList<QStringView> properties = a.value(QStringLiteral("properties")).split(u' ');
+            if (properties.contains(u"nav"))
+                p.nav = href;
+            if (properties.contains(u"cover-image"))
                 coverImage = href;
+        } else if (name == u"spine") {
+            ncxId = a.value(QStringLiteral("toc")).toString();
         } else if (name == u"itemref") {
             const QString doc = manifest.value(a.value(QStringLiteral("idref")).toString());
             if (!doc.isEmpty())
@@ -137,6 +144,7 @@ Package readPackage(const QByteArray& opf, const QString& base) {
     }
     p.wellFormed = !xml.hasError();
     p.documents = linear + nonLinear;
+    p.ncx = manifest.value(ncxId);
     p.tooManyParts = p.tooManyParts || p.documents.size() > kMaxSpineItems;
     if (!collectionOrder.isNull() && !collections.value(collectionOrder).isEmpty()) {
         p.series = collections.value(collectionOrder);
@@ -152,10 +160,76 @@ Package readPackage(const QByteArray& opf, const QString& base) {
     return p;
 }
 
+// "chapter.xhtml#id" relative to the document that says it, as the chapters' targets are keyed.
+QString targetKey(const QString& base, const QString& href) {
+    const QString fragment = href.section(u'#', 1);
+    const QString document = href.startsWith(u'#') ? base : resolve(base.section(u'/', 0, -2), href);
+    return fragment.isEmpty() ? document : document + u'#' + fragment;
+}
+
+// The EPUB 3 navigation document's table of contents: nested lists of links.
+std::vector<BookLines::OutlineItem> readNavOutline(const QByteArray& bytes, const QString& path) {
+    std::vector<BookLines::OutlineItem> items;
+    XmlReader xml(bytes);
+    int navDepth = 0, lists = 0;
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            const QStringView name = xml.name();
+            if (name == u"nav") {
+                bool toc = false;
+                for (const QXmlStreamAttribute& a : xml.attributes())
+                    toc = toc || (a.name() == u"type" && a.value().split(u' ').contains(u"toc"));
+                if (navDepth > 0 || toc)
+                    ++navDepth;
+                else
+                    xml.skipCurrentElement();
+            } else if (navDepth > 0 && name == u"ol") {
+                ++lists;
+            } else if (navDepth > 0 && name == u"a" && lists > 0) {
+                const QString href = xml.attributes().value(QStringLiteral("href")).toString();
+                const QString label = xml.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
+                items.push_back({lists, label, targetKey(path, href)});
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (xml.name() == u"nav" && navDepth > 0)
+                --navDepth;
+            else if (xml.name() == u"ol" && navDepth > 0)
+                --lists;
+        }
+    }
+    return items;
+}
+
+// The EPUB 2 table of contents: nested navigation points, each with a label and a place.
+std::vector<BookLines::OutlineItem> readNcxOutline(const QByteArray& bytes, const QString& path) {
+    std::vector<BookLines::OutlineItem> items;
+    std::vector<size_t> open; // the items of the points being read
+    XmlReader xml(bytes);
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            const QStringView name = xml.name();
+            if (name == u"navPoint") {
+                open.push_back(items.size());
+                items.push_back({int(open.size()), {}, {}});
+            } else if (name == u"text" && !open.empty() && items[open.back()].heading.isEmpty()) {
+                items[open.back()].heading = xml.readElementText().simplified();
+            } else if (name == u"content" && !open.empty()) {
+                items[open.back()].target =
+                    targetKey(path, xml.attributes().value(QStringLiteral("src")).toString());
+            }
+        } else if (token == QXmlStreamReader::EndElement && xml.name() == u"navPoint" && !open.empty()) {
+            open.pop_back();
+        }
+    }
+    return items;
+}
+
 } // namespace
 
 bool isEpubTextEntry(const QString& name) {
-    static const QStringList endings = {".xml", ".opf", ".xhtml", ".html", ".htm", ".xht"};
+    static const QStringList endings = {".xml", ".opf", ".xhtml", ".html", ".htm", ".xht", ".ncx"};
     for (const QString& e : endings)
         if (name.endsWith(e, Qt::CaseInsensitive))
             return true;
@@ -201,6 +275,7 @@ TextImportResult readEpub(const ZipContents& zip, QString* coverEntry) {
         if (!bytes)
             continue;
         BookLines chapter;
+        chapter.target(doc);
         XmlReader xml(*bytes);
         if (!readXhtml(xml, chapter)) {
             // A chapter over the limits is not read some other way; one only left open is tag soup.
@@ -209,10 +284,17 @@ TextImportResult readEpub(const ZipContents& zip, QString* coverEntry) {
                 break;
             }
             chapter = BookLines();
+            chapter.target(doc);
             readTagSoup(decodeText(*bytes).loaded.text, chapter);
         }
+        chapter.qualifyTargets(doc);
         lines.append(chapter);
     }
+    // The book's own table of contents, when it has one, stands instead of the headings of its text.
+    if (const QByteArray* nav = files.value(package.nav))
+        lines.setOutline(readNavOutline(*nav, package.nav));
+    else if (const QByteArray* ncx = files.value(package.ncx))
+        lines.setOutline(readNcxOutline(*ncx, package.ncx));
     result.loaded.title = package.title;
     result.loaded.author = package.authors.join(QStringLiteral(", "));
     result.loaded.series = package.series;

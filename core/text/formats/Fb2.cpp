@@ -4,6 +4,7 @@
 #include "core/text/formats/XmlRead.h"
 
 #include <QSet>
+#include <algorithm>
 
 namespace vel {
 
@@ -67,6 +68,14 @@ void readTitleInfo(XmlReader& xml, LoadedText& out, QString& cover) {
     out.author = authors.join(QStringLiteral(", "));
 }
 
+// A link's target without its leading '#', whatever prefix its namespace has.
+QString linkTarget(const QXmlStreamAttributes& attributes) {
+    for (const QXmlStreamAttribute& a : attributes)
+        if (a.name() == u"href")
+            return a.value().startsWith(u'#') ? a.value().mid(1).toString() : QString();
+    return {};
+}
+
 const QSet<QString>& blockElements() {
     static const QSet<QString> blocks = {"p", "v", "subtitle", "text-author", "td", "th", "date"};
     return blocks;
@@ -87,6 +96,7 @@ TextImportResult readFb2(const QByteArray& bytes) {
     bool inBody = false;
     bool notesBody = false;
     int stanza = 0;
+    int sections = 0; // depth of the section being read
     QString pendingMarker; // a note's number, put before its first paragraph
     QString cover;         // the id of the cover's binary
     while (!xml.atEnd()) {
@@ -125,8 +135,13 @@ TextImportResult readFb2(const QByteArray& bytes) {
             } else if (name == u"stanza") {
                 if (stanza++ > 0)
                     lines.blankLine();
+            } else if (name == u"section" && !notesBody) {
+                ++sections;
+            } else if (name == u"title" && sections > 0) {
+                lines.startHeading(sections);
             } else if (name == u"section" && notesBody) {
                 lines.endLine();
+                lines.startNote(xml.attributes().value(QStringLiteral("id")).toString());
                 pendingMarker.clear();
                 if (xml.readNextStartElement()) {
                     if (xml.name() == u"title") {
@@ -139,7 +154,8 @@ TextImportResult readFb2(const QByteArray& bytes) {
                     }
                 }
             } else if (name == u"a" && xml.attributes().value(QStringLiteral("type")) == u"note") {
-                lines.text(noteMarker(xml.elementText()));
+                const QString key = linkTarget(xml.attributes());
+                lines.noteReference(key, noteMarker(xml.elementText()));
             }
             break;
         }
@@ -148,6 +164,13 @@ TextImportResult readFb2(const QByteArray& bytes) {
             if (name == u"body") {
                 inBody = false;
                 lines.endLine();
+            } else if (name == u"title" && sections > 0 && !notesBody) {
+                lines.endHeading();
+            } else if (name == u"section") {
+                if (notesBody)
+                    lines.endNote();
+                lines.endLine();
+                sections = notesBody ? sections : std::max(0, sections - 1);
             } else if (name == u"title" || name == u"section" || name == u"poem" || name == u"epigraph" ||
                        name == u"cite" || name == u"tr" || blockElements().contains(name.toString())) {
                 lines.endLine();
