@@ -39,6 +39,7 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
     error_.clear();
     pages_ = 0;
     navigationSet_ = false;
+    coverSet_ = false;
     libraryDir_ = libraryDir;
     placement_ = placement;
 
@@ -119,6 +120,7 @@ bool WorkFileBuilder::setCover(const QByteArray& image) {
     st.bindBlob(1, image);
     if (st.step() != Statement::Step::Done)
         return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
+    coverSet_ = true;
     return true;
 }
 
@@ -157,6 +159,21 @@ bool WorkFileBuilder::carryOver() {
     if (!old)
         return true; // nothing to keep
     if (!navigationSet_ && !writeNavigation(old->contents(), old->notes()))
+        return false;
+    // What the book said of itself belongs to the work, not to its pages.
+    Statement fact(db_, QStringLiteral("INSERT OR IGNORE INTO Svedenia (Ime, Stoinost) VALUES (?1, ?2)"));
+    for (const QString& name : {schema::kFactAuthor, schema::kFactSeries, schema::kFactSeriesNumber}) {
+        if (old->fact(name).isEmpty())
+            continue;
+        fact.bind(1, name);
+        fact.bind(2, old->fact(name));
+        const bool kept = fact.step() == Statement::Step::Done;
+        fact.reset();
+        if (!kept)
+            return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+                                         .arg(shown(finalPath_), db_.reason()));
+    }
+    if (const QByteArray cover = coverSet_ ? QByteArray() : old->cover(); !cover.isEmpty() && !setCover(cover))
         return false;
     Statement mark(db_, QStringLiteral("INSERT INTO Marks (Position, Made, Words) VALUES (?1, ?2, ?3)"));
     bool ok = true;

@@ -40,7 +40,8 @@ public:
     // Keeps a fact about the work in its file (title, author, layout, ...); a later value replaces an
     // earlier one. Part of the same transaction as the pages.
     bool setFact(const QString& name, const QString& value);
-    // Keeps the work's cover thumbnail (see coverThumbnail), in the same transaction.
+    // Keeps the work's cover thumbnail (see coverThumbnail), in the same transaction. A rebuild that sets
+    // none keeps the old file's cover, author and series.
     bool setCover(const QByteArray& image);
     // The work's contents and notes, positions in the text being cut. A rebuild that sets none keeps the
     // old file's; a rebuild always keeps the reader's marks (the text is the same, only its pages differ).
@@ -71,6 +72,7 @@ private:
     Placement placement_ = Placement::New;
     int pages_ = 0;
     bool navigationSet_ = false;
+    bool coverSet_ = false;
     Failure failure_ = Failure::None;
     QString error_;
 };

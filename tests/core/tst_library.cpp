@@ -9,6 +9,7 @@
 #include "core/commands/BatchImport.h"
 #include "core/storage/LibraryPaths.h"
 #include "core/storage/WorkFile.h"
+#include "core/storage/WorkFileBuilder.h"
 #include "core/text/formats/BookFormats.h"
 
 #include <QBuffer>
@@ -155,6 +156,17 @@ private slots:
         QVERIFY(thumb.width() <= 300 && thumb.height() <= 450 && thumb.height() > 400);
         // Not a picture: the work comes in without a cover.
         QVERIFY(coverThumbnail("not a picture").isEmpty());
+
+        // A rebuild (another font, another screen) keeps them: they are the work's, not its pages'.
+        const QByteArray cover = work->cover();
+        WorkFileBuilder rebuild;
+        QVERIFY(rebuild.begin(dir.path(), "Под игото", WorkFileBuilder::Placement::Replace));
+        QVERIFY(rebuild.appendPage("нова страница"));
+        QVERIFY(rebuild.commit());
+        const auto rebuilt = WorkFile::open(*workFilePath(dir.path(), "Под игото"));
+        QCOMPARE(rebuilt->fact(schema::kFactSeries), QString("Под игото"));
+        QCOMPARE(rebuilt->fact(schema::kFactSeriesNumber), QString("1"));
+        QCOMPARE(rebuilt->cover(), cover);
     }
 
     void sfbBookWithEveryMarker() {
@@ -165,7 +177,7 @@ private slots:
         QVERIFY(r.loaded.structured);
         const QStringList expected = {
             "Елин Пелин", "Гераците", "Повест", "Кратко описание на книгата.", "На майка ми",
-            "Всяко начало е трудно.", "Поговорка", "", "Глава първа", "", "Първа част",
+            "Всяко начало е трудно.", "Поговорка", "", "Глава първа", "Завръщането", "", "Първа част",
             "Тя тръгна по пътя[1] към реката.", "[1] Старият път край Витоша.",
             "Втори абзац с наклонени думи и картина.", "", "* * *", "", "Песен", "Две думи за вятъра,",
             "две думи за нощта.", "", "Сняг и тишина.", "1911", "", "Цитат от писмо.", "Бележка на издателя.",
@@ -174,6 +186,17 @@ private slots:
             "", "Пето ниво", "Край[2] с втора бележка.", "[2] Втората бележка", "на два реда.",
             "абзац без табулация"};
         QCOMPARE(r.loaded.text.split("\r\n"), expected);
+        // Headings by their markers' depth, one heading over its marker's lines; notes found from references.
+        QStringList contents;
+        for (const ContentsEntry& e : r.loaded.navigation.contents)
+            contents << QString::number(e.level) + ' ' + e.heading + ' ' + r.loaded.text.mid(e.position, 5);
+        QCOMPARE(contents, QStringList({"1 Глава първа Завръщането Глава", "2 Първа част Първа", "3 Трето ниво Трето",
+                                        "4 Четвърто ниво Четвъ", "5 Пето ниво Пето "}));
+        QCOMPARE(r.loaded.navigation.notes.size(), size_t(2));
+        const NoteAnchor& second = r.loaded.navigation.notes[1];
+        QCOMPARE(r.loaded.text.mid(second.position, second.length), QString("[2]"));
+        QCOMPARE(second.text, QString("[2] Втората бележка на два реда."));
+        QCOMPARE(r.loaded.navigation.notes[0].text, QString("[1] Старият път край Витоша."));
 
         // Marks that open and never close, many on one line: read in one pass, kept as text.
         const QString open = QString(" _a {e a [[a|b").repeated(20000);

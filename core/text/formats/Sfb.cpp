@@ -136,11 +136,29 @@ public:
     void line(QStringView raw, LoadedText& out);
 
 private:
-    QString inlineText(QString s);
+    // The text with its inline marks resolved and its notes' references kept as such.
+    void write(BookLines& to, const QString& s);
     void paragraph(const QString& s) {
         lines_.endLine();
-        lines_.text(inlineText(s));
+        write(lines_, s);
         lines_.endLine();
+    }
+    void endHeading() {
+        if (heading_ > 0)
+            lines_.endHeading();
+        heading_ = 0;
+    }
+    void noteLine(QString text) {
+        const bool ends = text.endsWith(u']');
+        if (ends)
+            text.chop(1);
+        write(lines_.notes(), text);
+        lines_.notes().endLine();
+        inNote_ = !ends;
+        if (!inNote_) {
+            lines_.notes().endNote();
+            lines_.flushNotes();
+        }
     }
 
     BookLines& lines_;
@@ -149,25 +167,14 @@ private:
     bool inPoem_ = false;
     bool skipping_ = false; // the file's own information block
     bool inNote_ = false;
+    int heading_ = 0; // the level of the heading being read, 0 outside one
     int refs_ = 0;  // references numbered so far
     int notes_ = 0; // notes numbered so far
 };
 
-// Inline marks out, notes' references as "[n]", escapes and accents resolved.
-QString SfbReader::inlineText(QString s) {
-    static const QRegularExpression ref(QStringLiteral("(?<=[^\\s\\\\(])\\*+(\\d*)"),
-                                        QRegularExpression::UseUnicodePropertiesOption);
-    s = withoutEmphasis(withoutLinks(withoutTags(s)));
-    QString out;
-    qsizetype from = 0;
-    for (auto m = ref.globalMatch(s); m.hasNext();) {
-        const QRegularExpressionMatch r = m.next();
-        out += QStringView(s).mid(from, r.capturedStart() - from);
-        ++refs_;
-        out += noteMarker(r.captured(1).isEmpty() ? QString::number(refs_) : r.captured(1));
-        from = r.capturedEnd();
-    }
-    out += QStringView(s).mid(from);
+// Escapes and accents resolved.
+QString plain(QStringView s) {
+    QString out = s.toString();
     out.replace(QStringLiteral("\\*"), QStringLiteral("*"));
     out.replace(QStringLiteral("\\_"), QStringLiteral("_"));
     out.replace(QStringLiteral("\\{"), QStringLiteral("{"));
@@ -176,6 +183,23 @@ QString SfbReader::inlineText(QString s) {
     out.replace(u'`', u'\u0300');
     out.replace(u'\u00B4', u'\u0301');
     return out;
+}
+
+// A reference is its note's number ("*3") or a star counted in order ("*"), after a word.
+void SfbReader::write(BookLines& to, const QString& text) {
+    static const QRegularExpression ref(QStringLiteral("(?<=[^\\s\\\\(])\\*+(\\d*)"),
+                                        QRegularExpression::UseUnicodePropertiesOption);
+    const QString s = withoutEmphasis(withoutLinks(withoutTags(text)));
+    qsizetype from = 0;
+    for (auto m = ref.globalMatch(s); m.hasNext();) {
+        const QRegularExpressionMatch r = m.next();
+        to.text(plain(QStringView(s).mid(from, r.capturedStart() - from)));
+        ++refs_;
+        const QString key = r.captured(1).isEmpty() ? QString::number(refs_) : r.captured(1);
+        to.noteReference(key, noteMarker(key));
+        from = r.capturedEnd();
+    }
+    to.text(plain(QStringView(s).mid(from)));
 }
 
 void SfbReader::line(QStringView raw, LoadedText& out) {
@@ -202,6 +226,9 @@ void SfbReader::line(QStringView raw, LoadedText& out) {
     }
     if (!trimmed.isEmpty())
         started_ = true;
+    // A heading goes on over the lines of its own marker that follow it.
+    if (!isHeading(marker) || heading_ != marker.size())
+        endHeading();
 
     if (skipping_) {
         skipping_ = marker != u"I$";
@@ -212,15 +239,8 @@ void SfbReader::line(QStringView raw, LoadedText& out) {
         return;
     }
     if (inNote_) {
-        const bool ends = text.endsWith(u']');
-        if (ends)
-            text.chop(1);
         lines_.notes().endLine();
-        lines_.notes().text(inlineText(text));
-        lines_.notes().endLine();
-        inNote_ = !ends;
-        if (!inNote_)
-            lines_.flushNotes();
+        noteLine(text);
         return;
     }
     if (isBlockMarker(marker)) {
@@ -249,23 +269,18 @@ void SfbReader::line(QStringView raw, LoadedText& out) {
         const QRegularExpressionMatch m = start.match(text);
         ++notes_;
         const QString number = m.captured(1).isEmpty() ? QString::number(notes_) : m.captured(1);
-        text = text.mid(m.capturedLength());
-        const bool ends = text.endsWith(u']');
-        if (ends)
-            text.chop(1);
-        lines_.notes().endLine();
+        lines_.notes().startNote(number);
         lines_.notes().literal(QString(noteMarker(number) + u' '));
-        lines_.notes().text(inlineText(text));
-        lines_.notes().endLine();
-        inNote_ = !ends;
-        if (!inNote_)
-            lines_.flushNotes();
+        noteLine(text.mid(m.capturedLength()));
         return;
     }
     if (marker.startsWith(u':'))
         return; // a jump target's name
-    if (isHeading(marker))
+    if (isHeading(marker) && heading_ == 0) {
         lines_.blankLine();
+        lines_.startHeading(int(marker.size()));
+        heading_ = int(marker.size());
+    }
     // Headings, subheadings, authors, dates, notices, signs, table rows and paragraphs: each its own line.
     paragraph(text);
 }
