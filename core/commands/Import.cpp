@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
+#include <algorithm>
 
 namespace vel {
 
@@ -114,7 +115,7 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
 
     // The main window's file command: the text with its line breaks joined, in the font it gets there.
     const TextSource source = sourceForFile(request.file);
-    const TextImportResult loaded = readPanelText(request.file, source);
+    TextImportResult loaded = readPanelText(request.file, source);
     if (!loaded.ok())
         return failed(r, oneLine(loaded.error));
     if (loaded.loaded.damaged)
@@ -162,8 +163,10 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
         return failed(r, QStringLiteral("Файлът %1 вече съществува. / The work file %1 exists already.")
                              .arg(QDir::toNativeSeparators(*workFile)));
 
-    // A structured book's paragraphs are whole already.
-    const QString text = loaded.loaded.structured ? loaded.loaded.text : joinLineBreaks(loaded.loaded.text);
+    // A structured book's paragraphs are whole already. The text is joined in place: one copy of it is held.
+    QString text = std::move(loaded.loaded.text);
+    if (!loaded.loaded.structured)
+        text = joinLineBreaks(std::move(text));
     if (text.size() < kMinTextLength)
         return failed(r, QStringLiteral("Във файла няма текст. / The file holds no text."));
     const NewWorkStyle style = newWorkStyle(source);
@@ -182,9 +185,11 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     case PageBuildOutcome::Written:
         break;
     case PageBuildOutcome::TooManyPages:
-        return failed(r, QStringLiteral("Текстът би заел повече от %1 страници. / The text would take more "
-                                        "than %1 pages.")
-                             .arg(kMaxPages));
+        return failed(r, QStringLiteral("Текстът би заел повече от %1 страници. %2 / The text would take more "
+                                        "than %1 pages; about %3 % of it would fit.")
+                             .arg(kMaxPages)
+                             .arg(fittingShareLine(progress.fitsPercent))
+                             .arg(std::clamp(progress.fitsPercent.load(), 0, 99)));
     case PageBuildOutcome::Cancelled:
     case PageBuildOutcome::WriteFailed:
         return failed(r, oneLine(builder.errorString()));
