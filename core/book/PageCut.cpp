@@ -505,8 +505,8 @@ private:
         // are laid out again at the start of the next piece. A book's piece holds the soft hyphens found so
         // far; positions in it map back to the paragraph.
         int lineStart = 0;
-        // The rest laid out anew mostly meets the lines found before within a few lines.
-        int chunk = resumes ? kChunkChars / 16 : kChunkChars;
+        // The rest laid out anew mostly meets the lines found before within a few lines: it starts small.
+        int chunk = resumes ? kChunkChars / 64 : kChunkChars;
         for (;;) {
             int end = size;
             const bool partial = size - lineStart > chunk;
@@ -588,6 +588,8 @@ private:
             if (!partial)
                 return tick(from + size);
             lineStart = start;
+            if (resumes)
+                chunk = std::min(2 * chunk, kChunkChars);
             if (hyphens_)
                 hyphens_->forget(lineStart);
             if (!tick(from + lineStart))

@@ -229,7 +229,7 @@ private Q_SLOTS:
     }
 
     // A book page whose paragraph goes on: its last line reaches the edge like the others, the space the
-    // page ends in included, and keeps their height.
+    // page ends in included, and keeps their height; but only a full line is set full.
     void runOnLastLineIsFull() {
         auto view = pageView("Tahoma", 14, 456, 715);
         view->setLayout(PageLayout::Book);
@@ -244,6 +244,13 @@ private Q_SLOTS:
         QVERIFY2(last.cursorToX(end) > last.x() + last.width() - 1.5,
                  qPrintable(QString::number(last.cursorToX(end))));
         QCOMPARE(last.height(), first.height());
+
+        // A short last line (a page shown at another width than it was cut for) is never stretched.
+        view->setText(QStringLiteral("Момичето стоеше зад него и се радва на "));
+        const QTextLine only = view->document()->lastBlock().layout()->lineAt(0);
+        const int words = only.textLength() - 1;
+        QVERIFY2(only.cursorToX(words) < only.x() + only.naturalTextWidth() + 1,
+                 qPrintable(QString::number(only.cursorToX(words))));
     }
 
     void moreThanTheLastPageNumberIsRefused() {

@@ -301,6 +301,7 @@ void TstKnigaBuild::textTooLongForOneWork() {
     const RecordedMessage& m = lib.fake.messages.back();
     QCOMPARE(m.title, QStringLiteral("ВНИМАНИЕ !"));
     QVERIFY(m.text.contains(QStringLiteral("32767")));
+    QVERIFY(m.text.contains(QStringLiteral("ще се събере около")));
     Library::settle();
     QVERIFY(!lib.book());
     QVERIFY(!QFile::exists(workPath(lib.dir.path(), QStringLiteral("Дълга"))));
