@@ -9,6 +9,7 @@
 #include "ui/QtPlatform.h"
 #include "ui/Session.h"
 #include "windows/Govori.h"
+#include "windows/WindowSet.h"
 
 #include <QApplication>
 #include <QDir>
@@ -262,6 +263,7 @@ int runWindows(const StartOptions& opts) {
     }
 
     Session session(platform, opts.libraryDir);
+    registerWindows(session);
     QObject::connect(&session, &Session::lastWindowClosed, qApp, &QApplication::quit, Qt::QueuedConnection);
     Govori& main = session.window<Govori>();
     main.show();

@@ -8,6 +8,7 @@
 #include "windows/FormB.h"
 #include "windows/Govori.h"
 #include "windows/KNIGA.h"
+#include "windows/WindowSet.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     installDesignFonts();
     QtPlatform platform;
     Session session(platform, QDir(args.value("library")).absolutePath());
+    registerWindows(session);
     const QString out = args.value("out");
     QDir().mkpath(out);
     bool ok = true;

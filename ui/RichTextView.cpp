@@ -5,6 +5,7 @@
 #include "core/storage/Colors.h"
 
 #include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QTextDocument>
 
 namespace vel {
@@ -50,7 +51,12 @@ void RichTextView::makePageView() {
 
 void RichTextView::setText(const QString& text) {
     text_ = text;
-    layOut();
+    {
+        // Heard once the text reads back as set, not halfway through.
+        const QSignalBlocker quiet(this);
+        layOut();
+    }
+    Q_EMIT textChanged();
 }
 
 void RichTextView::layOut() {
@@ -103,11 +109,13 @@ QString RichTextView::text() const {
 void RichTextView::setFontName(const QString& name) {
     fontName_ = name;
     applyFont();
+    Q_EMIT lookChanged();
 }
 
 void RichTextView::setFontSize(double points) {
     fontSize_ = points;
     applyFont();
+    Q_EMIT lookChanged();
 }
 
 void RichTextView::resizeEvent(QResizeEvent* e) {
@@ -137,6 +145,7 @@ void RichTextView::setBackColor(std::int32_t colorNumber) {
     pal.setColor(QPalette::Base, colorFromNumber(colorNumber));
     pal.setColor(QPalette::Window, colorFromNumber(colorNumber)); // a page view's margins
     setPalette(pal);
+    Q_EMIT lookChanged();
 }
 
 QString RichTextView::selectedText() const {

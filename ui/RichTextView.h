@@ -51,6 +51,8 @@ Q_SIGNALS:
     void mouseDown(Qt::MouseButton button);
     void mouseMoved();
     void mouseUp(Qt::MouseButton button);
+    // Font, size or background changed.
+    void lookChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;

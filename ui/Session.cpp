@@ -37,6 +37,41 @@ void Session::setSpeechParts(SpeechEngineFactory engines, AudioOutputFactory out
     speaker_.reset();
 }
 
+void Session::setWindowFactory(Role role, WindowFactory factory) {
+    factories_[role] = std::move(factory);
+}
+
+Window& Session::open(Role role) {
+    if (Window* w = loaded(role))
+        return *w;
+    auto f = factories_.find(role);
+    if (f == factories_.end())
+        qFatal("Session::open: no window registered for role %d", int(role));
+    Window* w = f->second(*this).release();
+    windows_[role].reset(w);
+    w->Form_Load();
+    return *w;
+}
+
+Window* Session::loaded(Role role) const {
+    auto it = windows_.find(role);
+    return it == windows_.end() ? nullptr : it->second.get();
+}
+
+void Session::show(Role role) {
+    open(role).show();
+}
+
+void Session::hide(Role role) {
+    if (Window* w = loaded(role))
+        w->hide();
+}
+
+void Session::close(Role role) {
+    if (Window* w = loaded(role))
+        unload(w);
+}
+
 void Session::unload(Window* w) {
     if (!w || w->unloading_)
         return;

@@ -48,6 +48,7 @@ void Window::close() {
 void Window::setBackColor(std::int32_t colorNumber) {
     backColor_ = colorNumber;
     update();
+    Q_EMIT backColorChanged();
 }
 
 void Window::setBackgroundPicture(const QPixmap& picture) {

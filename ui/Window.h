@@ -35,6 +35,11 @@ public:
     void close();
     bool isLoaded() const { return !unloading_; }
 
+Q_SIGNALS:
+    void backColorChanged();
+
+public:
+
     // The designed controls in creation order (lines, shapes and timers included).
     const std::vector<QObject*>& controls() const { return controls_; }
 

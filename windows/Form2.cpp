@@ -2,8 +2,6 @@
 
 #include "ui/Design.h"
 #include "ui/Session.h"
-#include "windows/Govori.h"
-#include "windows/KNIGA.h"
 
 namespace vel {
 
@@ -37,10 +35,10 @@ void Form2::Form_Unload() {
 }
 
 void Form2::bringBookBack() {
-    KNIGA* book = session().loaded<KNIGA>();
+    Window* book = session().loaded(Role::Book);
     if (!book || book->isVisible())
         return;
-    session().window<Govori>().setVisible(true);
+    session().open(Role::Main).setVisible(true);
     book->setVisible(true);
     book->raise();
     book->activateWindow();

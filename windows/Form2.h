@@ -1,6 +1,7 @@
 #pragma once
 // The minimized book: one task-bar entry standing for the whole program while the book is hidden.
 
+#include "ui/Session.h"
 #include "ui/Window.h"
 
 namespace vel {
@@ -8,6 +9,8 @@ namespace vel {
 class Form2 : public Window {
     Q_OBJECT
 public:
+    static constexpr Role kRole = Role::MinimizedBook;
+
     explicit Form2(Session& session);
 
     ClickLabel* Label1;

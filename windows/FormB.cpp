@@ -5,11 +5,8 @@
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/Colors.h"
 #include "core/storage/LibraryPaths.h"
-#include "core/text/LineJoin.h"
 #include "ui/Design.h"
 #include "ui/Session.h"
-#include "windows/Govori.h"
-#include "windows/KNIGA.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -306,6 +303,8 @@ void FormB::buildDesign() {
     resize(twipsToPx(kDesignWidth), twipsToPx(kDesignHeight));
     move(twipsToPx(120), 0);
 
+    followReadingState();
+
     connect(Command2, &PictureButton::clicked, this, &FormB::Command2_Click);
     connect(Command3, &PictureButton::clicked, this, &FormB::Command3_Click);
     connect(Command4, &PictureButton::clicked, this, &FormB::Command4_Click);
@@ -334,6 +333,59 @@ void FormB::buildDesign() {
     connect(Command5, &PictureButton::mouseMoved, this, &FormB::Command5_MouseMove);
 }
 
+void FormB::followReadingState() {
+    ReadingState& state = session().reading();
+    // The hidden fields show what the state holds; the state is their source, never the other way.
+    auto mirror = [this, &state] {
+        Text1->setText(state.workName());
+        Text2->setText(state.title());
+        const ReadingSettings& settings = state.settings();
+        Text6->setText(settings.font);
+        Text7->setText(settings.size);
+        Text8->setText(state.bookmark());
+        Text9->setText(settings.pageColor);
+        Text10->setText(settings.formColor);
+        Label4->setText(state.mode());
+    };
+    mirror();
+    for (auto signal : {&ReadingState::workChanged, &ReadingState::settingsChanged,
+                        &ReadingState::bookmarkChanged, &ReadingState::modeChanged})
+        connect(&state, signal, this, mirror);
+    connect(TxtName, &QLineEdit::textChanged, &state, &ReadingState::setChosenTitle);
+    connect(&state, &ReadingState::settingsHandedBack, TimerZapis, qOverload<>(&QTimer::start));
+    connect(&state, &ReadingState::panelLoaded, this, &FormB::showListPrompts);
+    connect(&state, &ReadingState::workAdded, this, [this] {
+        emptyList(Combo1);
+        emptyList(Combo2);
+        Spisak();
+    });
+    connect(&state, &ReadingState::bookGone, this, [this](bool textReturned) {
+        hide();
+        if (!textReturned)
+            hideLists();
+    });
+    connect(&session(), &Session::libraryAsked, this, [this](LibraryRequest request) {
+        switch (request) {
+        case LibraryRequest::Reading:
+            Otkaz();
+            showReadingLayout();
+            break;
+        case LibraryRequest::Lists:
+            showReadingLayout();
+            break;
+        case LibraryRequest::Managing:
+            showManagingLayout();
+            break;
+        case LibraryRequest::Reopen:
+            showTypedTitle();
+            modulNov();
+            hide();
+            break;
+        }
+    });
+    connect(&session(), &Session::hoverLeftButtons, this, &FormB::restoreCommand2);
+}
+
 // ---- Load and unload
 // ---------------------------------------------------------------------------------------
 
@@ -345,6 +397,7 @@ void FormB::Form_Load() {
         session().platform().messageBox(openError_, MsgButtons::Ok, MsgIcon::Critical, kCatalogueTitle);
     } else {
         catalogue_ = std::move(opened.catalogue);
+        session().reading().setCatalogue(catalogue_.get());
         // What an interrupted add or delete (here or in another program) left is put right first.
         const QStringList told = reconcileLibrary(*catalogue_, session().libraryDir()).messages();
         if (!told.isEmpty())
@@ -368,6 +421,8 @@ void FormB::Form_Unload() {
     TimerZapis->stop();
     Timer1->stop();
     Timer4->stop();
+    session().reading().setCatalogue(nullptr);
+    session().reading().dropNewWork();
     catalogue_.reset();
 }
 
@@ -462,27 +517,24 @@ bool FormB::Tarsene() {
     boxesFrom(b);
     if (!found)
         return false;
-    Text6->setText(found->font);
-    Text7->setText(found->size);
-    Text8->setText(found->str);
-    Text9->setText(found->cvetList);
-    Text10->setText(found->cvetForma);
-
-    session().window<Govori>().applyWorkLook(found->font, found->size, found->cvetList, found->cvetForma);
+    ReadingState& state = session().reading();
+    state.setSettings({found->font, found->size, found->cvetList, found->cvetForma});
+    state.setBookmark(found->str);
+    state.chooseStoredLook();
     return true;
 }
 
 void FormB::modulNov() {
     hide();
-    session().window<Govori>().setWindowTitle(Combo1->currentText());
-    Label4->setText(QStringLiteral("Nov"));
-    session().window<KNIGA>().show();
+    session().open(Role::Main).setWindowTitle(Combo1->currentText());
+    session().reading().setMode(QStringLiteral("Nov"));
+    session().show(Role::Book);
 }
 
 void FormB::Combo1_Click() {
     if (!Tarsene())
         return;
-    Text2->setText(Combo1->currentText());
+    session().reading().setTitle(Combo1->currentText());
     modulNov();
     hide();
     Combo1->hide();
@@ -490,40 +542,11 @@ void FormB::Combo1_Click() {
 }
 
 void FormB::modulEn() {
-    Govori& main = session().window<Govori>();
-    main.setPanelText(joinLineBreaks(main.panelText()));
+    session().reading().joinPanelLines();
 }
 
 // ---- Layouts and the entry form
 // ----------------------------------------------------------------------------
-
-FormB::ReadingSettings FormB::readingSettings() const {
-    return {Text6->text(), Text7->text(), Text9->text(), Text10->text()};
-}
-
-void FormB::handBackSettings(const ReadingSettings& settings) {
-    setFontChoice(settings.font, settings.size);
-    setPageColor(settings.pageColor);
-    Text10->setText(settings.formColor);
-    TimerZapis->start();
-}
-
-void FormB::setFontChoice(const QString& name, const QString& size) {
-    Text6->setText(name);
-    Text7->setText(size);
-}
-
-void FormB::setPageColor(const QString& colorNumber) {
-    Text9->setText(colorNumber);
-}
-
-bool FormB::opensStoredWork() const {
-    return Label4->text() == u"Nov";
-}
-
-void FormB::markRebuild() {
-    Label4->setText(QStringLiteral("Star"));
-}
 
 void FormB::showReadingLayout() {
     show();
@@ -561,7 +584,7 @@ void FormB::showListPrompts() {
 }
 
 void FormB::showTypedTitle() {
-    Combo1->setEditText(Text2->text());
+    Combo1->setEditText(session().reading().title());
 }
 
 void FormB::Otkaz() {
@@ -580,8 +603,7 @@ void FormB::Otkaz() {
 }
 
 void FormB::Command2_Click() {
-    if (Govori* main = session().loaded<Govori>())
-        main->hideAphorism();
+    session().askAphorism(false);
     hide();
 }
 
@@ -614,7 +636,7 @@ void FormB::TxtNumber_Click() {
 
 void FormB::Command3_Click() {
     Platform& platform = session().platform();
-    if (session().window<Govori>().panelText().size() < 3) {
+    if (session().reading().panelText().size() < 3) {
         platform.messageBox(lines(kNoText), MsgButtons::Ok, MsgIcon::Critical, kAttention);
         hide();
         return;
@@ -635,16 +657,12 @@ void FormB::Command3_Click() {
     catalogue_->ensureEntrySlotAtEnd();
     catalogue_->rs().MoveLast();
     Pokazhi();
-    if (!offeredTitle_.isEmpty())
-        TxtName->setText(offeredTitle_);
-    if (!offeredAuthor_.isEmpty())
-        TxtNumber->setText(offeredAuthor_);
+    const ReadingState& state = session().reading();
+    if (!state.offeredTitle().isEmpty())
+        TxtName->setText(state.offeredTitle());
+    if (!state.offeredAuthor().isEmpty())
+        TxtNumber->setText(state.offeredAuthor());
     TxtName->setFocus();
-}
-
-void FormB::offerTitleAndAuthor(const QString& title, const QString& author) {
-    offeredTitle_ = title;
-    offeredAuthor_ = author;
 }
 
 void FormB::Dobavi_Click() {
@@ -663,8 +681,9 @@ void FormB::Dobavi_Click() {
         platform.messageBox(openError_, MsgButtons::Ok, MsgIcon::Critical, kCatalogueTitle);
         return;
     }
-    Text1->setText(title);
-    Text2->setText(title);
+    ReadingState& state = session().reading();
+    state.setWorkName(title);
+    state.setTitle(title);
 
     for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, TxtName, TxtNumber, Dobavi})
         w->hide();
@@ -678,59 +697,26 @@ void FormB::Dobavi_Click() {
     Combo1->setEditText(kLibraryHeading);
     Combo2->setEditText(kAuthorHeading);
 
-    Govori& main = session().window<Govori>();
-    RichTextView* panel = main.Ntext;
-    // The record is written together with the work file once the build has finished it (addBuiltWork):
-    // a build that fails or is given up leaves the catalogue as it was.
-    newWork_ = CatalogueRecord{title,
-                               TxtNumber->text(),
-                               panel->fontName(),
-                               catalogueFontSize(panel->fontSize()),
-                               schema::kFirstPage,
-                               colorNumberToText(panel->backColor()),
-                               colorNumberToText(main.backColor())};
+    const PanelLook& panel = state.panelLook();
+    // The record is written together with the work file once the build has finished it: a build that
+    // fails or is given up leaves the catalogue as it was.
+    state.setNewWork(CatalogueRecord{title, TxtNumber->text(), panel.font, catalogueFontSize(panel.size),
+                                     schema::kFirstPage, colorNumberToText(panel.pageColor),
+                                     colorNumberToText(panel.formColor)});
     catalogue_->ensureEntrySlotAtEnd();
     catalogue_->rs().MoveLast();
     Pokazhi();
     Spisak();
     hide();
 
-    markRebuild();
-    Text8->setText(QStringLiteral("1"));
-    Text6->setText(panel->fontName());
-    Text7->setText(QString::number(panel->fontSize()));
-    Text9->setText(colorNumberToText(panel->backColor()));
-    Text10->setText(colorNumberToText(main.backColor()));
+    state.setMode(QStringLiteral("Star"));
+    state.setBookmark(QStringLiteral("1"));
+    state.setSettings({panel.font, QString::number(panel.size), colorNumberToText(panel.pageColor),
+                       colorNumberToText(panel.formColor)});
 
-    KNIGA& book = session().window<KNIGA>();
-    book.show();
-    book.setWindowTitle(Text1->text());
-    main.hide();
-}
-
-WriteResult FormB::addBuiltWork(const QString& name, const QString& stagedFile) {
-    if (!catalogue_ || !newWork_) {
-        WriteResult none;
-        none.error = openError_.isEmpty() ? QStringLiteral("Няма потвърдено ново произведение.") : openError_;
-        return none;
-    }
-    CatalogueRecord record = *newWork_;
-    record.name = name; // the name the work file was built under, confirmed in the dialog if it clashed
-    const WriteResult added = addWork(*catalogue_, session().libraryDir(), record, stagedFile);
-    if (added.outcome == WriteResult::Outcome::NameTaken)
-        return added;
-    newWork_.reset();
-    if (!added.ok())
-        return added;
-    Text2->setText(name);
-    emptyList(Combo1);
-    emptyList(Combo2);
-    Spisak();
-    return added;
-}
-
-void FormB::dropNewWork() {
-    newWork_.reset();
+    session().show(Role::Book);
+    session().open(Role::Book).setWindowTitle(state.workName());
+    session().hide(Role::Main);
 }
 
 // ---- Settings save
@@ -740,14 +726,16 @@ void FormB::TimerZapis_Timer() {
     TimerZapis->stop();
     if (!catalogue_)
         return;
+    const ReadingState& state = session().reading();
+    const ReadingSettings& settings = state.settings();
     RecordBoxes b = boxes();
-    const auto saved = catalogue_->saveSettings(Text2->text(), Text6->text(), Text7->text(), Text8->text(),
-                                                Text9->text(), Text10->text(), &b);
+    const auto saved = catalogue_->saveSettings(state.title(), settings.font, settings.size, state.bookmark(),
+                                                settings.pageColor, settings.formColor, &b);
     boxesFrom(b);
     if (saved == Catalogue::SaveResult::Failed)
         session().platform().messageBox(
             QStringLiteral("Настройките на произведението „%1“ не могат да бъдат записани: %2.")
-                .arg(Text2->text(), catalogue_->database().reason()),
+                .arg(state.title(), catalogue_->database().reason()),
             MsgButtons::Ok, MsgIcon::Critical, kAttention);
 }
 
@@ -789,6 +777,7 @@ void FormB::Iztrii_Click() {
 
 void FormB::Timer4_Timer() {
     Text4->setText(QString::number(clockface::aphorismIndex(session().platform().rnd())));
+    session().reading().setAphorismIndex(Text4->text());
     const QTime now = session().platform().timeOfDay();
     const double hourAngle = clockface::hourAngle(now.hour(), now.minute());
     // Each hand turns about its own start point, read back from the line.

@@ -6,6 +6,7 @@
 #include "core/storage/Catalogue.h"
 #include "core/storage/CatalogueRecords.h"
 #include "ui/Controls.h"
+#include "ui/Session.h"
 #include "ui/Window.h"
 
 #include <QComboBox>
@@ -99,28 +100,7 @@ public:
     // 1 while the author pick list List1 is open.
     qint16 pickListOpen = 0;
 
-    // The values the windows hand each other through the hidden fields, as text.
-    struct ReadingSettings {
-        QString font;      // Text6
-        QString size;      // Text7
-        QString pageColor; // Text9
-        QString formColor; // Text10
-    };
-    ReadingSettings readingSettings() const;
-    // A closing book hands its settings back; they are saved with the work's record shortly after.
-    void handBackSettings(const ReadingSettings& settings);
-    void setFontChoice(const QString& name, const QString& size);
-    void setPageColor(const QString& colorNumber);
-    QString workName() const { return Text1->text(); } // the name the next build writes under
-    void setWorkName(const QString& name) { Text1->setText(name); }
-    QString typedTitle() const { return Text2->text(); }
-    QString chosenTitle() const { return TxtName->text(); }
-    QString aphorismIndex() const { return Text4->text(); }
-    QString bookmark() const { return Text8->text(); }
-    void setBookmark(const QString& page) { Text8->setText(page); }
-    // Whether the book window opens the chosen stored work rather than building a new one.
-    bool opensStoredWork() const;
-    void markRebuild();
+    static constexpr Role kRole = Role::Library;
 
     // Layouts other windows ask for. Reading: the lists, without the entry form and its commands.
     void showReadingLayout();
@@ -157,16 +137,6 @@ public:
     void modulEn();
     // Back to the reading layout, the entry form closed, the window hidden.
     void Otkaz();
-    // The book window finished the confirmed new work's file (stagedFile) under `name`: the file and its
-    // record go in together, Text2 takes the name and the lists are rebuilt. NameTaken leaves the new work
-    // waiting for another name; any other failure gives it up.
-    WriteResult addBuiltWork(const QString& name, const QString& stagedFile);
-    // The build of the confirmed new work was given up: nothing of it is kept.
-    void dropNewWork();
-    bool hasNewWork() const { return newWork_.has_value(); }
-    // The title and author the text in the main window's panel came with: the entry form opens with them
-    // filled in, still editable. Empty ones fill in nothing.
-    void offerTitleAndAuthor(const QString& title, const QString& author);
 
     void Command2_Click();
     void Command3_Click();
@@ -209,6 +179,7 @@ protected:
 
 private:
     void buildDesign();
+    void followReadingState();
     void boxesFrom(const RecordBoxes& boxes);
     RecordBoxes boxes() const;
     void fillLists(const QStringList& titles, const QStringList& authors);
@@ -216,9 +187,6 @@ private:
 
     std::unique_ptr<Catalogue> catalogue_;
     QString openError_;
-    std::optional<CatalogueRecord> newWork_; // confirmed in the entry form, its file not built yet
-    QString offeredTitle_;
-    QString offeredAuthor_;
     Alarm alarm_;
 };
 

@@ -11,10 +11,6 @@
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
 #include "ui/Speaker.h"
-#include "windows/Form2.h"
-#include "windows/FormB.h"
-#include "windows/KNIGA.h"
-#include "windows/Popravka.h"
 
 #include <QApplication>
 #include <QDir>
@@ -196,6 +192,7 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
     connect(Ntext, &RichTextView::mouseMoved, this, &Govori::Ntext_MouseMove);
     connect(Ntext, &RichTextView::mouseUp, this, &Govori::Ntext_MouseUp);
     connect(Picture1, &PictureBox::mouseMoved, this, &Govori::Picture1_MouseMove);
+    followReadingState();
 
     // Hover: each button lights up with its highlight holder's picture.
     const std::pair<PictureButton*, PictureBox*> hover[] = {
@@ -209,6 +206,43 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
 }
 
 Govori::~Govori() = default;
+
+void Govori::followReadingState() {
+    ReadingState& state = session().reading();
+    // The panel's text is the state's; the panel shows it and hands back what the user types.
+    connect(Ntext, &QTextEdit::textChanged, this, [this, &state] { state.setPanelText(Ntext->text()); });
+    connect(&state, &ReadingState::panelTextChanged, this, [this, &state] {
+        if (Ntext->text() != state.panelText())
+            Ntext->setText(state.panelText());
+    });
+    auto publishLook = [this, &state] {
+        state.setPanelLook({Ntext->fontName(), Ntext->fontSize(), Ntext->backColor(), backColor()});
+    };
+    publishLook();
+    connect(Ntext, &RichTextView::lookChanged, this, publishLook);
+    connect(this, &Window::backColorChanged, this, publishLook);
+    connect(&state, &ReadingState::lookChosen, this, [this, &state] {
+        const ReadingSettings& s = state.settings();
+        applyWorkLook(s.font, s.size, s.pageColor, s.formColor);
+    });
+    connect(&state, &ReadingState::bookShown, this, [this] {
+        hideAphorism();
+        setLookCommandsVisible(false);
+    });
+    connect(&state, &ReadingState::bookGone, this, [this](bool textReturned) {
+        show();
+        if (!textReturned) {
+            setLookCommandsVisible(true);
+            setWindowTitle(QStringLiteral(" ВЕЛМОРА "));
+        }
+    });
+    connect(&session(), &Session::aphorismAsked, this, [this](bool shown) {
+        if (shown)
+            showAphorismUnderLibrary();
+        else
+            hideAphorism();
+    });
+}
 
 // ---- Start-up, resize, close
 
@@ -225,13 +259,13 @@ void Govori::Form_Load() {
     setTwHeight(Ntext, twHeight(this) - twTop(Ntext) - 800);
 
     // 5: loading the management window opens the catalogue and shows the current work's title.
-    FormB& formB = session().window<FormB>();
-    formB.show();
-    formB.hide();
+    session().show(Role::Library);
+    session().hide(Role::Library);
 
     // 6: a catalogue without a current work is still packed. One that could not be opened has been reported
     // already and is left alone: unpacking would write over it.
-    if (formB.catalogue() != nullptr && formB.chosenTitle().isEmpty() &&
+    const ReadingState& state = session().reading();
+    if (state.catalogueOpen() && state.chosenTitle().isEmpty() &&
         session().platform().messageBox(kUnpackText, MsgButtons::OkCancel, MsgIcon::Question, kUnpackTitle) !=
             MsgAnswer::Cancel) {
         // The unpacker is started before anything is closed, so a missing one costs nothing. It is looked
@@ -250,10 +284,8 @@ void Govori::Form_Load() {
             problem = QStringLiteral("Програмата за разархивиране не може да бъде стартирана:");
         }
         if (problem.isEmpty()) {
-            session().close<FormB>();
-            session().close<KNIGA>();
-            session().close<Popravka>();
-            session().close<Form2>();
+            for (Role other : {Role::Library, Role::Book, Role::NameDialog, Role::MinimizedBook})
+                session().close(other);
             Timer3->start();
         } else {
             session().platform().messageBox(problem + QStringLiteral("\r\n") +
@@ -287,13 +319,13 @@ void Govori::Form_Resize() {
     if (now == lastSizeAndState_)
         return;
     lastSizeAndState_ = now;
-    session().window<FormB>().hide();
+    session().hide(Role::Library);
 }
 
 void Govori::Form_Unload() {
     stopPanelSpeech();
-    session().close<FormB>();
-    session().close<Form2>();
+    session().close(Role::Library);
+    session().close(Role::MinimizedBook);
 }
 
 void Govori::Timer2_Timer() {
@@ -336,7 +368,7 @@ QString Govori::askForFile(const QString& filter) {
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
-    session().window<FormB>().setBookmark(QStringLiteral("1"));
+    session().reading().setBookmark(QStringLiteral("1"));
 
     CommonDialog1.dialogTitle = QStringLiteral("Open");
     CommonDialog1.cancelError = false;
@@ -354,7 +386,7 @@ void Govori::loadFile(const QString& path, TextSource source) {
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
-    session().window<FormB>().setBookmark(QStringLiteral("1"));
+    session().reading().setBookmark(QStringLiteral("1"));
     loadIntoPanel(path, source);
 }
 
@@ -398,8 +430,8 @@ void Govori::setLoadingLock(bool locked) {
     for (PictureButton* b : {Command9, Command14, Command1, Command4, Command2, Command6, Command7, Command5})
         b->setEnabled(!locked);
     Ntext->setReadOnly(locked);
-    if (FormB* formB = session().loaded<FormB>())
-        formB->setEnabled(!locked);
+    if (Window* library = session().loaded(Role::Library))
+        library->setEnabled(!locked);
 }
 
 void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
@@ -409,24 +441,24 @@ void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
         session().platform().messageBox(result.error, MsgButtons::Ok, MsgIcon::Critical, kLoadTitle);
         return;
     }
-    FormB& formB = session().window<FormB>();
+    ReadingState& state = session().reading();
     Ntext->setText(result.loaded.text);
     setLookCommandsVisible(true);
-    formB.showListPrompts();
+    state.textLoaded();
     // A structured book's paragraphs are whole already: only plain texts have their lines joined.
     const bool join = !result.loaded.structured;
     if (load.source == TextSource::PlainText) {
         if (join)
-            formB.modulEn();
+            state.joinPanelLines();
         Ntext->setFontName(QStringLiteral("Tahoma"));
         Ntext->setFontSize(14);
     } else {
         Ntext->setFontName(QStringLiteral("Arial"));
         Ntext->setFontSize(14);
         if (join)
-            formB.modulEn();
+            state.joinPanelLines();
     }
-    formB.offerTitleAndAuthor(result.loaded.title.simplified(), result.loaded.author.simplified());
+    state.setOffer(result.loaded.title.simplified(), result.loaded.author.simplified());
     if (result.loaded.damaged)
         session().platform().messageBox(
             QStringLiteral("Файлът съдържа повредени знаци; те са показани като „\uFFFD“."), MsgButtons::Ok,
@@ -486,7 +518,7 @@ bool Govori::eventFilter(QObject* watched, QEvent* e) {
 
 void Govori::placeManagementWindow() {
     // Computed in the main window's client coordinates, placed on the screen.
-    FormB& formB = session().window<FormB>();
+    Window& formB = session().open(Role::Library);
     const QPoint client(twipsToPx(twLeft(Picture1) - twWidth(&formB)), twipsToPx(twTop(Ntext) + 400));
     QPoint at = mapToGlobal(client);
     // On a screen smaller than the design the place would lie partly off the screen: keep it all in view.
@@ -518,9 +550,7 @@ void Govori::setLookCommandsVisible(bool visible) {
 
 void Govori::Command9_Click() {
     PictureEtiket->hide();
-    FormB& formB = session().window<FormB>();
-    formB.Otkaz();
-    formB.showReadingLayout();
+    session().askLibrary(LibraryRequest::Reading);
     Ntext->show();
     placeManagementWindow();
     ShowAphorism(session());
@@ -530,7 +560,7 @@ void Govori::Command14_Click() {
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
-    session().window<FormB>().showManagingLayout();
+    session().askLibrary(LibraryRequest::Managing);
     placeManagementWindow();
 }
 
@@ -549,7 +579,7 @@ void Govori::Command6_Click() {
         return;
     CommonDialog1.color = *chosen;
     Ntext->setBackColor(CommonDialog1.color);
-    session().window<FormB>().setPageColor(colorNumberToText(CommonDialog1.color));
+    session().reading().setPageColor(colorNumberToText(CommonDialog1.color));
     sendTab();
 }
 
@@ -565,7 +595,8 @@ bool Govori::chooseFont() {
         fontName = chosen->name;
     }
     Ntext->setFontSize(chosen->size);
-    session().window<FormB>().setFontChoice(fontName, QString::number(chosen->size));
+    session().reading().setFontName(fontName);
+    session().reading().setFontSize(QString::number(chosen->size));
     return true;
 }
 
@@ -583,14 +614,10 @@ void Govori::Command2_Click() {
     if (!chosen)
         return;
     CommonDialog1.color = *chosen;
-    FormB& formB = session().window<FormB>();
     Ntext->setBackColor(CommonDialog1.color);
-    formB.setPageColor(colorNumberToText(CommonDialog1.color));
+    session().reading().setPageColor(colorNumberToText(Ntext->backColor()));
     sendTab();
-    formB.showTypedTitle();
-    formB.setPageColor(colorNumberToText(Ntext->backColor()));
-    formB.modulNov();
-    formB.hide();
+    session().askLibrary(LibraryRequest::Reopen);
 }
 
 void Govori::Command7_Click() {
@@ -602,29 +629,28 @@ void Govori::Command7_Click() {
         return;
 
     // The old work file stays until the book window has built the new one completely and put it in place.
-    FormB& formB = session().window<FormB>();
-    const QString title = formB.typedTitle();
+    ReadingState& state = session().reading();
+    const QString title = state.title();
     const std::optional<QString> workFile = workFilePath(session().libraryDir(), title);
     if (!workFile || !QFileInfo(*workFile).isFile())
         return;
-    rebuildTitle = title;
-    formB.markRebuild();
-    KNIGA& book = session().window<KNIGA>();
-    book.show();
-    book.setWindowTitle(formB.workName());
+    state.setRebuildTitle(title);
+    state.setMode(QStringLiteral("Star"));
+    session().show(Role::Book);
+    session().open(Role::Book).setWindowTitle(state.workName());
     hide();
 }
 
 // ---- Text panel mouse steps
 
 void Govori::Ntext_MouseDown() {
-    session().window<FormB>().hide();
+    session().hide(Role::Library);
     Text1->hide();
     Ntext->setFocus();
 }
 
 void Govori::Ntext_MouseMove() {
-    if (session().window<FormB>().isVisible())
+    if (const Window* library = session().loaded(Role::Library); library && library->isVisible())
         return;
     lastSelection = Ntext->selectedText();
     Ntext->setFocus();
@@ -700,7 +726,7 @@ void Govori::keyPressEvent(QKeyEvent* e) {
 // ---- Hover highlighting
 
 void Govori::restoreManagementHideButton() {
-    session().window<FormB>().restoreCommand2();
+    session().hoverLeft();
 }
 
 void Govori::restoreHoverPictures() {
@@ -741,11 +767,11 @@ void Govori::showAphorism(const QString& index, const QPoint& top) {
     Ntext->setText(QString());
 }
 
-void ShowAphorism(Session& session) {
-    const FormB& formB = session.window<FormB>();
+void Govori::showAphorismUnderLibrary() {
+    const Window& formB = session().open(Role::Library);
+    Ntext->show();
     // The box's top edge at the management window's bottom edge.
-    session.window<Govori>().showAphorism(formB.aphorismIndex(),
-                                          QPoint(formB.x(), formB.y() + formB.height()));
+    showAphorism(session().reading().aphorismIndex(), QPoint(formB.x(), formB.y() + formB.height()));
 }
 
 } // namespace vel

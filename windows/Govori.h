@@ -4,6 +4,7 @@
 #include "core/text/PanelLoad.h"
 #include "ui/Controls.h"
 #include "ui/RichTextView.h"
+#include "ui/Session.h"
 #include "ui/Window.h"
 
 #include <QPlainTextEdit>
@@ -28,6 +29,8 @@ struct CommonDialog {
 class Govori : public Window {
     Q_OBJECT
 public:
+    static constexpr Role kRole = Role::Main;
+
     explicit Govori(Session& session);
     ~Govori() override;
 
@@ -70,20 +73,15 @@ public:
     // What the last mouse move over the panel found selected; handed to the read-aloud program on release.
     QString lastSelection;
 
-    // The title whose work file the next page build replaces: set by the font rebuild, which keeps the old
-    // file until the new one is complete. The book window clears it when that build ends either way.
-    QString rebuildTitle;
-
-    // What the other windows do to the main window.
     QString panelText() const { return Ntext->text(); }
     void setPanelText(const QString& text) { Ntext->setText(text); }
-    void showPanel() { Ntext->show(); }
     // A work's stored look on the panel and the window; values that are no number leave theirs as they are.
     void applyWorkLook(const QString& font, const QString& size, const QString& pageColor,
                        const QString& formColor);
     void hideAphorism() { Text1->hide(); }
     // The aphorism for the index, in its box whose top edge is at `top` on the screen.
     void showAphorism(const QString& index, const QPoint& top);
+    void showAphorismUnderLibrary();
     // The font and colour commands apply to a text in the panel, not to a book on show.
     void setLookCommandsVisible(bool visible);
     // The program is on its way out to unpack the library.
@@ -143,6 +141,7 @@ private:
     // Font name and size from the font dialog into the panel and the settings fields.
     bool chooseFont();
     void placeManagementWindow();
+    void followReadingState();
     void restoreHoverPictures();
     void restoreManagementHideButton();
     // The focus moves on to the next control, as a Tab key does.
@@ -154,7 +153,5 @@ private:
     std::pair<QSize, Qt::WindowStates> lastSizeAndState_{QSize(-1, -1), Qt::WindowNoState};
 };
 
-// Shows one aphorism under the management window, on the panel's colour, and empties the text panel.
-void ShowAphorism(Session& session);
 
 } // namespace vel

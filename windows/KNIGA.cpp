@@ -11,10 +11,6 @@
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
 #include "ui/Speaker.h"
-#include "windows/Form2.h"
-#include "windows/FormB.h"
-#include "windows/Govori.h"
-#include "windows/Popravka.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -322,6 +318,7 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
     progressBar_->setTextVisible(true);
     progressBar_->hide();
     setPageLayout(layout_);
+    connect(&session.reading(), &ReadingState::anotherNameGiven, this, &KNIGA::retryBuild);
 }
 
 KNIGA::~KNIGA() {
@@ -338,14 +335,11 @@ int KNIGA::pageCounter() const {
 // ---- Load and layout -------------------------------------------------------------------------------------
 
 void KNIGA::Form_Load() {
-    Govori& main = session().window<Govori>();
-    FormB& formB = session().window<FormB>();
+    ReadingState& state = session().reading();
+    state.bookOpened();
+    setWindowTitle(state.title());
 
-    main.hideAphorism();
-    setWindowTitle(formB.typedTitle());
-    main.setLookCommandsVisible(false);
-
-    const FormB::ReadingSettings settings = formB.readingSettings();
+    const ReadingSettings settings = state.settings();
     openedSize_ = settings.size;
     const auto points = pointsFromText(openedSize_);
     const auto pageColor = colorNumberFromText(settings.pageColor);
@@ -362,7 +356,7 @@ void KNIGA::Form_Load() {
     }
     reprocessed = 0;
     TimerPosleden->start();
-    formB.setVisible(true);
+    session().open(Role::Library).setVisible(true);
 
     const ScreenMetrics screen = session().platform().screen();
     setTwipsBox(this, {0, 0, double(screen.widthTwips), double(screen.heightTwips)});
@@ -435,15 +429,15 @@ void KNIGA::Form_Resize() {
 
 void KNIGA::TimerPosleden_Timer() {
     TimerPosleden->stop();
-    if (session().window<FormB>().opensStoredWork())
+    if (session().reading().opensStoredWork())
         openingStep();
     else
         buildStep();
 }
 
 void KNIGA::openingStep() {
-    FormB& formB = session().window<FormB>();
-    const auto path = workFilePath(session().libraryDir(), formB.chosenTitle());
+    const ReadingState& state = session().reading();
+    const auto path = workFilePath(session().libraryDir(), state.chosenTitle());
     QString why;
     std::unique_ptr<WorkFile> work = path ? WorkFile::open(*path, &why) : nullptr;
     // A file that is there but cannot be read is damaged, not missing, and is reported as such.
@@ -452,7 +446,7 @@ void KNIGA::openingStep() {
     if (!work || work->pageCount() < 1)
         return failedOpening();
     work_ = std::move(work);
-    openedName_ = formB.chosenTitle();
+    openedName_ = state.chosenTitle();
     setPageLayout(storedLayout(work_->fact(kLayoutFact)));
     spread_ = Spread(work_->pageCount(), [this](int n) {
         if (!work_)
@@ -462,7 +456,7 @@ void KNIGA::openingStep() {
     });
     bool ok = false;
     const int n = Combo1->currentText().trimmed().toInt(&ok);
-    const auto bookmark = wholeNumber16(formB.bookmark());
+    const auto bookmark = wholeNumber16(state.bookmark());
     if (!ok || !spread_.showAt(n) || !bookmark) {
         work_.reset();
         spread_ = Spread();
@@ -475,7 +469,7 @@ void KNIGA::openingStep() {
 
 void KNIGA::naiPosleden_Timer() {
     naiPosleden->stop();
-    if (session().window<FormB>().opensStoredWork())
+    if (session().reading().opensStoredWork())
         bookmarkStep(bookmark_);
     else
         Timer1->start();
@@ -692,6 +686,7 @@ void KNIGA::toggleReading() {
                 }),
     };
     reading_ = true;
+    session().reading().setSpeaking(true);
     readingRight_ = false;
     showReadingState();
     readCurrentPage();
@@ -748,6 +743,7 @@ void KNIGA::stopReading() {
 
 void KNIGA::readingEnded() {
     reading_ = false;
+    session().reading().setSpeaking(false);
     readingRight_ = false;
     for (const QMetaObject::Connection& link : std::as_const(speakerLinks_))
         disconnect(link);
@@ -780,8 +776,7 @@ void KNIGA::Label7_Click() {
 
 void KNIGA::Timer4_Timer() {
     Timer4->stop();
-    Govori& main = session().window<Govori>();
-    main.hideAphorism();
+    session().askAphorism(false);
     if (!work_)
         return;
     gatheredText.clear();
@@ -798,20 +793,19 @@ void KNIGA::Timer4_Timer() {
         if (page.text != gatheredText)
             gatheredText += page.text;
     }
-    main.setPanelText(gatheredText);
-    FormB& formB = session().window<FormB>();
-    formB.setWorkName(formB.typedTitle());
+    ReadingState& state = session().reading();
+    state.setPanelText(gatheredText);
+    state.setWorkName(state.title());
     work_.reset();
     reprocessed = 1;
     close();
 }
 
 void KNIGA::Label12_Click() {
-    Form2& minimized = session().window<Form2>();
-    minimized.showMinimized();
-    session().window<Govori>().hide();
+    session().open(Role::MinimizedBook).showMinimized();
+    session().hide(Role::Main);
     hide();
-    session().window<FormB>().hide();
+    session().hide(Role::Library);
 }
 
 void KNIGA::Label11_Click() {
@@ -822,43 +816,38 @@ void KNIGA::Label11_Click() {
 void KNIGA::Form_Unload() {
     stopReading();
     stopBuild();
-    session().close<Popravka>(); // the build it asks a name for ends with the book
+    session().close(Role::NameDialog); // the build it asks a name for ends with the book
+    ReadingState& state = session().reading();
     // A new work whose file was never finished is given up: it has no record to save settings into.
-    if (FormB* formB = session().loaded<FormB>(); formB && formB->hasNewWork()) {
-        formB->dropNewWork();
+    if (state.hasNewWork()) {
+        state.dropNewWork();
         settingsValid_ = false;
     }
 
-    Govori& main = session().window<Govori>();
-    FormB& formB = session().window<FormB>();
-    main.show();
+    session().show(Role::Main);
     work_.reset();
-    formB.hide();
+    session().hide(Role::Library);
     if (reprocessed == 1) {
         if (settingsValid_)
-            formB.setBookmark(QStringLiteral("1"));
+            state.setBookmark(QStringLiteral("1"));
     } else {
-        main.setLookCommandsVisible(true);
         bool ok = false;
         const int left = Combo1->currentText().trimmed().toInt(&ok);
         if (ok)
             Combo1->setEditText(QString::number(Spread::endOfBookRule(left, spread_.lastPage())));
         if (settingsValid_)
-            formB.setBookmark(Combo1->currentText());
-        formB.hideLists();
-        main.setWindowTitle(QStringLiteral(" ВЕЛМОРА "));
+            state.setBookmark(Combo1->currentText());
     }
     if (settingsValid_) {
         // The size the work was opened with: the size on show is scaled to the screen.
-        formB.handBackSettings({R1->fontName(), openedSize_, colorNumberToText(R1->backColor()),
-                                colorNumberToText(backColor())});
+        state.handBack({R1->fontName(), openedSize_, colorNumberToText(R1->backColor()),
+                        colorNumberToText(backColor())});
     }
-    main.show();
+    state.bookClosed(reprocessed == 1);
 }
 
 void KNIGA::showLibrary() {
-    session().window<FormB>().showReadingLayout();
-    session().window<Govori>().showPanel();
+    session().askLibrary(LibraryRequest::Lists);
     ShowAphorism(session());
 }
 
@@ -867,18 +856,17 @@ void KNIGA::showLibrary() {
 void KNIGA::buildStep() {
     if (building_)
         return;
-    Govori& main = session().window<Govori>();
-    FormB& formB = session().window<FormB>();
-    const QString name = formB.workName();
+    ReadingState& state = session().reading();
+    const QString name = state.workName();
     if (typedTitle_.isNull())
-        typedTitle_ = formB.typedTitle();
-    const bool rebuild = !main.rebuildTitle.isEmpty() && main.rebuildTitle == name;
+        typedTitle_ = state.title();
+    const bool rebuild = !state.rebuildTitle().isEmpty() && state.rebuildTitle() == name;
     // A new work's file waits, finished, for its record to be written with it (FormB::addBuiltWork).
     const auto placement = rebuild              ? WorkFileBuilder::Placement::Replace
-                           : formB.hasNewWork() ? WorkFileBuilder::Placement::Staged
+                           : state.hasNewWork() ? WorkFileBuilder::Placement::Staged
                                                 : WorkFileBuilder::Placement::New;
     if (!builder_.begin(session().libraryDir(), name, placement)) {
-        main.rebuildTitle.clear();
+        state.setRebuildTitle({});
         if (builder_.failure() == WorkFileBuilder::Failure::Io)
             return buildFailedMessage(builder_.errorString());
         return askForAnotherName();
@@ -892,18 +880,19 @@ void KNIGA::buildStep() {
     setPageLayout(layout);
     if (!builder_.setFact(kLayoutFact, layoutName(layout))) {
         builder_.abandon();
-        main.rebuildTitle.clear();
+        state.setRebuildTitle({});
         return buildFailedMessage(builder_.errorString());
     }
     buildName_ = name;
     building_ = true;
     keepTextAt_ = -1;
-    buildText_ = main.panelText();
+    buildText_ = state.panelText();
     naiPosleden->start();
 }
 
 void KNIGA::setPageLayout(PageLayout layout) {
     layout_ = layout;
+    session().reading().setLayout(layout);
     R1->setLayout(layout);
     R2->setLayout(layout);
     applyPageMargins();
@@ -965,7 +954,7 @@ void KNIGA::switchLayout() {
 }
 
 void KNIGA::Timer1_Timer() {
-    const QString font = session().window<FormB>().readingSettings().font;
+    const QString font = session().reading().settings().font;
     R1->setFontName(font);
     R2->setFontName(font);
     Timer1->stop();
@@ -1049,7 +1038,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
     building_ = false;
     Timer101->stop();
     progressBar_->hide();
-    session().window<Govori>().rebuildTitle.clear();
+    session().reading().setRebuildTitle({});
 
     const int keepTextAt = std::exchange(keepTextAt_, -1);
     if (keepTextAt >= 0 && result.outcome != BuildOutcome::Committed) {
@@ -1070,7 +1059,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
     case BuildOutcome::Committed: {
         if (!builder_.stagedPath().isEmpty()) {
             const WriteResult added =
-                session().window<FormB>().addBuiltWork(buildName_, builder_.stagedPath());
+                session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_.stagedPath());
             builder_.abandon();
             if (added.outcome == WriteResult::Outcome::NameTaken)
                 return askForAnotherName();
@@ -1091,7 +1080,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
         });
         if (keepTextAt >= 0)
             return bookmarkStep(leftPageHolding(keepTextAt));
-        bookmarkStep(wholeNumber16(session().window<FormB>().bookmark()).value_or(1));
+        bookmarkStep(wholeNumber16(session().reading().bookmark()).value_or(1));
         return;
     }
     case BuildOutcome::NameTaken:
@@ -1117,8 +1106,8 @@ void KNIGA::stopBuild() {
         workerStarted_ && worker_.resultCount() > 0 && worker_.result().outcome == BuildOutcome::Committed;
     workerStarted_ = false;
     if (building_ && committed && !builder_.stagedPath().isEmpty()) {
-        FormB* formB = session().loaded<FormB>();
-        committed = formB && formB->addBuiltWork(buildName_, builder_.stagedPath()).ok();
+        committed =
+            session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_.stagedPath()).ok();
     }
     builder_.abandon();
     if (building_) {
@@ -1127,14 +1116,13 @@ void KNIGA::stopBuild() {
         progressBar_->hide();
         if (committed)
             settingsValid_ = true;
-        if (Govori* main = session().loaded<Govori>())
-            main->rebuildTitle.clear();
+        session().reading().setRebuildTitle({});
     }
 }
 
 void KNIGA::askForAnotherName() {
-    session().close<Popravka>();
-    Popravka& dialog = session().window<Popravka>();
+    session().close(Role::NameDialog);
+    Window& dialog = session().open(Role::NameDialog);
     // Kept in front of the full-screen book without blocking it.
     dialog.winId();
     if (dialog.windowHandle() && windowHandle())

@@ -7,6 +7,7 @@
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
 #include "ui/RichTextView.h"
+#include "ui/Session.h"
 #include "ui/TwipsBox.h"
 #include "ui/Window.h"
 
@@ -27,6 +28,8 @@ namespace vel {
 class KNIGA : public Window {
     Q_OBJECT
 public:
+    static constexpr Role kRole = Role::Book;
+
     explicit KNIGA(Session& session);
     ~KNIGA() override;
 

@@ -2,8 +2,6 @@
 
 #include "ui/Design.h"
 #include "ui/Session.h"
-#include "windows/FormB.h"
-#include "windows/KNIGA.h"
 
 namespace vel {
 
@@ -43,10 +41,8 @@ void Popravka::Form_Load() {
 }
 
 void Popravka::Command1_Click() {
-    session().window<FormB>().setWorkName(Text1->text());
-    // The build waits in the book window; without one there is nothing to restart.
-    if (KNIGA* book = session().loaded<KNIGA>())
-        book->retryBuild();
+    // The build waiting in the book window starts again under it; without one nothing restarts.
+    session().reading().giveAnotherName(Text1->text());
     close();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The dialog that asks for another name when a work file cannot be created under the work's title.
 
+#include "ui/Session.h"
 #include "ui/Window.h"
 
 #include <QLineEdit>
@@ -11,6 +12,8 @@ namespace vel {
 class Popravka : public Window {
     Q_OBJECT
 public:
+    static constexpr Role kRole = Role::NameDialog;
+
     explicit Popravka(Session& session);
 
     ClickLabel* Label1;

@@ -13,6 +13,7 @@
 #include "ui/Session.h"
 #include "windows/FormB.h"
 #include "windows/Govori.h"
+#include "windows/WindowSet.h"
 #include "windows/KNIGA.h"
 
 #include <QStringEncoder>
@@ -94,6 +95,7 @@ private slots:
         fake.setScreenPixels(1024, 768);
         {
             Session s(fake, viaWindows.path());
+            registerWindows(s);
             Govori& g = s.window<Govori>();
             g.show();
             fake.fileAnswers = {file};
@@ -152,8 +154,9 @@ private slots:
         FakePlatform fake;
         fake.setScreenPixels(screen.width(), screen.height());
         Session s(fake, dir.path());
-        s.window<FormB>().Text6->setText("Tahoma");
-        s.window<FormB>().Text7->setText(QString::number(size));
+        registerWindows(s);
+        s.reading().setFontName("Tahoma");
+        s.reading().setFontSize(QString::number(size));
         KNIGA& k = s.window<KNIGA>();
         k.setGeometry(QRect(QPoint(0, 0), screen)); // what maximizing gives on a screen of that size
         k.setPageLayout(layout);

@@ -25,6 +25,7 @@ struct Log {
 
 class WinA : public Window {
 public:
+    static constexpr Role kRole = Role::Library;
     explicit WinA(Session& s) : Window(s, QStringLiteral("WinA")) {
         Text1 =
             add(new QLineEdit(this), ControlKind::TextBox, QStringLiteral("Text1"), {120, 240, 1455, 495});
@@ -49,6 +50,7 @@ public:
 
 class WinB : public Window {
 public:
+    static constexpr Role kRole = Role::Main;
     explicit WinB(Session& s) : Window(s, QStringLiteral("WinB")) {}
     // Touching another window from a load handler loads that one too.
     void Form_Load() override {

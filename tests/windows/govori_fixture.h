@@ -4,6 +4,7 @@
 #include "CatalogueFixture.h"
 #include "FakePlatform.h"
 #include "ui/Session.h"
+#include "windows/WindowSet.h"
 
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -23,6 +24,7 @@ struct Run {
                      {QStringLiteral("Под игото"), {}, QStringLiteral("1"), QStringLiteral("Иван Вазов")}}) {
         writeLibrary(dir.path(), works);
         session = std::make_unique<Session>(fake, dir.path());
+        registerWindows(*session);
     }
     ~Run() {
         // Unload like the end of a run; deferred deletes are flushed with the session.

@@ -12,6 +12,7 @@
 #include "windows/FormB.h"
 #include "windows/Govori.h"
 #include "windows/KNIGA.h"
+#include "windows/WindowSet.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -67,6 +68,7 @@ struct Library {
         fake.setScreenPixels(1024, 768);
         writeLibrary(dir.path(), works);
         session = std::make_unique<Session>(fake, dir.path());
+        registerWindows(*session);
         main().show();
         settle();
     }
@@ -78,18 +80,19 @@ struct Library {
     KNIGA* book() { return session->loaded<KNIGA>(); }
     Catalogue& catalogue() { return *formB().catalogue(); }
 
-    // The carriers as choosing a title leaves them (Text8 = the bookmark), in the given mode.
+    // The reading state as choosing a title leaves it (Text8 = the bookmark), in the given mode.
     void setCarriers(const QString& title, const QString& bookmark, const QString& mode) {
         FormB& b = formB();
+        ReadingState& st = s().reading();
         b.TxtName->setText(title);
-        b.Text1->setText(title);
-        b.Text2->setText(title);
-        b.Text6->setText(QStringLiteral("Tahoma"));
-        b.Text7->setText(QStringLiteral("14"));
-        b.Text8->setText(bookmark);
-        b.Text9->setText(QStringLiteral("14745599"));
-        b.Text10->setText(QStringLiteral("12632256"));
-        b.Label4->setText(mode);
+        st.setWorkName(title);
+        st.setTitle(title);
+        st.setFontName(QStringLiteral("Tahoma"));
+        st.setFontSize(QStringLiteral("14"));
+        st.setBookmark(bookmark);
+        st.setPageColor(QStringLiteral("14745599"));
+        st.setFormColor(QStringLiteral("12632256"));
+        st.setMode(mode);
     }
 
     // Opens a stored work at the bookmark, running the timed steps in their order.

@@ -7,6 +7,7 @@
 #include "windows/FormB.h"
 #include "windows/Govori.h"
 #include "windows/KNIGA.h"
+#include "windows/WindowSet.h"
 
 #include <QFile>
 #include <QMouseEvent>
@@ -31,6 +32,7 @@ struct Run {
                                            {"", ""}}) {
         writeCatalogue(dir.path(), rows);
         session = std::make_unique<Session>(fake, dir.path());
+        registerWindows(*session);
     }
     ~Run() { session.reset(); }
     FormB& formB() { return session->window<FormB>(); }
@@ -156,12 +158,12 @@ void TstFormB::settingsSaveFindsTheFirstMatchOnly() {
              {QStringLiteral("Две"), kVazov},
              {"", ""}});
     FormB& f = run.formB();
-    f.Text2->setText(QStringLiteral("Две"));
-    f.Text6->setText(QStringLiteral("Arial"));
-    f.Text7->setText(QStringLiteral("12.5"));
-    f.Text8->setText(QStringLiteral("41"));
-    f.Text9->setText(QStringLiteral("255"));
-    f.Text10->setText(QStringLiteral("65280"));
+    f.session().reading().setTitle(QStringLiteral("Две"));
+    f.session().reading().setFontName(QStringLiteral("Arial"));
+    f.session().reading().setFontSize(QStringLiteral("12.5"));
+    f.session().reading().setBookmark(QStringLiteral("41"));
+    f.session().reading().setPageColor(QStringLiteral("255"));
+    f.session().reading().setFormColor(QStringLiteral("65280"));
     const QList<Row> before = readCatalogue(run.db());
     f.TimerZapis->start();
     f.TimerZapis_Timer();
@@ -173,7 +175,7 @@ void TstFormB::settingsSaveFindsTheFirstMatchOnly() {
     QCOMPARE(f.TxtName->text(), QStringLiteral("Две"));
 
     // A title no record carries: the walk ends at the entry slot and nothing is written.
-    f.Text2->setText(QStringLiteral("Няма го"));
+    f.session().reading().setTitle(QStringLiteral("Няма го"));
     f.TimerZapis_Timer();
     QCOMPARE(readCatalogue(run.db()), after);
 }
@@ -239,7 +241,7 @@ void TstFormB::entryFormMessagesCancelAndConfirm() {
     f.Dobavi_Click();
     // The record goes in with the finished work file, never before it.
     QCOMPARE(readCatalogue(run.db()), before);
-    QTRY_VERIFY_WITH_TIMEOUT(!f.hasNewWork(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.session().reading().hasNewWork(), 30000);
     const QList<Row> after = readCatalogue(run.db());
     QCOMPARE(after.size(), 5);
     QCOMPARE(after[3], Row({"Нова", kElin, "Arial", "14.25", "1", "65535", "12632256"}));
@@ -271,7 +273,7 @@ void TstFormB::entryFormNeverOverwritesAWork() {
     f.TxtName->setText(QStringLiteral("Нова"));
     f.TxtNumber->setText(kVazov);
     f.Dobavi_Click();
-    QTRY_VERIFY_WITH_TIMEOUT(!f.hasNewWork(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.session().reading().hasNewWork(), 30000);
     QCOMPARE(titlesIn(run.db()),
              QStringList({"Под игото", "Гераците", "Чичовци", "", "Последна", "Нова", ""}));
 }

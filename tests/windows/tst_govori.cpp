@@ -5,6 +5,7 @@
 #include "windows/Form2.h"
 #include "windows/FormB.h"
 #include "windows/Govori.h"
+#include "windows/WindowSet.h"
 
 #include <QDir>
 #include <QFile>
@@ -108,6 +109,7 @@ private Q_SLOTS:
         touch(QDir(dir.path()).filePath(QStringLiteral("RAZ.exe")));
         test::FakePlatform fake;
         Session s(fake, dir.path());
+        registerWindows(s);
         s.window<Govori>();
         QCOMPARE(fake.messages.size(), std::size_t(1)); // the management window's report, no unpack offer
         QVERIFY(fake.messages.front().title != kUnpackTitle);
@@ -228,7 +230,7 @@ private Q_SLOTS:
         Govori& g = r.s().window<Govori>();
         FormB& b = r.s().window<FormB>();
         b.Timer4->stop(); // the clock would draw its own index
-        b.Text4->setText(index);
+        b.session().reading().setAphorismIndex(index);
         g.Ntext->setText(QStringLiteral("несъхранен текст"));
         g.Ntext->setBackColor(0x80FF80);
         b.move(100, 40);

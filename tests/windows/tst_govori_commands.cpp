@@ -72,7 +72,7 @@ private Q_SLOTS:
         Run r;
         Govori& g = r.s().window<Govori>();
         FormB& b = r.s().window<FormB>();
-        b.Text8->setText(QStringLiteral("7"));
+        b.session().reading().setBookmark(QStringLiteral("7"));
         g.Text1->show();
         document ? g.Command4_Click() : g.Command1_Click();
         QCOMPARE(r.fake.fileDialogs.back(), document ? QStringLiteral("Open|Книги и документи|") +
@@ -250,7 +250,7 @@ private Q_SLOTS:
         g.Command5_Click(); // font dialog cancelled: cancel-as-error stays on
         QVERIFY(g.CommonDialog1.cancelError);
         g.Ntext->setBackColor(0xFFFFFF);
-        b.Text9->setText(QStringLiteral("Text9"));
+        b.session().reading().setPageColor(QStringLiteral("Text9"));
         g.PictureEtiket->show();
         g.Command6_Click();
         QCOMPARE(g.Ntext->backColor(), 0xFFFFFF);
@@ -303,9 +303,9 @@ private Q_SLOTS:
         Run r(oneStoredWork());
         Govori& g = r.s().window<Govori>();
         FormB& b = r.s().window<FormB>();
-        b.Text2->setText(kTitle);
+        b.session().reading().setTitle(kTitle);
         b.TxtName->setText(kTitle);
-        b.Label4->setText(QString());
+        b.session().reading().setMode(QString());
         b.show();
         g.Ntext->setBackColor(0xFFFFFF);
         g.CommonDialog1.cancelError = cancelError;
@@ -328,9 +328,9 @@ private Q_SLOTS:
         Govori& g = r.s().window<Govori>();
         FormB& b = r.s().window<FormB>();
         g.show();
-        b.Text2->setText(kTitle);
-        b.Text1->setText(kTitle);
-        b.Label4->setText(QStringLiteral("Nov"));
+        b.session().reading().setTitle(kTitle);
+        b.session().reading().setWorkName(kTitle);
+        b.session().reading().setMode(QStringLiteral("Nov"));
         g.Ntext->setText(QStringLiteral("Страница едно.Две."));
         r.fake.fontAnswers = {FontChoice{QStringLiteral("Georgia"), 18}};
         g.Command7_Click();
@@ -347,7 +347,7 @@ private Q_SLOTS:
         QCOMPARE(b.Text6->text(), QStringLiteral("Georgia"));
         QCOMPARE(b.Text7->text(), QStringLiteral("18"));
         QCOMPARE(b.Label4->text(), QStringLiteral("Star"));
-        QCOMPARE(g.rebuildTitle, kTitle);
+        QCOMPARE(g.session().reading().rebuildTitle(), kTitle);
         // The old file stays until the new build is complete.
         QVERIFY(r.fake.deleted.empty());
         QVERIFY(QFile::exists(*workFilePath(r.dir.path(), kTitle)));
@@ -373,8 +373,8 @@ private Q_SLOTS:
         Govori& g = r.s().window<Govori>();
         FormB& b = r.s().window<FormB>();
         g.show();
-        b.Text2->setText(title);
-        b.Label4->setText(QStringLiteral("Nov"));
+        b.session().reading().setTitle(title);
+        b.session().reading().setMode(QStringLiteral("Nov"));
         r.fake.messageAnswers = {answer};
         if (fontChosen)
             r.fake.fontAnswers = {FontChoice{QStringLiteral("Georgia"), 18}};
@@ -382,7 +382,7 @@ private Q_SLOTS:
         QCOMPARE(b.Label4->text(), QStringLiteral("Nov"));
         QVERIFY(!r.s().isLoaded<KNIGA>());
         QVERIFY(g.isVisible());
-        QVERIFY(g.rebuildTitle.isEmpty());
+        QVERIFY(g.session().reading().rebuildTitle().isEmpty());
         QVERIFY(QFile::exists(*workFilePath(r.dir.path(), kTitle)));
         QCOMPARE(g.CommonDialog1.cancelError, answer == MsgAnswer::Ok);
         // The font is applied once the dialog answered, even when no rebuild follows.

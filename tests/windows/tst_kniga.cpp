@@ -187,8 +187,8 @@ void TstKniga::fontSizeSurvivesReading() {
     Library lib({{QStringLiteral("Шрифт"), numberedPages(3)}});
     for (const char* size : {"14", "14.25"}) {
         lib.setCarriers(QStringLiteral("Шрифт"), QStringLiteral("1"), QStringLiteral("Nov"));
-        lib.formB().Text7->setText(QString::fromLatin1(size));
-        lib.formB().Text9->setText(QStringLiteral("-2147483643")); // a system colour
+        lib.s().reading().setFontSize(QString::fromLatin1(size));
+        lib.s().reading().setPageColor(QStringLiteral("-2147483643")); // a system colour
         KNIGA& k = lib.s().window<KNIGA>();
         k.show();
         k.TimerPosleden_Timer();
@@ -307,7 +307,7 @@ void TstKniga::handBack() {
         Library lib(
             {{QStringLiteral("Три"), {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}, "3"}});
         KNIGA& k = lib.open(QStringLiteral("Три"), QStringLiteral("3"));
-        lib.formB().Text1->setText(QStringLiteral("друго"));
+        lib.s().reading().setWorkName(QStringLiteral("друго"));
         k.Label7_Click();
         QCOMPARE(k.R1->text(), QStringLiteral("\r\n\r\n                       МОЛЯ ИЗЧАКАЙТЕ !"));
         QCOMPARE(k.R2->text(), QStringLiteral("\r\n\r\nГОЛЕМИТЕ ПРОИЗВЕДЕНИЯ ОТНЕМАТ ВРЕМЕ!"));

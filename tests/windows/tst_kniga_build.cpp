@@ -55,7 +55,7 @@ bool onlyBlanks(QStringView s) {
 void startBuild(Library& lib, const QString& name, const QString& text,
                 const QString& size = QStringLiteral("14")) {
     lib.setCarriers(name, QStringLiteral("1"), QStringLiteral("Star"));
-    lib.formB().Text7->setText(size);
+    lib.s().reading().setFontSize(size);
     lib.main().Ntext->setText(text);
     lib.s().window<KNIGA>().show();
 }
@@ -128,7 +128,7 @@ void TstKnigaBuild::buildFromBulgarianText() {
     // The new work's record is in the catalogue already, as confirming it leaves it.
     Library lib({{QStringLiteral("Първа"), numberedPages(3)}, {title, {}}});
     const QString text = bench::bulgarianText(40000, 70, false) + QStringLiteral("\r\n");
-    lib.main().rebuildTitle.clear();
+    lib.s().reading().setRebuildTitle({});
     startBuild(lib, title, text);
     QTRY_VERIFY_WITH_TIMEOUT(lib.book() && lib.book()->lastPage() > 0, kBuildTimeout);
     KNIGA& k = *lib.book();
@@ -269,7 +269,7 @@ void TstKnigaBuild::rebuildKeepsTheOldWorkUntilDone() {
     const QString path = workPath(lib.dir.path(), title);
 
     // Interrupted while the pages are cut: the old work stays as it was, and nothing is left behind.
-    lib.main().rebuildTitle = title;
+    lib.s().reading().setRebuildTitle(title);
     startBuild(lib, title, bench::bulgarianText(2000000, 70, false));
     QTRY_VERIFY_WITH_TIMEOUT(lib.book()->Timer101->isActive(), 10000);
     lib.book()->Label11_Click();
@@ -277,17 +277,17 @@ void TstKnigaBuild::rebuildKeepsTheOldWorkUntilDone() {
     QVERIFY(!lib.book());
     QCOMPARE(storedPages(path), oldPages);
     QVERIFY(noTemporaryFiles(lib.dir.path()));
-    QVERIFY(lib.main().rebuildTitle.isEmpty());
+    QVERIFY(lib.s().reading().rebuildTitle().isEmpty());
     QVERIFY(!lib.formB().TimerZapis->isActive()); // the record keeps the font its pages were cut for
 
     // Completed: the new pages replace the old ones under the same title.
-    lib.main().rebuildTitle = title;
+    lib.s().reading().setRebuildTitle(title);
     const QString text = bench::bulgarianText(8000, 70, false);
     startBuild(lib, title, text);
     QTRY_VERIFY_WITH_TIMEOUT(lib.book() && lib.book()->lastPage() > 0, kBuildTimeout);
     QVERIFY(text.startsWith(storedPages(path).join(QString())));
     QVERIFY(storedPages(path).size() > 2);
-    QVERIFY(lib.main().rebuildTitle.isEmpty());
+    QVERIFY(lib.s().reading().rebuildTitle().isEmpty());
     QVERIFY(lib.fake.messages.empty());
     QVERIFY(!lib.s().loaded<Popravka>());
 }
