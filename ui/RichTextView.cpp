@@ -62,6 +62,13 @@ void RichTextView::setText(const QString& text) {
 void RichTextView::layOut() {
     if (typesetting_ == Typesetting()) {
         laidOut_ = {};
+        // Nothing of a book setting carries over: not its justification, nor the format of the thin
+        // spaces, which the view's plain-text setter would give to the whole text.
+        QTextOption option = document()->defaultTextOption();
+        option.setAlignment(QTextOption().alignment());
+        document()->setDefaultTextOption(option);
+        moveCursor(QTextCursor::Start);
+        setCurrentCharFormat(QTextCharFormat());
         setPlainText(toDocumentText(text_));
     } else {
         laidOut_ = typesetDocument(*document(), toDocumentText(text_), typesetting_, flow_);

@@ -129,7 +129,8 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
                        "съществува опасност от повреждане на файла."));
     Command15 =
         pictureButton(*this, QStringLiteral("Command15"), {10980, 120, 1455, 495},
-                      QStringLiteral("Чете на глас избрания текст (Esc спира; десен бутон: скорост и глас)"));
+                      QStringLiteral("Чете на глас избрания текст; без избран текст включва или изключва четенето "
+                                     "при всяко избиране (Esc спира; десен бутон: скорост и глас)"));
     Command9->setPicture(Picture11->picture());
     Command14->setPicture(Picture21->picture());
     Command1->setPicture(Picture31->picture());
@@ -573,8 +574,8 @@ void Govori::Command6_Click() {
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
-    // Cancelling keeps the colour there is: the dialog's stored colour (black at first) is no choice.
-    const std::optional<std::int32_t> chosen = session().platform().colorDialog(CommonDialog1.color);
+    // The dialog starts at the page colour in use, so that OK without a choice keeps it; cancel keeps it too.
+    const std::optional<std::int32_t> chosen = session().platform().colorDialog(Ntext->backColor());
     if (!chosen)
         return;
     CommonDialog1.color = *chosen;
@@ -609,8 +610,8 @@ void Govori::Command5_Click() {
 }
 
 void Govori::Command2_Click() {
-    // Cancelling keeps the colour there is: the dialog's stored colour (black at first) is no choice.
-    const std::optional<std::int32_t> chosen = session().platform().colorDialog(CommonDialog1.color);
+    // The dialog starts at the page colour in use, so that OK without a choice keeps it; cancel keeps it too.
+    const std::optional<std::int32_t> chosen = session().platform().colorDialog(Ntext->backColor());
     if (!chosen)
         return;
     CommonDialog1.color = *chosen;
@@ -686,6 +687,16 @@ void Govori::showReadingSwitch() {
 
 void Govori::Command15_Click() {
     Speaker& speaker = session().speaker();
+    // What is being read stops; a selection is read at once; without one the button switches reading each
+    // selection as it is made.
+    if (speaker.isSpeaking() && speaker.client() == this) {
+        stopPanelSpeech();
+        return;
+    }
+    if (const QString selected = Ntext->selectedText(); !selected.trimmed().isEmpty()) {
+        speakSelection(selected);
+        return;
+    }
     SpeechSettings settings = speaker.settings();
     settings.panelReading = !settings.panelReading;
     if (!settings.panelReading)

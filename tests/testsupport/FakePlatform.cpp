@@ -25,7 +25,8 @@ std::optional<QString> FakePlatform::openFileDialog(const QString& title, const 
     return take(fileAnswers, std::optional<QString>());
 }
 
-std::optional<std::int32_t> FakePlatform::colorDialog(std::int32_t) {
+std::optional<std::int32_t> FakePlatform::colorDialog(std::int32_t initial) {
+    colorDialogsOpenedAt.push_back(initial);
     return take(colorAnswers, std::optional<std::int32_t>());
 }
 

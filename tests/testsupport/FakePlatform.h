@@ -28,6 +28,7 @@ public:
     std::deque<MsgAnswer> messageAnswers;
     std::deque<std::optional<QString>> fileAnswers;
     std::deque<std::optional<std::int32_t>> colorAnswers;
+    std::vector<std::int32_t> colorDialogsOpenedAt;
     std::deque<std::optional<FontChoice>> fontAnswers;
     std::deque<std::optional<int>> menuAnswers;
     bool startSucceeds = true;

@@ -241,10 +241,14 @@ private Q_SLOTS:
         QCOMPARE(b.Text9->text(), QStringLiteral("255"));
         QVERIFY(g.PictureEtiket->isHidden() && !g.Ntext->isHidden());
 
-        // A cancel keeps the colour there is.
+        // A cancel keeps the colour there is; the dialog opens at it, so OK without a choice keeps it too.
         g.Ntext->setBackColor(0xFFFFFF);
         g.Command6_Click();
         QCOMPARE(g.Ntext->backColor(), 0xFFFFFF);
+        QCOMPARE(r.fake.colorDialogsOpenedAt.back(), 0xFFFFFF);
+        g.Ntext->setBackColor(0xE0FFE0);
+        g.Command2_Click();
+        QCOMPARE(r.fake.colorDialogsOpenedAt.back(), 0xE0FFE0);
 
         // After a font command a cancel ends the command with nothing changed.
         g.Command5_Click(); // font dialog cancelled: cancel-as-error stays on

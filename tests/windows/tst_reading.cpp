@@ -4,6 +4,7 @@
 #include "ui/Speaker.h"
 
 #include <QKeyEvent>
+#include <QTextBlock>
 #include <QtTest>
 
 using namespace vel;
@@ -113,6 +114,40 @@ private slots:
         QCOMPARE(lib.formB().Text8->text(), QStringLiteral("7"));
     }
 
+    // Switching the layout stops reading before the work file is replaced, and both pages are set anew in
+    // the plain layout: the book layout's justification and thin spaces leave nothing behind.
+    void layoutSwitchStopsReadingAndSetsBothPagesPlain() {
+        FakeSpeech speech;
+        QStringList pages;
+        for (int i = 1; i <= 6; ++i)
+            pages << QStringLiteral("Дълго изречение на страница %1, което се пренася. ").arg(i).repeated(30);
+        Library lib({{QStringLiteral("Кн"), pages}});
+        speech.autoPlay = false;
+        speech.install(lib.s());
+        KNIGA& k = lib.open(QStringLiteral("Кн")); // stored plain: set as a book first
+        k.switchLayout();
+        QTRY_VERIFY_WITH_TIMEOUT(!k.isBuilding(), 30000);
+        QCOMPARE(k.pageLayout(), PageLayout::Book);
+        k.toggleReading();
+        QTRY_VERIFY(lib.s().speaker().isSpeaking());
+        k.switchLayout();
+        QVERIFY(!k.isReading() && !lib.s().speaker().isSpeaking());
+        QTRY_VERIFY_WITH_TIMEOUT(!k.isBuilding(), 30000);
+        QCOMPARE(k.pageLayout(), PageLayout::Plain);
+        QCOMPARE(lib.s().reading().layout(), PageLayout::Plain);
+        for (RichTextView* view : {k.R1, k.R2}) {
+            QVERIFY(!view->text().isEmpty());
+            QVERIFY(view->document()->defaultTextOption().alignment() != Qt::AlignJustify);
+            for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next()) {
+                for (auto it = b.begin(); !it.atEnd(); ++it) {
+                    const QTextCharFormat f = it.fragment().charFormat();
+                    QVERIFY(!f.hasProperty(QTextFormat::FontPointSize) ||
+                            f.fontPointSize() == view->document()->defaultFont().pointSizeF());
+                }
+            }
+        }
+    }
+
     void panelSpeaksSelectionAndHandOffStays() {
         FakeSpeech speech;
         Library lib({{QStringLiteral("Кн"), pageTexts(1)}});
@@ -129,17 +164,28 @@ private slots:
         QCOMPARE(lib.fake.keysSent, 1);
         QVERIFY(speech.texts().isEmpty());
 
-        // On: the hand-off as before, and the selection spoken; a new one replaces it.
+        // The button reads a selection at once, without switching anything; a second click stops it.
+        g.Command15_Click();
+        QVERIFY(!g.panelReading());
+        QTRY_COMPARE(speech.texts(), QStringList{"Първо изречение."});
+        QVERIFY(lib.s().speaker().isSpeaking());
+        g.Command15_Click();
+        QVERIFY(!lib.s().speaker().isSpeaking() && !g.panelReading());
+
+        // Without a selection it switches reading each selection as it is made.
+        g.Ntext->setTextCursor(QTextCursor(g.Ntext->document()));
         g.Command15_Click();
         QVERIFY(g.panelReading());
+        QVERIFY(!lib.s().speaker().isSpeaking());
+        selectAll(g.Ntext);
         release(g);
         QCOMPARE(lib.fake.keysSent, 2);
-        QTRY_COMPARE(speech.texts(), QStringList{"Първо изречение."});
+        QTRY_COMPARE(speech.texts(), (QStringList{"Първо изречение.", "Първо изречение."}));
         g.Ntext->setText(QStringLiteral("Второ."));
         selectAll(g.Ntext);
         release(g);
         QCOMPARE(lib.fake.keysSent, 3);
-        QTRY_COMPARE(speech.texts().size(), 2);
+        QTRY_COMPARE(speech.texts().size(), 3);
         QCOMPARE(speech.texts().back(), QStringLiteral("Второ."));
         QVERIFY(lib.s().speaker().isSpeaking() && lib.s().speaker().client() == &g);
 
@@ -148,8 +194,11 @@ private slots:
         QVERIFY(!lib.s().speaker().isSpeaking());
         release(g);
         QVERIFY(lib.s().speaker().isSpeaking());
+        g.Command15_Click(); // stops what is read, the switch stays on
+        QVERIFY(!lib.s().speaker().isSpeaking() && g.panelReading());
+        g.Ntext->setTextCursor(QTextCursor(g.Ntext->document()));
         g.Command15_Click();
-        QVERIFY(!lib.s().speaker().isSpeaking() && !g.panelReading());
+        QVERIFY(!g.panelReading());
         g.Command15_Click();
         QVERIFY(SpeechSettings::load(lib.dir.path()).panelReading);
     }

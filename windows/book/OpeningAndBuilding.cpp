@@ -1,0 +1,337 @@
+// Opening a stored work, and building a new one's pages into its work file in the background.
+
+#include "windows/KNIGA.h"
+
+#include "core/storage/LibraryPaths.h"
+#include "ui/Background.h"
+#include "ui/PageView.h"
+#include "ui/Session.h"
+#include "windows/book/BookTexts.h"
+
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QWindow>
+
+namespace vel {
+
+using namespace book;
+
+void KNIGA::retryBuild() {
+    TimerPosleden->start();
+}
+
+void KNIGA::TimerPosleden_Timer() {
+    TimerPosleden->stop();
+    if (session().reading().opensStoredWork())
+        openingStep();
+    else
+        buildStep();
+}
+
+void KNIGA::openingStep() {
+    const ReadingState& state = session().reading();
+    const auto path = workFilePath(session().libraryDir(), state.chosenTitle());
+    QString why;
+    std::unique_ptr<WorkFile> work = path ? WorkFile::open(*path, &why) : nullptr;
+    // A file that is there but cannot be read is damaged, not missing, and is reported as such.
+    if (path && QFileInfo::exists(*path) && (!work || work->pageCount() < 1))
+        return failedOpening(work ? QStringLiteral("Файлът %1 няма нито една страница.").arg(*path) : why);
+    if (!work || work->pageCount() < 1)
+        return failedOpening();
+    work_ = std::move(work);
+    openedName_ = state.chosenTitle();
+    setPageLayout(storedLayout(work_->fact(kLayoutFact)));
+    spread_ = Spread(work_->pageCount(), [this](int n) {
+        if (!work_)
+            return StoredPage{{}, {}, false};
+        const WorkFile::Page p = work_->page(n);
+        return StoredPage{p.label, p.text, p.ok};
+    });
+    bool ok = false;
+    const int n = Combo1->currentText().trimmed().toInt(&ok);
+    const auto bookmark = wholeNumber16(state.bookmark());
+    if (!ok || !spread_.showAt(n) || !bookmark) {
+        work_.reset();
+        spread_ = Spread();
+        return failedOpening();
+    }
+    bookmark_ = *bookmark;
+    applyView();
+    naiPosleden->start();
+}
+
+void KNIGA::naiPosleden_Timer() {
+    naiPosleden->stop();
+    if (session().reading().opensStoredWork())
+        bookmarkStep(bookmark_);
+    else
+        Timer1->start();
+}
+
+void KNIGA::bookmarkStep(int bookmark) {
+    if (!spread_.openAtBookmark(bookmark))
+        return failedOpening();
+    const QStringList numbers = Spread::leftPageNumbers(spread_.lastPage());
+    Combo1->clear();
+    combo11->clear();
+    Combo1->addItems(numbers);
+    combo11->addItems(numbers);
+    settingsValid_ = true;
+    applyView();
+}
+
+void KNIGA::failedOpening(const QString& damaged) {
+    settingsValid_ = true; // the work's page becomes 1
+    if (damaged.isEmpty())
+        session().platform().messageBox(kMissingText.join(QStringLiteral("\r\n")), MsgButtons::Ok,
+                                        MsgIcon::None, kMissingTitle);
+    else
+        session().platform().messageBox(damaged, MsgButtons::Ok, MsgIcon::Critical, kAttention);
+    close();
+    showLibrary();
+}
+
+void KNIGA::buildStep() {
+    if (building_)
+        return;
+    ReadingState& state = session().reading();
+    const QString name = state.workName();
+    if (typedTitle_.isNull())
+        typedTitle_ = state.title();
+    const bool rebuild = !state.rebuildTitle().isEmpty() && state.rebuildTitle() == name;
+    // A new work's file waits, finished, for its record to be written with it (FormB::addBuiltWork).
+    const auto placement = rebuild              ? WorkFileBuilder::Placement::Replace
+                           : state.hasNewWork() ? WorkFileBuilder::Placement::Staged
+                                                : WorkFileBuilder::Placement::New;
+    if (!builder_.begin(session().libraryDir(), name, placement)) {
+        state.setRebuildTitle({});
+        if (builder_.failure() == WorkFileBuilder::Failure::Io)
+            return buildFailedMessage(builder_.errorString());
+        return askForAnotherName();
+    }
+    // A new work is set as a book; a rebuild keeps the layout its work had.
+    PageLayout layout = PageLayout::Book;
+    if (rebuild) {
+        if (const auto old = WorkFile::open(builder_.finalPath()))
+            layout = storedLayout(old->fact(kLayoutFact));
+    }
+    setPageLayout(layout);
+    if (!builder_.setFact(kLayoutFact, layoutName(layout))) {
+        builder_.abandon();
+        state.setRebuildTitle({});
+        return buildFailedMessage(builder_.errorString());
+    }
+    buildName_ = name;
+    building_ = true;
+    keepTextAt_ = -1;
+    buildText_ = state.panelText();
+    naiPosleden->start();
+}
+
+void KNIGA::Timer1_Timer() {
+    const QString font = session().reading().settings().font;
+    R1->setFontName(font);
+    R2->setFontName(font);
+    Timer1->stop();
+    if (!building_ || workerStarted_)
+        return;
+    // The left page shows the start of the text while the whole of it is cut elsewhere; laying all of it
+    // out in the view would only hold up the window.
+    R1->setText(buildText_.left(kShownWhileBuilding));
+    startWorker(pageGeometryOf(*R1));
+}
+
+void KNIGA::startWorker(const PageGeometry& geometry) {
+    progress_.cancel = false;
+    progress_.laidOut = 0;
+    progress_.total = int(buildText_.size());
+    progress_.pages = 0;
+    progress_.written = 0;
+    Timer101_Timer();
+    progressBar_->show();
+    progressBar_->raise();
+    Timer101->start();
+    workerStarted_ = true;
+    worker_ = runInBackground(
+        this, [this, text = buildText_, geometry] { return cutAndWrite(text, geometry); },
+        [this](const BuildResult& result) { buildFinished(result); });
+}
+
+KNIGA::BuildResult KNIGA::cutAndWrite(const QString& text, const PageGeometry& geometry) {
+    BuildResult result;
+    switch (buildPages(text, geometry, progress_, [this](const QString& page) { return BOOT(page); })) {
+    case PageBuildOutcome::Written:
+        if (builder_.commit()) {
+            result.outcome = BuildOutcome::Committed;
+        } else {
+            result.outcome = builder_.failure() == WorkFileBuilder::Failure::Exists
+                                 ? BuildOutcome::NameTaken
+                                 : BuildOutcome::WriteFailed;
+            result.error = builder_.errorString();
+        }
+        break;
+    case PageBuildOutcome::TooManyPages: {
+        result.outcome = BuildOutcome::TooManyPages;
+        QStringList lines = kTooLong;
+        lines.insert(2, fittingShareLine(progress_.fitsPercent));
+        result.error = lines.join(QStringLiteral("\r\n"));
+        break;
+    }
+    case PageBuildOutcome::Cancelled:
+        result.outcome = BuildOutcome::Cancelled;
+        break;
+    case PageBuildOutcome::WriteFailed:
+        result.outcome = BuildOutcome::WriteFailed;
+        result.error = builder_.errorString();
+        break;
+    }
+    return result;
+}
+
+bool KNIGA::BOOT(const QString& pagePiece) {
+    return builder_.appendPage(pagePiece);
+}
+
+void KNIGA::Timer101_Timer() {
+    const int pages = progress_.pages;
+    if (pages == 0) {
+        const int total = std::max(1, progress_.total.load());
+        progressBar_->setValue(int(500LL * progress_.laidOut / total));
+        progressBar_->setFormat(QStringLiteral("Нареждане на страниците…"));
+    } else {
+        const int written = progress_.written;
+        progressBar_->setValue(500 + int(500LL * written / pages));
+        progressBar_->setFormat(QStringLiteral("Записване: страница %1 от %2").arg(written).arg(pages));
+    }
+}
+
+void KNIGA::buildFinished(const BuildResult& result) {
+    worker_.waitForFinished();
+    workerStarted_ = false;
+    if (!building_ || !isLoaded())
+        return;
+    building_ = false;
+    Timer101->stop();
+    progressBar_->hide();
+    session().reading().setRebuildTitle({});
+
+    const int keepTextAt = std::exchange(keepTextAt_, -1);
+    if (keepTextAt >= 0 && result.outcome != BuildOutcome::Committed) {
+        // A layout switch that did not go through: the work stays as it was, on show as it was.
+        builder_.abandon();
+        setPageLayout(layout_ == PageLayout::Book ? PageLayout::Plain : PageLayout::Book);
+        R1->setText(QString());
+        applyView();
+        if (result.outcome == BuildOutcome::TooManyPages)
+            session().platform().messageBox(result.error, MsgButtons::Ok,
+                                            MsgIcon::Critical, kAttention);
+        else if (result.outcome != BuildOutcome::Cancelled)
+            session().platform().messageBox(result.error, MsgButtons::Ok, MsgIcon::Critical, kAttention);
+        return;
+    }
+
+    switch (result.outcome) {
+    case BuildOutcome::Committed: {
+        if (!builder_.stagedPath().isEmpty()) {
+            const WriteResult added =
+                session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_.stagedPath());
+            builder_.abandon();
+            if (added.outcome == WriteResult::Outcome::NameTaken)
+                return askForAnotherName();
+            if (!added.ok())
+                return buildFailedMessage(added.error);
+        }
+        work_ = WorkFile::open(builder_.finalPath());
+        if (!work_ || work_->pageCount() < 1)
+            return failedOpening();
+        openedName_ = buildName_;
+        if (buildName_ != typedTitle_)
+            adoptConfirmedName(buildName_);
+        spread_ = Spread(work_->pageCount(), [this](int n) {
+            if (!work_)
+                return StoredPage{{}, {}, false};
+            const WorkFile::Page p = work_->page(n);
+            return StoredPage{p.label, p.text, p.ok};
+        });
+        if (keepTextAt >= 0)
+            return bookmarkStep(leftPageHolding(keepTextAt));
+        bookmarkStep(wholeNumber16(session().reading().bookmark()).value_or(1));
+        return;
+    }
+    case BuildOutcome::NameTaken:
+        return askForAnotherName();
+    case BuildOutcome::TooManyPages:
+        builder_.abandon();
+        return buildFailedMessage(result.error);
+    case BuildOutcome::WriteFailed:
+        builder_.abandon();
+        return buildFailedMessage(result.error);
+    case BuildOutcome::Cancelled:
+        builder_.abandon();
+        return;
+    }
+}
+
+void KNIGA::stopBuild() {
+    progress_.cancel = true;
+    worker_.waitForFinished();
+    // A work finished just before the stop is complete: its record gets its reading settings. A new work
+    // goes in with its record now, as it would have a moment later.
+    bool committed =
+        workerStarted_ && worker_.resultCount() > 0 && worker_.result().outcome == BuildOutcome::Committed;
+    workerStarted_ = false;
+    if (building_ && committed && !builder_.stagedPath().isEmpty()) {
+        committed =
+            session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_.stagedPath()).ok();
+    }
+    builder_.abandon();
+    if (building_) {
+        building_ = false;
+        Timer101->stop();
+        progressBar_->hide();
+        if (committed)
+            settingsValid_ = true;
+        session().reading().setRebuildTitle({});
+    }
+}
+
+void KNIGA::askForAnotherName() {
+    session().close(Role::NameDialog);
+    Window& dialog = session().open(Role::NameDialog);
+    // Kept in front of the full-screen book without blocking it.
+    dialog.winId();
+    if (dialog.windowHandle() && windowHandle())
+        dialog.windowHandle()->setTransientParent(windowHandle());
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
+}
+
+void KNIGA::buildFailedMessage(const QString& text) {
+    session().platform().messageBox(text, MsgButtons::Ok, MsgIcon::Critical, kAttention);
+    close();
+}
+
+void KNIGA::adoptConfirmedName(const QString& name) {
+    // The record went in under the name the file was built with; the other work with the typed title keeps
+    // its own record and file.
+    setWindowTitle(name);
+    typedTitle_ = name;
+}
+
+int KNIGA::leftPageHolding(int pos) const {
+    if (!work_)
+        return 1;
+    int start = 0;
+    int page = work_->pageCount();
+    for (int n = 1; n <= work_->pageCount(); ++n) {
+        start += int(work_->page(n).text.size());
+        if (pos < start) {
+            page = n;
+            break;
+        }
+    }
+    return page % 2 == 1 ? page : page - 1;
+}
+
+} // namespace vel

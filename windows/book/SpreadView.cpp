@@ -1,0 +1,133 @@
+// The spread on show: the pages set in their layout, the labels and the page box, placed on the window.
+
+#include "windows/KNIGA.h"
+
+#include "core/book/BookGeometry.h"
+#include "ui/PageView.h"
+#include "ui/Session.h"
+#include "windows/book/BookTexts.h"
+#include "windows/book/Painting.h"
+
+#include <QProgressBar>
+
+namespace vel {
+
+using namespace book;
+
+void KNIGA::Timer2_Timer() {
+    Timer2->stop();
+    applyLayout(true);
+    layoutDone_ = true;
+    // In front, with the keys that turn the pages.
+    if (isVisible()) {
+        activateWindow();
+        setFocus();
+    }
+}
+
+void KNIGA::applyLayout(bool withFontStep) {
+    const TwipsRect me = twipsBox(this);
+    const BookLayout l = bookLayout(me.width, me.height, twWidth(Label1), twWidth(Label2));
+    setTwipsBox(R1, l.r1);
+    setTwipsBox(R2, l.r2);
+    applyPageMargins();
+    if (withFontStep) {
+        R1->setFontSize(steppedFontSize(R1->fontSize(), int(fontStep)));
+        R2->setFontSize(steppedFontSize(R2->fontSize(), int(fontStep)));
+    }
+    setTwLeft(Label1, l.label1Left);
+    setTwTop(Label1, l.label1Top);
+    setTwTop(Label2, l.label2Top);
+    setTwLeft(Label2, l.label2Left);
+    fitTopButtons();
+    const QRect page = R1->geometry();
+    progressBar_->setGeometry(page.left() + 24, page.bottom() - 40, page.width() - 48, 24);
+}
+
+void KNIGA::fitTopButtons() {
+    // The buttons along the top edge grow with the window, but the pages keep their place just below it:
+    // on a screen taller than the design's the buttons reach over the pages' first lines, whatever the
+    // layout. The click areas end at the pages' top; the drawn buttons lie under the pages, which cover
+    // their lower part as they cover the picture's buttons.
+    if (topButtons_.empty()) {
+        for (QWidget* button : {Label9, Label7, Label12, Label11})
+            topButtons_.emplace_back(button, twipsBox(button));
+    }
+    const double pagesTop = std::min(twTop(R1), twTop(R2));
+    for (const auto& [button, full] : topButtons_) {
+        TwipsRect box = full;
+        if (box.top < pagesTop)
+            box.height = std::min(box.height, pagesTop - box.top);
+        setTwipsBox(button, box);
+    }
+}
+
+void KNIGA::Form_Resize() {
+    // A window manager that sizes the window after the layout step gets the pages placed again.
+    if (layoutDone_ && !isMinimized())
+        applyLayout(false);
+}
+
+void KNIGA::applyView() {
+    const SpreadView& v = spread_.view();
+    // Whether a page opens a paragraph or ends inside one is told by the pages around it.
+    PageFlow left, right;
+    if (work_ && layout_ == PageLayout::Book) {
+        auto endsParagraph = [](const QString& t) {
+            return t.isEmpty() || t.endsWith(u'\n') || t.endsWith(u'\r') || t.endsWith(QChar(0x2029));
+        };
+        const int n = spread_.cursor() - 1; // the left page's record
+        const int count = work_->pageCount();
+        left.startsParagraph = n <= 1 || endsParagraph(work_->page(n - 1).text);
+        left.paragraphGoesOn = n < count && !endsParagraph(v.leftText);
+        right.startsParagraph = endsParagraph(v.leftText);
+        right.paragraphGoesOn = n + 1 < count && !endsParagraph(v.rightText);
+    }
+    if (R1->text() != v.leftText || R1->pageFlow() != left) {
+        R1->setPageFlow(left);
+        R1->setText(v.leftText);
+    }
+    if (R2->text() != v.rightText || R2->pageFlow() != right) {
+        R2->setPageFlow(right);
+        R2->setText(v.rightText);
+    }
+    Label1->setText(v.label1);
+    Label2->setText(v.label2);
+    setPageBox(v.pageBox);
+}
+
+void KNIGA::setPageBox(const QString& text) {
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    const int row = ok ? Spread::listRowOf(n, spread_.lastPage()) : -1;
+    if (row >= 0 && row < Combo1->count())
+        Combo1->setCurrentIndex(row);
+    Combo1->setEditText(text);
+    // The fast-flip list marks the left page on show.
+    if (row >= 0 && row < combo11->count())
+        combo11->setCurrentRow(row);
+    else
+        combo11->setCurrentRow(-1);
+}
+
+void KNIGA::setPageLayout(PageLayout layout) {
+    layout_ = layout;
+    session().reading().setLayout(layout);
+    R1->setLayout(layout);
+    R2->setLayout(layout);
+    applyPageMargins();
+    static_cast<LayoutButton*>(layoutSwitch_)->setBook(layout == PageLayout::Book);
+    layoutSwitch_->setToolTip(layout == PageLayout::Book ? kBookLayoutTip : kPlainLayoutTip);
+}
+
+void KNIGA::applyPageMargins() {
+    R1->setPageMargins(pageMargins(layout_, R1->size(), PageSide::Left));
+    // The right page's text is as wide as the left's, which its pages were cut for; the wider box gives
+    // the rest to its outer margin.
+    QMargins right = pageMargins(layout_, R1->size(), PageSide::Right);
+    if (layout_ == PageLayout::Book)
+        right.setRight(right.right() + R2->width() - R1->width());
+    R2->setPageMargins(right);
+}
+
+} // namespace vel
