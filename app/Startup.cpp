@@ -6,6 +6,7 @@
 #include "core/storage/Catalogue.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryHome.h"
+#include "core/storage/RawNames.h"
 #include "ui/QtPlatform.h"
 #include "ui/Session.h"
 #include "windows/Govori.h"
@@ -15,12 +16,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTextStream>
 #include <QTranslator>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace vel {
 
@@ -280,11 +284,56 @@ int runWindows(const StartOptions& opts) {
 
 } // namespace
 
+// Arguments whose bytes are not UTF-8 (file and folder names) are held open by their bytes for the whole run
+// and stand in the arguments as paths Qt can use; a library folder so named is made first when missing.
+class RawArguments {
+public:
+    RawArguments(int argc, char** argv) {
+        for (int i = 0; i < argc; ++i) {
+            QByteArray a(argv[i]);
+            if (isUtf8(a))
+                continue;
+            const bool library =
+                (i > 0 && qstrcmp(argv[i - 1], "--library") == 0) || a.startsWith("--library=");
+            QByteArray prefix;
+            if (a.startsWith("--library=")) {
+                prefix = "--library=";
+                a.remove(0, prefix.size());
+            }
+            held_.push_back(std::make_unique<RawPath>(a, library));
+            if (library && held_.back()->path().isEmpty())
+                error_ = QStringLiteral("Папката на библиотеката не може да бъде създадена: %1 / The library "
+                                        "folder cannot be created: %1")
+                             .arg(readableName(a));
+            if (!held_.back()->path().isEmpty())
+                paths_.insert(QString::fromLocal8Bit(argv[i]),
+                              QString::fromLatin1(prefix) + held_.back()->path());
+        }
+    }
+    const QString& error() const { return error_; }
+    QStringList resolve(QStringList args) const {
+        for (QString& a : args)
+            a = paths_.value(a, a);
+        return args;
+    }
+
+private:
+    std::vector<std::unique_ptr<RawPath>> held_;
+    QHash<QString, QString> paths_;
+    QString error_;
+};
+
 int runVelmora(int argc, char** argv) {
+    const RawArguments rawArguments(argc, argv);
+    if (!rawArguments.error().isEmpty()) {
+        std::fprintf(stderr, "%s\n", rawArguments.error().toLocal8Bit().constData());
+        return 1;
+    }
     // The mode decides what kind of application is needed, so it is known before there is one.
     QStringList raw;
     for (int i = 0; i < argc; ++i)
         raw << QString::fromLocal8Bit(argv[i]);
+    raw = rawArguments.resolve(raw);
     const StartOptions early = parseStartOptions(raw, QString());
     if (early.help || !early.error.isEmpty()) {
         if (!early.error.isEmpty())
@@ -295,15 +344,17 @@ int runVelmora(int argc, char** argv) {
 
     if (early.mode == StartMode::Audiobook) {
         QCoreApplication app(argc, argv);
-        const StartOptions opts = parseStartOptions(
-            QCoreApplication::arguments(), defaultLibraryDir(QCoreApplication::applicationDirPath()));
+        const StartOptions opts =
+            parseStartOptions(rawArguments.resolve(QCoreApplication::arguments()),
+                              defaultLibraryDir(QCoreApplication::applicationDirPath()));
         QTextStream out(stdout), err(stderr);
         return runAudiobook(opts, out, err);
     }
     if (early.mode == StartMode::List) {
         QCoreApplication app(argc, argv);
-        const StartOptions opts = parseStartOptions(
-            QCoreApplication::arguments(), defaultLibraryDir(QCoreApplication::applicationDirPath()));
+        const StartOptions opts =
+            parseStartOptions(rawArguments.resolve(QCoreApplication::arguments()),
+                              defaultLibraryDir(QCoreApplication::applicationDirPath()));
         QTextStream out(stdout), err(stderr);
         return runList(opts, out, err);
     }
@@ -311,7 +362,7 @@ int runVelmora(int argc, char** argv) {
         // Text layout needs fonts, hence a GUI application, but no windows and no display.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
-        const StartOptions opts = parseStartOptions(QGuiApplication::arguments(),
+        const StartOptions opts = parseStartOptions(rawArguments.resolve(QGuiApplication::arguments()),
                                                     defaultLibraryDir(QGuiApplication::applicationDirPath()));
         QTextStream out(stdout), err(stderr);
         return runImport(opts, out, err);
@@ -320,8 +371,8 @@ int runVelmora(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velmora"));
     QApplication::setQuitOnLastWindowClosed(false); // the windows decide when the program ends
-    const StartOptions opts =
-        parseStartOptions(QApplication::arguments(), defaultLibraryDir(QApplication::applicationDirPath()));
+    const StartOptions opts = parseStartOptions(rawArguments.resolve(QApplication::arguments()),
+                                                defaultLibraryDir(QApplication::applicationDirPath()));
     return runWindows(opts);
 }
 

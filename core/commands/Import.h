@@ -41,6 +41,8 @@ struct ImportRequest {
     QString author; // likewise
     QSize screen{1024, 768};
     PageLayout layout = PageLayout::Book;
+    QString entry{}; // a book inside the zip `file`; empty for the file itself
+    QString name{};  // the file as shown and as its name names the work; empty: `file`
 };
 
 struct ImportResult {

@@ -102,6 +102,10 @@ Catalogue::OpenResult Catalogue::open(const QString& libraryDir, bool readOnly) 
     }
     probe = Statement();
 
+    if (!cat->db_.plainSchema({kTable}))
+        return failed(QStringLiteral("Файлът %1 не е каталог на библиотеката: съдържа изгледи, тригери или "
+                                     "изчислявани полета.")
+                          .arg(shown(path)));
     const QStringList cols = cat->db_.columns(kTable);
     if (cols.isEmpty())
         return failed(QStringLiteral("Във файла %1 няма таблица Phones.").arg(shown(path)));

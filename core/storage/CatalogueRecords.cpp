@@ -123,8 +123,16 @@ bool storeWorkFacts(const QString& file, const CatalogueRecord& record, bool* di
     if (!db.open(file, Database::Mode::ReadWrite))
         return false;
     Statement st;
-    bool ok = db.exec(QStringLiteral("PRAGMA journal_mode = OFF; BEGIN; CREATE TABLE IF NOT EXISTS Svedenia "
-                                     "(Ime TEXT PRIMARY KEY, Stoinost TEXT);"));
+    // Two short facts: the file may grow by a few pages, whatever it holds.
+    qint64 pages = 0;
+    {
+        Statement count(db, QStringLiteral("PRAGMA page_count"));
+        if (count.step() == Statement::Step::Row)
+            pages = count.int64(0);
+    }
+    bool ok = db.exec(QStringLiteral("PRAGMA max_page_count = %1; PRAGMA journal_mode = OFF; BEGIN; CREATE "
+                                     "TABLE IF NOT EXISTS Svedenia (Ime TEXT PRIMARY KEY, Stoinost TEXT);")
+                          .arg(pages + 64));
     for (const auto& [name, value] :
          {std::pair{kFactTitle, record.name}, std::pair{kFactAuthor, record.number}}) {
         if (!ok)

@@ -6,6 +6,16 @@
 
 namespace vel {
 
+namespace {
+// The progress handler is called after this many virtual-machine steps of a statement ...
+constexpr int kProgressStep = 1000;
+// ... and stops the statement after this many calls: seconds of work, where every statement of this program
+// takes milliseconds. A file from elsewhere cannot keep a reader busy for ever.
+constexpr int kMaxProgressTicks = 50'000;
+// No page, title or setting comes near this; a computed value from a foreign file may not grow past it.
+constexpr int kMaxValueBytes = 64 * 1024 * 1024;
+} // namespace
+
 // ---- Statement ----
 
 Statement::Statement(Database& db, const QString& sql) : db_(&db) {
@@ -59,6 +69,8 @@ bool Statement::bindNull(int index) {
 Statement::Step Statement::step() {
     if (!stmt_)
         return Step::Error;
+    if (db_)
+        db_->startStatement();
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return Step::Row;
@@ -101,7 +113,9 @@ Database::~Database() {
 Database::Database(Database&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)), cached_(std::exchange(other.cached_, {})),
       path_(std::move(other.path_)), errorCode_(other.errorCode_), errorText_(std::move(other.errorText_)),
-      generation_(other.generation_), depth_(std::exchange(other.depth_, 0)) {}
+      generation_(other.generation_), depth_(std::exchange(other.depth_, 0)) {
+    watchProgress();
+}
 
 Database& Database::operator=(Database&& other) noexcept {
     if (this != &other) {
@@ -113,8 +127,18 @@ Database& Database::operator=(Database&& other) noexcept {
         errorText_ = std::move(other.errorText_);
         generation_ = other.generation_;
         depth_ = std::exchange(other.depth_, 0);
+        watchProgress();
     }
     return *this;
+}
+
+int Database::onProgress(void* self) {
+    return ++static_cast<Database*>(self)->ticks_ > kMaxProgressTicks ? 1 : 0;
+}
+
+void Database::watchProgress() {
+    if (db_)
+        sqlite3_progress_handler(db_, kProgressStep, &Database::onProgress, this);
 }
 
 bool Database::open(const QString& path, Mode mode) {
@@ -139,6 +163,15 @@ bool Database::open(const QString& path, Mode mode) {
     errorCode_ = 0;
     errorText_.clear();
     sqlite3_extended_result_codes(db_, 1);
+    // Any file may come from elsewhere: nothing in it runs by itself, and no statement runs without end.
+    // (Defensive mode also forbids turning the journal off, which the writers here do on their own files.)
+    if (mode == Mode::ReadOnly)
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+    sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
+    watchProgress();
     // Other writers (another window's program, an import beside the GUI) hold the lock for moments only.
     sqlite3_busy_timeout(db_, 10000);
     // A write-protected file opens read-only without complaint; whoever asked to write must hear of it.
@@ -170,6 +203,7 @@ void Database::setError(int code) {
 bool Database::exec(const QString& sql) {
     if (!db_)
         return false;
+    startStatement();
     const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         setError(rc);
@@ -194,6 +228,7 @@ bool Database::execCached(const QString& sql) {
         }
         it = cached_.emplace(sql, stmt).first;
     }
+    startStatement();
     const int rc = sqlite3_step(it->second);
     sqlite3_reset(it->second);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
@@ -268,6 +303,28 @@ QStringList Database::columns(const QString& table) {
     while (st.step() == Statement::Step::Row)
         names << st.text(0);
     return names;
+}
+
+bool Database::plainSchema(const QStringList& tables) {
+    Statement st(*this, QStringLiteral("SELECT type, name FROM sqlite_master"));
+    Statement::Step step;
+    while ((step = st.step()) == Statement::Step::Row) {
+        const QString type = st.text(0);
+        if (type == u"view" || type == u"trigger")
+            return false;
+        if (type != u"table" && tables.contains(st.text(1), Qt::CaseInsensitive))
+            return false;
+    }
+    if (step == Statement::Step::Error)
+        return false;
+    Statement hidden(*this, QStringLiteral("SELECT count(*) FROM pragma_table_xinfo(?1) WHERE hidden != 0"));
+    for (const QString& table : tables) {
+        hidden.bind(1, table);
+        if (hidden.step() != Statement::Step::Row || hidden.int64(0) != 0)
+            return false;
+        hidden.reset();
+    }
+    return true;
 }
 
 bool Database::beginLevel() {

@@ -91,6 +91,10 @@ public:
     // The table's column names as declared, in declaration order; empty when there is no such table.
     QStringList columns(const QString& table);
 
+    // A file another program may have written holds nothing that runs or computes by itself: no view, no
+    // trigger, and each of `tables` that is there an ordinary table without generated columns.
+    bool plainSchema(const QStringList& tables);
+
     // Grows every time a transaction is rolled back, so that cursors holding cached rows know to reload.
     quint64 generation() const { return generation_; }
 
@@ -98,6 +102,12 @@ public:
 
 private:
     friend class Transaction;
+    friend class Statement;
+    // Every statement starts with a fresh allowance of work (see the progress handler in open).
+    void startStatement() { ticks_ = 0; }
+    static int onProgress(void* self);
+    void watchProgress();
+
     bool beginLevel();
     bool commitLevel();
     void rollbackLevel();
@@ -109,6 +119,7 @@ private:
     QString errorText_;
     quint64 generation_ = 0;
     int depth_ = 0;
+    int ticks_ = 0;
 };
 
 // Scope guard: begins a transaction (a savepoint when one is already open), rolls back unless committed. The

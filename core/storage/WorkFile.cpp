@@ -40,6 +40,11 @@ std::unique_ptr<WorkFile> WorkFile::open(const QString& path, QString* error) {
         return setError(QStringLiteral("Файлът %1 не може да бъде отворен.").arg(shown(path)));
 
     const QStringList cols = wf->db_.columns(QStringLiteral("Knigi1"));
+    if (!cols.isEmpty() && !wf->db_.plainSchema({QStringLiteral("Knigi1"), QStringLiteral("Svedenia")}))
+        return setError(
+            QStringLiteral("Файлът %1 не е произведение от библиотеката: съдържа изгледи, тригери "
+                           "или изчислявани полета.")
+                .arg(shown(path)));
     if (cols.isEmpty()) {
         if (wf->db_.errorCode() == SQLITE_NOTADB || (wf->db_.errorCode() & 0xff) == SQLITE_CORRUPT)
             return setError(QStringLiteral("Файлът %1 не е произведение от библиотеката или е повреден.")

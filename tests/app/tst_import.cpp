@@ -210,17 +210,20 @@ private slots:
         const QString missing = src.filePath("Автор - Липсваща.txt"),
                       escaping = src.filePath("Автор - ...txt");
         const QString unnamed = src.filePath("Под игото.txt");
+        const QString blank = src.filePath("Автор - Бяла.txt"); // nothing visible: refused like an empty one
         writeFile(first, bench::bulgarianText(3000).toUtf8());
         writeFile(binary, QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16).repeated(50));
         writeFile(empty, "\r\n");
+        writeFile(blank, QByteArray(" \t\u00a0\r\n").repeated(500));
         writeFile(escaping, "Текст.\n");
         writeFile(unnamed, "Имало едно време.\n");
         writeFile(last, bench::bulgarianText(2000).toUtf8());
 
-        Outcome o = run({"--import", first, binary, empty, missing, escaping, unnamed, last}, lib.path());
+        Outcome o =
+            run({"--import", first, binary, empty, blank, missing, escaping, unnamed, last}, lib.path());
         QCOMPARE(o.status, 1);
-        QCOMPARE(o.err.count(u'\n'), 5);
-        for (const QString& bad : {binary, empty, missing, escaping, unnamed})
+        QCOMPARE(o.err.count(u'\n'), 6);
+        for (const QString& bad : {binary, empty, blank, missing, escaping, unnamed})
             QVERIFY2(o.err.contains(bad + u": "), qPrintable(o.err));
         for (const char* hint : {"Автор - Заглавие", "Author - Title", "--author", "--title"})
             QVERIFY2(o.err.contains(QString::fromUtf8(hint)), qPrintable(o.err));

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QtTest>
+#include <cstdio>
 
 using namespace vel;
 using namespace vel::test;
@@ -230,6 +231,17 @@ private slots:
                             "<title>Гераците</title><meta name=\"author\" content=\"Елин Пелин\"/>")
             << flatStory() << "Елин Пелин";
         QTest::newRow("html") << "kniga.htm" << tagSoupHtml() << flatStory() << "";
+        // Any of them zipped alone is that book.
+        QTest::newRow("epub.zip") << "kniga.zip" << makeZip({{"kniga.epub", epub()}}) << epubLines
+                                  << "Елин Пелин";
+        QTest::newRow("docx.zip") << "kniga.zip" << makeZip({{"a/kniga.docx", docx()}}) << flatStory()
+                                  << "Елин Пелин";
+        QTest::newRow("odt.zip") << "kniga.zip" << makeZip({{"kniga.odt", odt()}}) << flatStory()
+                                 << "Елин Пелин";
+        QTest::newRow("rtf.zip") << "kniga.zip" << makeZip({{"kniga.rtf", rtf()}, {"korica.jpg", "x"}})
+                                 << flatStory() << "Елин Пелин";
+        QTest::newRow("html.zip") << "kniga.zip" << makeZip({{"kniga.htm", tagSoupHtml()}}) << flatStory()
+                                  << "";
     }
     void booksReadToTheirLinesAndNames() {
         QFETCH(QString, name);
@@ -268,6 +280,46 @@ private slots:
                  QStringLiteral("Първи ред втори ред"));
     }
 
+    // Wrapped source lines are spaces between words, as the formats define them; preformatted text keeps
+    // its lines. Books from a real converter, and one hand-wrapped XHTML chapter in an EPUB.
+    void wrappedLinesAreSpaces_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("pre");
+        const QDir data(QFINDTESTDATA("../data/producers"));
+        for (const char* name : {"book.html", "book.epub", "book.fb2", "book.docx", "book.odt", "book.rtf"})
+            QTest::newRow(name) << data.filePath(name)
+                                << (QByteArray(name) != "book.docx" && QByteArray(name) != "book.odt" &&
+                                    QByteArray(name) != "book.rtf");
+        static QTemporaryDir dir;
+        QByteArray chapter =
+            QByteArray(kXhtmlChapter)
+                .replace(
+                    "<p>Тя тръгна",
+                    "<p>Ние сме народите велики\r\nправи и горди,\tи Константин\n "
+                    "Величков каза, че  той\nрече нещо важно.</p><pre>код на\nдва реда</pre><p>Тя тръгна");
+        QTest::newRow("hand-wrapped epub")
+            << write(dir, "a.epub", epub({{"OEBPS/Text/glava 1.xhtml", chapter}})) << true;
+        // Elements left open, deeper than any XML book nests, are HTML all the same.
+        QTest::newRow("tag soup")
+            << write(dir, "a.htm",
+                     QByteArray("<div>").repeated(3'000) +
+                         "<p>Ние сме народите велики\nправи и горди, и Константин\n"
+                         "Величков каза, че той<br>\nрече нещо важно.<pre>код на\nдва реда</pre>")
+            << true;
+    }
+    void wrappedLinesAreSpaces() {
+        QFETCH(QString, path);
+        QFETCH(bool, pre);
+        const TextImportResult r = readBook(path);
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        const QStringList lines = linesOf(r);
+        const QString wrapped = "Ние сме народите велики прави и горди, и Константин Величков каза, че той";
+        QVERIFY2(r.loaded.text.contains(wrapped), qPrintable(r.loaded.text));
+        QVERIFY(!r.loaded.text.contains("  "));
+        if (pre)
+            QVERIFY2(lines.contains("код на") && lines.contains("два реда"), qPrintable(r.loaded.text));
+    }
+
     void badInputsAreRefusedWithAReason_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
@@ -279,15 +331,53 @@ private slots:
                         .arg(QStringLiteral("&a%1;").arg(i - 1).repeated(10));
         bomb += "]><FictionBook><body><p>&a11;</p></body></FictionBook>";
         QTest::newRow("malformed fb2") << "a.fb2" << fb2("<body><p>Текст</body>") << "грешка в XML";
-        QTest::newRow("entity expansion") << "a.fb2" << bomb.toUtf8() << "грешка в XML";
+        QTest::newRow("billion laughs") << "a.fb2" << bomb.toUtf8() << "прекалено голям обем";
+        // Each entity within its own limit, all of them together far past the total.
+        const QByteArray wide = "<?xml version=\"1.0\"?><!DOCTYPE FictionBook [<!ENTITY e \"" +
+                                QByteArray(60'000, 'x') + "\">]><FictionBook><body><p>" +
+                                QByteArray("&e;").repeated(2'000) + "</p></body></FictionBook>";
+        QTest::newRow("entities in total") << "a.fb2" << wide << "прекалено голям обем";
+        QTest::newRow("entities in an epub")
+            << "a.epub"
+            << epub({{"OEBPS/Text/glava 1.xhtml", QByteArray(wide).replace("FictionBook", "html")}})
+            << "прекалено голям обем";
+        QString attributes;
+        for (int i = 0; i < 5'000; ++i)
+            attributes += QStringLiteral(" a%1=\"\"").arg(i);
+        QTest::newRow("attributes") << "a.fb2" << fb2("<body" + attributes + "><p>Текст</p></body>")
+                                    << "много атрибути";
+        QTest::newRow("nesting") << "a.fb2"
+                                 << fb2("<body>" + QString("<section>").repeated(5'000) + "</body>")
+                                 << "дълбоко";
+        QString spine;
+        for (int i = 0; i < 20'000; ++i)
+            spine += "<itemref idref=\"c1\"/>";
+        QTest::newRow("spine repeating a chapter")
+            << "a.epub"
+            << epub({{"OEBPS/content.opf",
+                      "<package xmlns=\"http://www.idpf.org/2007/opf\"><manifest><item id=\"c1\" "
+                      "href=\"Text/cover.xhtml\"/></manifest><spine>" +
+                          spine.toUtf8() + "</spine></package>"}})
+            << "много части";
+        QTest::newRow("footnote referenced over and over")
+            << "a.docx"
+            << makeZip(
+                   {{"word/document.xml",
+                     "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+                     "<w:body><w:p>" +
+                         QByteArray("<w:r><w:footnoteReference w:id=\"2\"/></w:r>").repeated(25'000) +
+                         "</w:p></w:body></w:document>"}})
+            << "много бележки";
         QTest::newRow("fb2 without text")
             << "a.fb2" << fb2("<body><section><p> </p></section></body>") << "няма текст";
         QTest::newRow("not a zip") << "a.zip" << QByteArray("PK\x03\x04 nothing more") << "ZIP";
         QTest::newRow("zip bomb") << "a.txt.zip" << makeZip({{"a.txt", QByteArray(40 << 20, 'a')}})
                                   << "прекалено голям обем";
-        QTest::newRow("two texts") << "a.zip" << makeZip({{"a.txt", "едно"}, {"b.fb2", "две"}})
-                                   << "повече от един текст";
-        QTest::newRow("no text in zip") << "a.zip" << makeZip({{"a.jpg", "x"}}) << "няма текст";
+        QTest::newRow("two books") << "a.zip" << makeZip({{"a.txt", "едно"}, {"b.epub", "две"}})
+                                   << "няколко книги (a.txt, b.epub)";
+        QTest::newRow("no book in zip") << "a.zip" << makeZip({{"a.jpg", "x"}}) << "няма книга";
+        QTest::newRow("zip in a zip")
+            << "a.zip" << makeZip({{"b.zip", makeZip({{"a.txt", "едно"}})}}) << "няма книга";
         QTest::newRow("epub with drm")
             << "a.epub"
             << epub(
@@ -324,6 +414,13 @@ private slots:
         write(books, "a.fb2", fb2("<body><p>счупен"));
         write(books, "под/Иван Вазов - Чичовци.txt", "Чичовци се събраха.");
         write(books, "c.jpg", "\xff\xd8");
+        write(books, "разкази.zip",
+              makeZip({{"Иван Вазов - Дядо Йоцо гледа.txt", "Дядо Йоцо гледа влака."},
+                       {"Иван Вазов - Една българка.txt", "Баба Илийца."}}));
+        // A name that is not UTF-8 is taken by its bytes and shown readably.
+        const QByteArray raw = QFile::encodeName(books.path()) + "/Христо Ботев - Хаджи Димитър\xff.txt";
+        FILE* file = std::fopen(raw.constData(), "wb");
+        QVERIFY(file && std::fputs("Жив е той, жив е!", file) >= 0 && std::fclose(file) == 0);
         StartOptions o;
         o.mode = StartMode::Import;
         o.libraryDir = library.path();
@@ -333,11 +430,26 @@ private slots:
         QCOMPARE(runImport(o, outStream, errStream), 1);
         QVERIFY2(err.startsWith(books.filePath("a.fb2") + ": ") && err.count('\n') == 1, qPrintable(err));
         const QStringList added = out.split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(added.size(), 2);
+        QCOMPARE(added.size(), 5);
         QVERIFY(added[0].startsWith(books.filePath("b.fb2") + ": „Гераците“, Елин Пелин"));
         QVERIFY(added[1].contains("„Чичовци“, Иван Вазов"));
+        // Each book of a zip that holds several, named by its own name.
+        QVERIFY2(
+            added[2].startsWith(books.filePath("разкази.zip/Иван Вазов - Дядо Йоцо гледа.txt: „Дядо Йоцо")),
+            qPrintable(added[2]));
+        QVERIFY(added[3].contains("„Една българка“, Иван Вазов"));
+        QVERIFY2(added[4].contains("„Хаджи Димитър\uFFFD“, Христо Ботев"), qPrintable(added[4]));
         QCOMPARE(pagesOf(library.path(), "Гераците").join("\r\n"), kStory.join("\r\n"));
-        QCOMPARE(recordsOf(library.path()).size(), std::size_t(2));
+        QCOMPARE(recordsOf(library.path()).size(), std::size_t(5));
+
+        // A folder with nothing to add is an error, not a quiet success.
+        QTemporaryDir empty;
+        write(empty, "korica.jpg", "\xff\xd8");
+        o.files = {empty.path()};
+        out.clear();
+        err.clear();
+        QCOMPARE(runImport(o, outStream, errStream), 1);
+        QVERIFY2(err.contains("В папката няма книги"), qPrintable(err));
     }
 };
 

@@ -1,4 +1,5 @@
 // The storage layer below the catalogue: the cursor, path rules, work files and their atomic building.
+#include "core/storage/Catalogue.h"
 #include "core/storage/Database.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sqlite3.h>
 
 using namespace vel;
 
@@ -29,6 +31,14 @@ void makeTable(Database& db, const QString& path, const QStringList& values) {
 
 QStringList fileNames(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// A file written by another program, through SQLite itself: nothing of this program's own settings.
+void writeForeign(const QString& path, const char* sql) {
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
 }
 
 QByteArray readAll(const QString& path) {
@@ -60,6 +70,7 @@ private slots:
     void pageLimit();
     void foreignWorkFileByPosition();
     void unreadableWorkFile();
+    void hostileLibraryFiles();
 };
 
 void TestStorage::cursorWalksInStoredOrder() {
@@ -481,6 +492,47 @@ void TestStorage::unreadableWorkFile() {
     QVERIFY(!WorkFile::open(junk, &error));
     QVERIFY(error.contains(QStringLiteral("Боклук.mdb")));
     QCOMPARE(readAll(junk), QByteArray(4096, 'j'));
+}
+
+// Views, triggers and generated columns in a file from elsewhere are refused before anything is read, and
+// no statement runs without end.
+void TestStorage::hostileLibraryFiles() {
+    QTemporaryDir dir;
+    const char* pages = "CREATE TABLE Knigi1 (stranica TEXT, TekstStranica TEXT);"
+                        "INSERT INTO Knigi1 VALUES ('1', 'едно');";
+    const QList<QByteArray> works = {
+        "CREATE VIEW Knigi1 AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+        "SELECT x AS stranica, x AS TekstStranica FROM c;",
+        QByteArray(pages) + "CREATE TABLE Svedenia (Ime TEXT, Stoinost TEXT);"
+                            "CREATE TRIGGER grow AFTER INSERT ON Svedenia BEGIN "
+                            "INSERT INTO Svedenia VALUES (new.Ime, zeroblob(1000000)); END;",
+        "CREATE TABLE Knigi1 (stranica TEXT, TekstStranica TEXT AS (hex(zeroblob(100000000))));"
+        "INSERT INTO Knigi1 (stranica) VALUES ('1');",
+        QByteArray(pages) + "CREATE VIEW Svedenia AS SELECT 'title' AS Ime, 'x' AS Stoinost;",
+    };
+    for (qsizetype i = 0; i < works.size(); ++i) {
+        const QString path = dir.filePath(QStringLiteral("Чужд%1.mdb").arg(i));
+        writeForeign(path, works[i].constData());
+        const QByteArray before = readAll(path);
+        QString error;
+        QVERIFY2(!WorkFile::open(path, &error), works[i].constData());
+        QVERIFY2(error.contains(QStringLiteral("не е произведение")), qPrintable(error));
+        QCOMPARE(readAll(path), before);
+    }
+
+    QTemporaryDir library;
+    writeForeign(library.filePath(QStringLiteral("BAZA.mdb")),
+                 "CREATE TABLE Phones (Name, Number, Font, Size, STR, CvetList, CvetForma);"
+                 "CREATE TRIGGER t AFTER DELETE ON Phones BEGIN INSERT INTO Phones (Name) VALUES (''); END;");
+    const auto opened = Catalogue::open(library.path());
+    QVERIFY(!opened);
+    QVERIFY2(opened.error.contains(QStringLiteral("не е каталог")), qPrintable(opened.error));
+
+    Database db;
+    QVERIFY(db.open(dir.filePath(QStringLiteral("a.db")), Database::Mode::Create));
+    Statement endless(db, QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                                         "SELECT count(*) FROM c"));
+    QCOMPARE(endless.step(), Statement::Step::Error);
 }
 
 QTEST_GUILESS_MAIN(TestStorage)

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace vel {
 
@@ -28,6 +29,9 @@ constexpr Suffix kSuffixes[] = {
     {".doc", BookFormat::Doc},       {".zip", BookFormat::Zip},
 };
 
+// A listing of a zip's books names no more than this many; the rest are counted.
+constexpr int kNamesListed = 10;
+
 QString withPath(const QString& reason, const QString& path) {
     return reason + QStringLiteral(":\r\n") + QDir::toNativeSeparators(path);
 }
@@ -36,60 +40,89 @@ TextImportResult failure(const QString& message) {
     return {{}, message};
 }
 
-bool isZippedTextName(const QString& name) {
+// The name and the first bytes; the bytes win, as a reader of the file would find them.
+BookFormat sniffFormat(const QString& name, QByteArrayView head) {
+    const BookFormat byName = bookFormatByName(name).value_or(BookFormat::PlainText);
+    if (head.startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")))
+        return BookFormat::Doc;
+    if ((head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06")) && byName != BookFormat::Epub &&
+        byName != BookFormat::Docx && byName != BookFormat::Odt)
+        return BookFormat::Zip;
+    if (head.startsWith("{\\rtf"))
+        return BookFormat::Rtf;
+    if (head.first(std::min<qsizetype>(head.size(), 512)).indexOf("<FictionBook") >= 0)
+        return BookFormat::Fb2;
+    return byName;
+}
+
+// A book inside a zip: any name a reader takes but another zip (archives are not opened inside archives).
+bool isZippedBookName(const QString& name) {
     if (name.startsWith(QStringLiteral("__MACOSX/")) || QFileInfo(name).fileName().startsWith(u'.'))
         return false;
-    return name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive) ||
-           name.endsWith(QStringLiteral(".fb2"), Qt::CaseInsensitive);
+    const std::optional<BookFormat> format = bookFormatByName(name);
+    return format && *format != BookFormat::Zip;
 }
 
-TextImportResult zippedText(const ZipContents& zip) {
-    if (!zip.ok())
-        return failure(zipFailureText(zip.failure));
-    if (zip.entries.isEmpty())
-        return failure(QStringLiteral("В архива няма текст (файл .txt или .fb2)"));
-    if (zip.entries.size() > 1)
-        return failure(QStringLiteral("В архива има повече от един текст; разархивирайте го и отворете "
-                                      "текста, който искате"));
-    const ZipEntry& entry = zip.entries.front();
-    TextImportResult result = entry.name.endsWith(QStringLiteral(".fb2"), Qt::CaseInsensitive)
-                                  ? readFb2(entry.data)
-                                  : decodeText(entry.data);
-    result.loaded.innerName = QFileInfo(entry.name).fileName();
-    return result;
+// The entries that make a zip an EPUB, a DOCX or an ODT rather than an archive of books.
+std::optional<BookFormat> packagedFormat(const QStringList& names) {
+    if (names.contains(QStringLiteral("META-INF/container.xml")))
+        return BookFormat::Epub;
+    if (names.contains(QStringLiteral("word/document.xml")))
+        return BookFormat::Docx;
+    if (names.contains(QStringLiteral("content.xml")) && names.contains(QStringLiteral("mimetype")))
+        return BookFormat::Odt;
+    return std::nullopt;
 }
 
-TextImportResult readByFormat(const QString& path, BookFormat format) {
+QStringList bookEntries(const QStringList& names) {
+    QStringList books;
+    for (const QString& n : names)
+        if (isZippedBookName(n))
+            books << n;
+    return books;
+}
+
+QString severalBooksText(const QStringList& books) {
+    QStringList shown = books.mid(0, kNamesListed);
+    if (books.size() > kNamesListed)
+        shown << QStringLiteral("и още %1").arg(books.size() - kNamesListed);
+    return QStringLiteral("В архива има няколко книги (%1); разархивирайте го и отворете книгата, която "
+                          "искате")
+        .arg(shown.join(QStringLiteral(", ")));
+}
+
+// Reads from a zip wherever it lies (a file or memory); `read` takes the filter of entries wanted.
+using ZipRead = std::function<ZipContents(const std::function<bool(const QString&)>&)>;
+
+TextImportResult readZippedEntry(const ZipRead& read, const QString& entry);
+
+TextImportResult readPackage(BookFormat format, const ZipRead& read) {
     switch (format) {
-    case BookFormat::Doc:
-        return extractDocText(path);
     case BookFormat::Epub:
-        return readEpub(readZip(path, isEpubTextEntry));
+        return readEpub(read(isEpubTextEntry));
     case BookFormat::Docx:
-        return readDocx(readZip(path, isDocxTextEntry));
+        return readDocx(read(isDocxTextEntry));
     case BookFormat::Odt:
-        return readOdt(readZip(path, isOdtTextEntry));
-    case BookFormat::Zip: {
-        // Any zip: what it holds tells which kind of book it is.
-        const ZipContents listing = readZip(path, [](const QString&) { return false; });
-        if (!listing.ok())
-            return failure(zipFailureText(listing.failure));
-        if (listing.names.contains(QStringLiteral("META-INF/container.xml")))
-            return readByFormat(path, BookFormat::Epub);
-        if (listing.names.contains(QStringLiteral("word/document.xml")))
-            return readByFormat(path, BookFormat::Docx);
-        if (listing.names.contains(QStringLiteral("content.xml")) &&
-            listing.names.contains(QStringLiteral("mimetype")))
-            return readByFormat(path, BookFormat::Odt);
-        return zippedText(readZip(path, isZippedTextName));
-    }
+        return readOdt(read(isOdtTextEntry));
     default:
         break;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(QStringLiteral("Файлът не може да бъде прочетен"));
-    const QByteArray bytes = file.readAll();
+    // Any other zip: what it holds tells which kind of book it is.
+    const ZipContents listing = read([](const QString&) { return false; });
+    if (!listing.ok())
+        return failure(zipFailureText(listing.failure));
+    if (const auto packaged = packagedFormat(listing.names))
+        return readPackage(*packaged, read);
+    const QStringList books = bookEntries(listing.names);
+    if (books.isEmpty())
+        return failure(
+            QStringLiteral("В архива няма книга (текст, FB2, EPUB, HTML, DOCX, ODT, RTF или DOC)"));
+    if (books.size() > 1)
+        return failure(severalBooksText(books));
+    return readZippedEntry(read, books.front());
+}
+
+TextImportResult readBytesAs(BookFormat format, const QByteArray& bytes, bool inZip) {
     switch (format) {
     case BookFormat::Fb2:
         return readFb2(bytes);
@@ -97,9 +130,47 @@ TextImportResult readByFormat(const QString& path, BookFormat format) {
         return readRtf(bytes);
     case BookFormat::Html:
         return readHtml(bytes);
-    default:
+    case BookFormat::PlainText:
         return decodeText(bytes);
+    case BookFormat::Doc: {
+        // The extractors read files: the document goes to a private folder for them and no further.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("document.doc"));
+        QFile file(path);
+        if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return failure(QStringLiteral("Документът не може да бъде разархивиран"));
+        file.close();
+        TextImportResult r = extractDocText(path);
+        if (!r.ok())
+            r.error = r.error.section(QStringLiteral(":\r\n"), 0, 0);
+        return r;
     }
+    case BookFormat::Zip:
+        if (inZip)
+            return failure(QStringLiteral("Архив в архива не се отваря; разархивирайте го първо"));
+        break;
+    default:
+        break;
+    }
+    return readPackage(format, [&bytes](const std::function<bool(const QString&)>& wanted) {
+        return readZip(bytes, wanted);
+    });
+}
+
+TextImportResult readZippedEntry(const ZipRead& read, const QString& entry) {
+    const ZipContents one = read([&entry](const QString& n) { return n == entry; });
+    if (!one.ok())
+        return failure(zipFailureText(one.failure));
+    if (one.entries.isEmpty())
+        return failure(QStringLiteral("В архива няма книга %1").arg(entry));
+    const QByteArray& data = one.entries.front().data;
+    TextImportResult result = readBytesAs(sniffFormat(entry, data.left(512)), data, true);
+    result.loaded.innerName = QFileInfo(entry).fileName();
+    return result;
+}
+
+ZipRead zipFile(const QString& path) {
+    return [path](const std::function<bool(const QString&)>& wanted) { return readZip(path, wanted); };
 }
 
 } // namespace
@@ -132,8 +203,28 @@ QString bookBaseName(const QString& fileName) {
     return zipped ? name : QFileInfo(name).completeBaseName();
 }
 
-TextImportResult readZippedText(const QByteArray& zip) {
-    return zippedText(readZip(zip, isZippedTextName));
+TextImportResult readBookBytes(const QByteArray& bytes, const QString& name) {
+    return readBytesAs(sniffFormat(name, bytes.left(512)), bytes, false);
+}
+
+QStringList zippedBooks(const QString& path) {
+    QByteArray head;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        head = file.read(512);
+    if (sniffFormat(path, head) != BookFormat::Zip)
+        return {};
+    const ZipContents listing = readZip(path, [](const QString&) { return false; });
+    if (!listing.ok() || packagedFormat(listing.names))
+        return {};
+    return bookEntries(listing.names);
+}
+
+TextImportResult readZippedBook(const QString& path, const QString& entry) {
+    TextImportResult result = readZippedEntry(zipFile(path), entry);
+    if (!result.ok())
+        result.error = withPath(result.error, path + u'/' + entry);
+    return result;
 }
 
 TextImportResult readBook(const QString& path) {
@@ -152,23 +243,22 @@ TextImportResult readBook(const QString& path) {
             return failure(withPath(QStringLiteral("Файлът не може да бъде прочетен"), path));
         head = file.read(512);
     }
-    BookFormat format = bookFormatByName(path).value_or(BookFormat::PlainText);
-    if (head.startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")))
-        format = BookFormat::Doc;
-    else if ((head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06")) && format != BookFormat::Epub &&
-             format != BookFormat::Docx && format != BookFormat::Odt)
-        format = BookFormat::Zip;
-    else if (head.startsWith("{\\rtf"))
-        format = BookFormat::Rtf;
-    else if (head.contains("<FictionBook"))
-        format = BookFormat::Fb2;
-
+    const BookFormat format = sniffFormat(path, head);
     // The plain-text and document readers name the file themselves.
     if (format == BookFormat::Doc)
         return extractDocText(path);
     if (format == BookFormat::PlainText)
         return loadTextFile(path);
-    TextImportResult result = readByFormat(path, format);
+    TextImportResult result;
+    if (format == BookFormat::Epub || format == BookFormat::Docx || format == BookFormat::Odt ||
+        format == BookFormat::Zip) {
+        result = readPackage(format, zipFile(path));
+    } else {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return failure(withPath(QStringLiteral("Файлът не може да бъде прочетен"), path));
+        result = readBytesAs(format, file.readAll(), false);
+    }
     if (!result.ok())
         result.error = withPath(result.error, path);
     return result;

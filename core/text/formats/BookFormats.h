@@ -17,11 +17,20 @@ std::optional<BookFormat> bookFormatByName(const QString& path);
 QStringList bookFilePatterns();
 
 // Reads any supported book or document. The file's first bytes decide over its name (an RTF or a plain
-// text saved as ".doc", an FB2 under ".xml"). Errors name the file.
+// text saved as ".doc", an FB2 under ".xml"). A zip holding one book is read as that book. Errors name the
+// file.
 TextImportResult readBook(const QString& path);
 
-// A zip holding one text: the text read by its own kind, its name in `innerName`.
-TextImportResult readZippedText(const QByteArray& zip);
+// The same for a book already in memory, named `name` (which only helps to tell its format). Errors do not
+// name the file.
+TextImportResult readBookBytes(const QByteArray& bytes, const QString& name);
+
+// The books of a zip archive that is not itself an EPUB, DOCX or ODT, by their names inside it; empty for
+// any other file.
+QStringList zippedBooks(const QString& path);
+
+// One book of a zip archive, its name inside it in `innerName`. Errors name the archive and the book.
+TextImportResult readZippedBook(const QString& path, const QString& entry);
 
 // The part of a file name that names the work: "A - B.fb2.zip" -> "A - B".
 QString bookBaseName(const QString& fileName);

@@ -6,14 +6,19 @@ namespace {
 bool isXmlSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
 }
-// Control characters and the stand-in for a dropped picture have no place in the text.
+// Control characters and the stand-in for a dropped picture have no place in the text; line breaks and
+// tabs are white space, not residue.
 bool isResidue(char16_t c) {
-    return (c < 0x20 && c != u'\t') || c == 0xfffc || c == 0xfeff || (c >= 0x7f && c < 0xa0);
+    return (c < 0x20 && !isXmlSpace(c)) || c == 0xfffc || c == 0xfeff || (c >= 0x7f && c < 0xa0);
 }
 } // namespace
 
 void finishBook(BookLines& lines, TextImportResult& result) {
     result.loaded.structured = true;
+    if (lines.refused() || (lines.notes().refused())) {
+        result.error = lines.refused() ? lines.refusal() : lines.notes().refusal();
+        return;
+    }
     result.loaded.text = lines.joined();
     if (!lines.hasText())
         result.error = QStringLiteral("Във файла няма текст");
@@ -32,6 +37,8 @@ void BookLines::text(QStringView s) {
         while (p < end && !isXmlSpace(*p) && !isResidue(*p))
             ++p;
         if (p > run) {
+            if (!take(p - run + 1))
+                return;
             if (pendingSpace_)
                 current_ += u' ';
             pendingSpace_ = false;
@@ -40,6 +47,24 @@ void BookLines::text(QStringView s) {
         while (p < end && isResidue(*p))
             ++p;
     }
+}
+
+bool BookLines::take(qsizetype chars) {
+    if (refused())
+        return false;
+    size_ += chars;
+    if (size_ + (notes_ ? notes_->size_ : 0) > kMaxBookChars) {
+        refuse(QStringLiteral("Книгата е твърде дълга (повече от %1 милиона знака) и не беше прочетена")
+                   .arg(kMaxBookChars / (1024 * 1024)));
+        return false;
+    }
+    return true;
+}
+
+void BookLines::refuse(const QString& reason) {
+    if (refusal_.isEmpty())
+        refusal_ = reason;
+    current_.clear();
 }
 
 void BookLines::literal(QStringView s) {
@@ -89,6 +114,10 @@ void BookLines::append(BookLines& other) {
     other.endLine();
     other.flushNotes();
     endLine();
+    if (other.refused())
+        refuse(other.refusal());
+    if (!take(other.size_ + (other.notes_ ? other.notes_->size_ : 0)))
+        return;
     for (QString& line : other.lines_) {
         if (line.isEmpty() && (lines_.isEmpty() || lines_.back().isEmpty()))
             continue;

@@ -11,6 +11,10 @@
 
 namespace vel {
 
+// A book's text stops here: five times the longest novels, and small against the memory an import may take
+// (the text is copied a few times on its way into pages).
+inline constexpr qsizetype kMaxBookChars = qsizetype(16) * 1024 * 1024;
+
 class BookLines {
 public:
     // Text inside a paragraph; runs of white space become one space, at the line's start none.
@@ -34,13 +38,22 @@ public:
     QString joined();
     bool hasText() const { return hasText_; }
 
+    // Stops the book: nothing more is gathered and finishBook reports the first reason given. The text
+    // growing past kMaxBookChars refuses it so.
+    void refuse(const QString& reason);
+    bool refused() const { return !refusal_.isEmpty(); }
+    const QString& refusal() const { return refusal_; }
+
 private:
     BookLines* notesTarget();
+    bool take(qsizetype chars);
 
     QStringList lines_;
     QString current_;
     bool pendingSpace_ = false;
     bool hasText_ = false;
+    qsizetype size_ = 0; // characters gathered, notes' included
+    QString refusal_;
     std::unique_ptr<BookLines> notes_;
 };
 

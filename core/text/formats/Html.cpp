@@ -1,8 +1,9 @@
 #include "core/text/formats/Html.h"
 
 #include <QSet>
+
 #include <QStringDecoder>
-#include <QTextDocument>
+#include <algorithm>
 
 namespace vel {
 
@@ -131,17 +132,175 @@ bool readXhtml(XmlReader& xml, BookLines& lines, QString* title, QString* author
     return !xml.hasError();
 }
 
-void readTagSoup(const QString& html, BookLines& lines, QString* title) {
-    QTextDocument document;
-    document.setHtml(html);
-    if (title && title->isEmpty())
-        *title = document.metaInformation(QTextDocument::DocumentTitle).simplified();
-    QString plain = document.toPlainText();
-    plain.replace(QChar(QChar::LineSeparator), u'\n');
-    for (const QStringView line : QStringView(plain).split(u'\n')) {
-        lines.text(line);
-        lines.endLine();
+namespace {
+
+// HTML as a browser forgives it, read in one pass over the text: it fetches nothing and keeps no stack, so
+// neither its time nor its memory grows faster than the document.
+class TagSoup {
+public:
+    TagSoup(const QString& html, BookLines& lines)
+        : p_(html.constData()), end_(p_ + html.size()), out_(lines) {}
+
+    void read(QString* title) {
+        while (p_ < end_ && !out_.refused()) {
+            if (*p_ == u'<' && p_ + 1 < end_ &&
+                (p_[1].isLetter() || p_[1] == u'/' || p_[1] == u'!' || p_[1] == u'?'))
+                tag(title);
+            else
+                text();
+        }
+        out_.endLine();
     }
+
+private:
+    bool at(QLatin1StringView s) const {
+        return end_ - p_ >= s.size() && QStringView(p_, s.size()).compare(s, Qt::CaseInsensitive) == 0;
+    }
+    void skipPast(QLatin1StringView s) {
+        while (p_ < end_ && !at(s))
+            ++p_;
+        p_ = std::min(end_, p_ + s.size());
+    }
+
+    void text() {
+        const QChar* run = p_;
+        while (p_ < end_ && *p_ != u'<' && *p_ != u'&')
+            ++p_;
+        put(QStringView(run, p_));
+        if (p_ < end_ && *p_ == u'&')
+            reference();
+        else if (p_ < end_ && run == p_)
+            put(QStringView(p_++, 1)); // a '<' that starts no tag
+    }
+
+    void put(QStringView s) {
+        if (s.isEmpty() || dropDepth_ > 0)
+            return;
+        if (!pre_) {
+            out_.text(s);
+            return;
+        }
+        // Preformatted text keeps its line breaks.
+        qsizetype from = 0;
+        for (qsizetype i = 0; i <= s.size(); ++i) {
+            if (i < s.size() && s[i] != u'\n')
+                continue;
+            out_.literal(s.mid(from, i - from).toString().remove(u'\r'));
+            if (i < s.size())
+                out_.endLine();
+            from = i + 1;
+        }
+    }
+
+    void reference() {
+        const QChar* start = ++p_;
+        const QChar* q = p_;
+        while (q < end_ && q - start < 32 && (q->isLetterOrNumber() || *q == u'#'))
+            ++q;
+        QString character;
+        const QStringView name(start, q);
+        if (name.startsWith(u'#')) {
+            bool ok = false;
+            const uint code = name.size() > 1 && (name[1] == u'x' || name[1] == u'X')
+                                  ? name.mid(2).toUInt(&ok, 16)
+                                  : name.mid(1).toUInt(&ok);
+            if (ok && code > 0 && code <= 0x10ffff && (code < 0xd800 || code > 0xdfff))
+                character = QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
+        } else if (!name.isEmpty()) {
+            character = htmlEntity(name.toString());
+        }
+        if (character.isNull()) {
+            put(u"&");
+            return;
+        }
+        p_ = q < end_ && *q == u';' ? q + 1 : q;
+        put(character);
+    }
+
+    // Elements whose content is not text: skipped up to their end tag.
+    static bool isRawText(QStringView name) {
+        return name == u"script" || name == u"style" || name == u"textarea" || name == u"xmp" ||
+               name == u"noscript" || name == u"template" || name == u"title";
+    }
+    static bool isVoid(QStringView name) {
+        return name == u"img" || name == u"input" || name == u"embed" || name == u"br" || name == u"hr" ||
+               name == u"meta" || name == u"link" || name == u"area" || name == u"source" || name == u"wbr";
+    }
+
+    void tag(QString* title) {
+        if (at(QLatin1StringView("<!--")))
+            return skipPast(QLatin1StringView("-->"));
+        if (at(QLatin1StringView("<!")) || at(QLatin1StringView("<?")))
+            return skipPast(QLatin1StringView(">"));
+        ++p_;
+        const bool closing = *p_ == u'/';
+        if (closing)
+            ++p_;
+        const QChar* nameStart = p_;
+        while (p_ < end_ && (p_->isLetterOrNumber() || *p_ == u'-' || *p_ == u':'))
+            ++p_;
+        const QString name = QStringView(nameStart, p_).toString().toLower();
+        // Attributes are passed over, quotes kept together.
+        QChar quote;
+        for (; p_ < end_; ++p_) {
+            if (!quote.isNull()) {
+                if (*p_ == quote)
+                    quote = QChar();
+            } else if (*p_ == u'"' || *p_ == u'\'') {
+                quote = *p_;
+            } else if (*p_ == u'>') {
+                break;
+            }
+        }
+        const bool selfClosing = p_ > nameStart && p_[-1] == u'/';
+        p_ = std::min(end_, p_ + 1);
+
+        if (!closing && isRawText(name)) {
+            const QChar* content = p_;
+            const QChar* close = end_;
+            for (const QChar* q = p_; q + 1 < end_; ++q) {
+                if (q[0] == u'<' && q[1] == u'/' &&
+                    QStringView(q + 2, std::min<qsizetype>(end_ - q - 2, name.size()))
+                            .compare(name, Qt::CaseInsensitive) == 0) {
+                    close = q;
+                    break;
+                }
+            }
+            if (name == u"title" && title && title->isEmpty())
+                *title = QStringView(content, close).toString().simplified();
+            p_ = close;
+            skipPast(QLatin1StringView(">"));
+            return;
+        }
+        if (dropped().contains(name)) {
+            if (!isVoid(name) && !selfClosing)
+                dropDepth_ = closing ? std::max(0, dropDepth_ - 1) : dropDepth_ + 1;
+            return;
+        }
+        if (dropDepth_ > 0)
+            return;
+        if (name == u"br") {
+            out_.endLine();
+        } else if (name == u"hr") {
+            out_.blankLine();
+        } else if (blocks().contains(name)) {
+            out_.endLine();
+            if (name == u"pre")
+                pre_ = !closing;
+        }
+    }
+
+    const QChar* p_;
+    const QChar* const end_;
+    BookLines& out_;
+    int dropDepth_ = 0;
+    bool pre_ = false;
+};
+
+} // namespace
+
+void readTagSoup(const QString& html, BookLines& lines, QString* title) {
+    TagSoup(html, lines).read(title);
 }
 
 void readHtmlDocument(const QString& html, BookLines& lines, QString* title, QString* author) {
@@ -154,6 +313,11 @@ void readHtmlDocument(const QString& html, BookLines& lines, QString* title, QSt
             *title = xmlTitle;
         if (author && author->isEmpty())
             *author = xmlAuthor;
+        return;
+    }
+    // A document over the limits is not read some other way; one only left open is tag soup.
+    if (xml.error() == QXmlStreamReader::CustomError && !xml.tooDeep()) {
+        lines.refuse(xmlFailureText(xml));
         return;
     }
     BookLines soup;

@@ -9,6 +9,9 @@ namespace vel {
 
 namespace {
 
+// More note references than any document carries; each one copies its note's whole text.
+constexpr int kMaxNoteReferences = 20'000;
+
 const QString kDocxBody = QStringLiteral("word/document.xml");
 const QString kDocxFootnotes = QStringLiteral("word/footnotes.xml");
 const QString kDocxEndnotes = QStringLiteral("word/endnotes.xml");
@@ -84,7 +87,13 @@ public:
                 } else if (n == u"footnoteReference" || n == u"endnoteReference") {
                     const QString key =
                         n.toString() + xml.attributes().value(QStringLiteral("w:id")).toString();
-                    const QString marker = noteMarker(QString::number(++count_));
+                    if (++count_ > kMaxNoteReferences) {
+                        lines.refuse(QStringLiteral("Документът има прекалено много бележки под линия "
+                                                    "(повече от %1)")
+                                         .arg(kMaxNoteReferences));
+                        break;
+                    }
+                    const QString marker = noteMarker(QString::number(count_));
                     lines.literal(marker);
                     lines.notes().literal(QString(marker + u' '));
                     lines.notes().text(notes_.value(key));

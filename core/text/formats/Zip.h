@@ -15,9 +15,11 @@ struct ZipEntry {
 };
 
 struct ZipLimits {
-    qint64 absoluteBytes = qint64(256) * 1024 * 1024; // all entries read, uncompressed
-    qint64 ratio = 100;                               // uncompressed bytes per byte of the archive
-    qint64 slackBytes = qint64(4) * 1024 * 1024;      // allowed on top of the ratio, for tiny archives
+    // All entries read, uncompressed: the text of the longest book with its markup several times over, and
+    // small enough that reading it stays well inside the memory an import may take.
+    qint64 absoluteBytes = qint64(64) * 1024 * 1024;
+    qint64 ratio = 100;                          // uncompressed bytes per byte of the archive
+    qint64 slackBytes = qint64(4) * 1024 * 1024; // allowed on top of the ratio, for tiny archives
 };
 
 enum class ZipFailure { None, NotAnArchive, Damaged, TooLarge };
