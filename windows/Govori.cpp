@@ -301,12 +301,11 @@ void Govori::Form_Load() {
     designWidth = 1024;
     designHeight = 768;
     ScreenModule& module = session().screen();
-    module.scaleWindowItself = true;
     screenFactors(module, metrics.widthTwips, metrics.heightTwips, metrics.twipsPerPixelX,
                   metrics.twipsPerPixelY);
     const float x = static_cast<float>(module.screenWidthPx) / static_cast<float>(designWidth);
     const float y = static_cast<float>(module.screenHeightPx) / static_cast<float>(designHeight);
-    ScaleToScreen(x, y, *this, module.scaleWindowItself);
+    ScaleToScreen(x, y, *this);
 
     // 13
     Ntext->setVisible(false);
@@ -773,6 +772,13 @@ void Govori::showAphorism(const QString& index, const QPoint& top) {
     Text1->setVisible(true);
     vel::setBackColor(Text1, Ntext->backColor());
     setTwTop(Text1, pxToTwips(mapFromGlobal(top).y()));
+    // On a screen smaller than the design the box would run past the window's bottom: it ends there, as
+    // long as that leaves room for a few lines.
+    if (aphorismHeight_ == 0)
+        aphorismHeight_ = Text1->height();
+    const int room = height() - Text1->y();
+    const int least = 3 * Text1->fontMetrics().lineSpacing();
+    Text1->resize(Text1->width(), std::clamp(room, std::min(least, aphorismHeight_), aphorismHeight_));
     // Before the clock's first tick the index is no number yet; a valid aphorism is shown all the same.
     Text1->setPlainText(aphorismForIndexText(index));
     Ntext->setText(QString());

@@ -151,6 +151,7 @@ private:
 
     std::unique_ptr<PendingLoad> loading_;
     std::pair<QSize, Qt::WindowStates> lastSizeAndState_{QSize(-1, -1), Qt::WindowNoState};
+    int aphorismHeight_ = 0; // the tip box's height as scaled, before it is fitted above the window's bottom
 };
 
 

@@ -264,7 +264,7 @@ void KNIGA::Form_Load() {
     const ScaleFactors factors = screenFactors(session().screen(), screen.widthTwips, screen.heightTwips,
                                                screen.twipsPerPixelX, screen.twipsPerPixelY);
     fontStep = float(Spread::fontStep(factors.x, factors.y));
-    ScaleToScreen(factors.x, factors.y, *this, session().screen().scaleWindowItself);
+    ScaleToScreen(factors.x, factors.y, *this);
     topButtons_.clear();
 }
 

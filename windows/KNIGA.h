@@ -3,6 +3,7 @@
 // by clicks on the pages; also the place where a text is cut into pages and written as a new work file.
 
 #include "core/book/PageBuild.h"
+#include "core/book/Recut.h"
 #include "core/book/Spread.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
@@ -84,7 +85,8 @@ public:
     int lastPage() const { return spread_.lastPage(); }
     const Spread& spread() const { return spread_; }
     // A build is under way: from the creation of its file to the first spread of the new work.
-    bool isBuilding() const { return building_; }
+    // Cutting pages, for a new work or anew for the view: nothing to read or switch meanwhile.
+    bool isBuilding() const { return building_ || recutting_; }
 
     // How the pages on show are set: the work's own layout once it is open; a build cuts in it.
     PageLayout pageLayout() const { return layout_; }
@@ -166,6 +168,13 @@ private:
     void readingEnded();
     void showReadingState();
 
+    // A stored work cut for another page size is cut anew for this one before it is shown: true when
+    // that has begun. The reader's place is kept by its position in the text.
+    bool recutForView(int leftPage);
+    // The spread over the open work file, nothing read yet.
+    void spreadOverWork();
+    void recutFinished(const RecutOutcome& result);
+
     void startWorker(const PageGeometry& geometry);
     BuildResult cutAndWrite(const QString& text, const PageGeometry& geometry);
     void buildFinished(const BuildResult& result);
@@ -188,6 +197,11 @@ private:
     QString typedTitle_;
     bool building_ = false;
     QProgressBar* progressBar_ = nullptr;
+    // The re-cut of a work opened on a screen it was not cut for; progress_ is its own while it runs.
+    QFuture<RecutOutcome> recut_;
+    bool recutting_ = false;
+    QString recutFor_; // the view a re-cut was last made for: never twice for the same
+
 
     PageLayout layout_ = PageLayout::Book; // new works are set as books
     ClickLabel* layoutSwitch_ = nullptr;

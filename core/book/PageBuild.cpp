@@ -9,7 +9,8 @@ QString fittingShareLine(int fitsPercent) {
 }
 
 PageBuildOutcome buildPages(const QString& text, const PageGeometry& geometry, PageBuildProgress& progress,
-                            const std::function<bool(const QString& page)>& writePage) {
+                            const std::function<bool(const QString& page)>& writePage,
+                            std::vector<PageSpan>* spans) {
     progress.total = int(text.size());
     const PageCut cut = cutPages(text, geometry, [&progress](int done, int total) {
         progress.laidOut = done;
@@ -34,6 +35,8 @@ PageBuildOutcome buildPages(const QString& text, const PageGeometry& geometry, P
         return PageBuildOutcome::Written;
     }
     progress.pages = int(cut.pages.size());
+    if (spans)
+        *spans = cut.pages;
     for (const PageSpan& span : cut.pages) {
         if (progress.cancel)
             return PageBuildOutcome::Cancelled;

@@ -31,8 +31,10 @@ enum class PageBuildOutcome {
 };
 
 // Cuts `text` and calls writePage for each page in order. Before any page is written the whole text is cut,
-// so a text too long for one work writes nothing (and is mostly found out after a part of the cut). The first page is always written, even for an empty text.
+// so a text too long for one work writes nothing (and is mostly found out after a part of the cut). The first
+// page is always written, even for an empty text. `spans`, when given, receives where each page lies in the text.
 PageBuildOutcome buildPages(const QString& text, const PageGeometry& geometry, PageBuildProgress& progress,
-                            const std::function<bool(const QString& page)>& writePage);
+                            const std::function<bool(const QString& page)>& writePage,
+                            std::vector<PageSpan>* spans = nullptr);
 
 } // namespace vel

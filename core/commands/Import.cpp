@@ -3,6 +3,7 @@
 #include "core/book/BookGeometry.h"
 #include "core/book/Fonts.h"
 #include "core/book/PageBuild.h"
+#include "core/book/Recut.h"
 #include "core/catalogue/CatalogueWalks.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/Colors.h"
@@ -209,7 +210,8 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     PageBuildProgress progress;
     const PageGeometry geometry = bookPageGeometry(request.screen.width(), request.screen.height(),
                                                    style.font, style.size, request.layout);
-    if (!builder.setFact(kLayoutFact, layoutName(request.layout)))
+    if (!builder.setFact(kLayoutFact, layoutName(request.layout)) ||
+        !builder.setFact(kCutFact, cutSignature(geometry)))
         return failed(r, oneLine(builder.errorString()));
     switch (buildPages(text, geometry, progress,
                        [&builder](const QString& page) { return builder.appendPage(page); })) {

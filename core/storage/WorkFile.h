@@ -31,6 +31,7 @@ public:
     // A fact the work file keeps about itself (see WorkFileBuilder::setFact); empty when it has none,
     // as in files written before facts were kept.
     QString fact(const QString& name) const;
+    const std::map<QString, QString>& facts() const { return facts_; }
 
 private:
     WorkFile() = default;

@@ -11,7 +11,7 @@ namespace vel {
 using namespace book;
 
 void KNIGA::switchLayout() {
-    if (!work_ || building_ || workerStarted_ || Timer4->isActive() || !layoutDone_)
+    if (!work_ || building_ || workerStarted_ || recutting_ || Timer4->isActive() || !layoutDone_)
         return;
     // The work file is replaced beneath what is being read.
     stopReading();

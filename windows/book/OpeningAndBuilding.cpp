@@ -2,6 +2,8 @@
 
 #include "windows/KNIGA.h"
 
+#include "core/book/Recut.h"
+
 #include "core/storage/LibraryPaths.h"
 #include "ui/Background.h"
 #include "ui/PageView.h"
@@ -41,12 +43,7 @@ void KNIGA::openingStep() {
     work_ = std::move(work);
     openedName_ = state.chosenTitle();
     setPageLayout(storedLayout(work_->fact(kLayoutFact)));
-    spread_ = Spread(work_->pageCount(), [this](int n) {
-        if (!work_)
-            return StoredPage{{}, {}, false};
-        const WorkFile::Page p = work_->page(n);
-        return StoredPage{p.label, p.text, p.ok};
-    });
+    spreadOverWork();
     bool ok = false;
     const int n = Combo1->currentText().trimmed().toInt(&ok);
     const auto bookmark = wholeNumber16(state.bookmark());
@@ -142,6 +139,8 @@ void KNIGA::Timer1_Timer() {
 }
 
 void KNIGA::startWorker(const PageGeometry& geometry) {
+    // Set while the window's own thread still has the builder; a failure shows at the commit.
+    builder_.setFact(kCutFact, cutSignature(geometry));
     progress_.cancel = false;
     progress_.laidOut = 0;
     progress_.total = int(buildText_.size());
@@ -247,12 +246,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
         openedName_ = buildName_;
         if (buildName_ != typedTitle_)
             adoptConfirmedName(buildName_);
-        spread_ = Spread(work_->pageCount(), [this](int n) {
-            if (!work_)
-                return StoredPage{{}, {}, false};
-            const WorkFile::Page p = work_->page(n);
-            return StoredPage{p.label, p.text, p.ok};
-        });
+        spreadOverWork();
         if (keepTextAt >= 0)
             return bookmarkStep(leftPageHolding(keepTextAt));
         bookmarkStep(wholeNumber16(session().reading().bookmark()).value_or(1));
@@ -275,6 +269,8 @@ void KNIGA::buildFinished(const BuildResult& result) {
 void KNIGA::stopBuild() {
     progress_.cancel = true;
     worker_.waitForFinished();
+    recut_.waitForFinished();
+    recutting_ = false;
     // A work finished just before the stop is complete: its record gets its reading settings. A new work
     // goes in with its record now, as it would have a moment later.
     bool committed =
@@ -332,6 +328,76 @@ int KNIGA::leftPageHolding(int pos) const {
         }
     }
     return page % 2 == 1 ? page : page - 1;
+}
+
+void KNIGA::spreadOverWork() {
+    spread_ = Spread(work_->pageCount(), [this](int n) {
+        if (!work_)
+            return StoredPage{{}, {}, false};
+        const WorkFile::Page p = work_->page(n);
+        return StoredPage{p.label, p.text, p.ok};
+    });
+}
+
+bool KNIGA::recutForView(int leftPage) {
+    if (!work_ || building_ || recutting_ || !layoutDone_ || !isVisible())
+        return recutting_;
+    const PageGeometry geometry = pageGeometryOf(*R1);
+    const QString cutFor = cutSignature(geometry);
+    // A work that says what it was cut for is cut anew for any other view; one that does not (cut before
+    // that was kept) only when a page on show does not fit.
+    const QString stored = work_->fact(kCutFact);
+    const bool stale = stored.isEmpty() ? !showsWhole(*R1) || !showsWhole(*R2) : stored != cutFor;
+    if (!stale || cutFor == recutFor_)
+        return false;
+    stopReading();
+    recutFor_ = cutFor;
+    recutting_ = true;
+    combo11->hide();
+    // Nothing is shown clipped meanwhile.
+    R1->setText(QString());
+    R2->setText(QString());
+    progress_.cancel = false;
+    progress_.laidOut = 0;
+    progress_.total = 1;
+    progress_.pages = 0;
+    progress_.written = 0;
+    Timer101_Timer();
+    progressBar_->show();
+    progressBar_->raise();
+    Timer101->start();
+    recut_ = runInBackground(
+        this,
+        [this, dir = session().libraryDir(), name = openedName_, geometry, leftPage] {
+            return recutWork(dir, name, geometry, leftPage, progress_);
+        },
+        [this](const RecutOutcome& result) { recutFinished(result); });
+    return true;
+}
+
+void KNIGA::recutFinished(const RecutOutcome& result) {
+    recut_.waitForFinished();
+    if (!recutting_)
+        return; // stopped with the book
+    recutting_ = false;
+    Timer101->stop();
+    progressBar_->hide();
+    int left = spread_.pageCounter() - 1;
+    if (result.outcome == PageBuildOutcome::Written) {
+        QString why;
+        std::unique_ptr<WorkFile> work = WorkFile::open(work_->path(), &why);
+        if (!work || work->pageCount() < 1)
+            return failedOpening(why.isEmpty() ? kUnreadable.join(QStringLiteral("\r\n")) : why);
+        work_ = std::move(work);
+        spreadOverWork();
+        left = result.leftPage;
+    } else if (result.outcome != PageBuildOutcome::Cancelled) {
+        // The work stays as it was cut; the reader is told why it could not be fitted.
+        session().platform().messageBox(
+            result.error.isEmpty() ? kUnreadable.join(QStringLiteral("\r\n")) : result.error, MsgButtons::Ok,
+            MsgIcon::Critical, kAttention);
+    }
+    bookmarkStep(left);
 }
 
 } // namespace vel
