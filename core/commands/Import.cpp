@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
+#include <algorithm>
 
 namespace vel {
 
@@ -116,8 +117,8 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
 
     // The main window's file command: the text with its line breaks joined, in the font it gets there.
     const TextSource source = sourceForFile(request.file);
-    const TextImportResult loaded = request.entry.isEmpty() ? readPanelText(request.file, source)
-                                                            : readZippedBook(request.file, request.entry);
+    TextImportResult loaded = request.entry.isEmpty() ? readPanelText(request.file, source)
+                                                      : readZippedBook(request.file, request.entry);
     const QString shownFile = request.name.isEmpty() ? request.file : request.name;
     if (!loaded.ok())
         return failed(std::move(w), oneLine(QString(loaded.error).replace(request.file, shownFile)));
@@ -164,8 +165,14 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
                       QStringLiteral("Файлът %1 вече съществува.").arg(QDir::toNativeSeparators(*workFile)),
                       QStringLiteral("The work file %1 exists already.").arg(QDir::toNativeSeparators(*workFile)));
 
-    // A structured book's paragraphs are whole already.
-    const QString text = loaded.loaded.structured ? loaded.loaded.text : joinLineBreaks(loaded.loaded.text);
+    // A structured book's paragraphs are whole already. The text is joined in place: one copy of it is held,
+    // and a second only while a joined text's navigation is carried across.
+    const bool structured = loaded.loaded.structured;
+    const QString bookText =
+        structured || loaded.loaded.navigation.isEmpty() ? QString() : loaded.loaded.text;
+    QString text = std::move(loaded.loaded.text);
+    if (!structured)
+        text = joinLineBreaks(std::move(text));
     if (text.size() < kMinTextLength || !hasVisibleText(text))
         return failed(std::move(w), QStringLiteral("Във файла няма текст."),
                       QStringLiteral("The file holds no text."));
@@ -183,7 +190,7 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
                                                    style.font, style.size, request.layout);
     if (!builder.setFact(kLayoutFact, layoutName(request.layout)) ||
         !builder.setFact(kCutFact, cutSignature(geometry)) || !builder.setFact(schema::kFactAuthor, r.author) ||
-        !builder.setNavigation(navigationForText(loaded.loaded.navigation, loaded.loaded.text, text)))
+        !builder.setNavigation(navigationForText(loaded.loaded.navigation, structured ? text : bookText, text)))
         return builderFailed();
     if (!loaded.loaded.series.isEmpty() &&
         (!builder.setFact(schema::kFactSeries, loaded.loaded.series) ||
@@ -196,8 +203,13 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
     case PageBuildOutcome::Written:
         break;
     case PageBuildOutcome::TooManyPages:
-        return failed(std::move(w), QStringLiteral("Текстът би заел повече от %1 страници.").arg(kMaxPages),
-                      QStringLiteral("The text would take more than %1 pages.").arg(kMaxPages));
+        return failed(std::move(w),
+                      QStringLiteral("Текстът би заел повече от %1 страници. %2")
+                          .arg(kMaxPages)
+                          .arg(fittingShareLine(progress.fitsPercent)),
+                      QStringLiteral("The text would take more than %1 pages; about %2 % of it would fit.")
+                          .arg(kMaxPages)
+                          .arg(std::clamp(progress.fitsPercent.load(), 0, 99)));
     case PageBuildOutcome::Cancelled:
     case PageBuildOutcome::WriteFailed:
         return builderFailed();

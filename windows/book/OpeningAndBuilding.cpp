@@ -174,9 +174,13 @@ KNIGA::BuildResult KNIGA::cutAndWrite(const QString& text, const PageGeometry& g
             result.error = builder_.errorString();
         }
         break;
-    case PageBuildOutcome::TooManyPages:
+    case PageBuildOutcome::TooManyPages: {
         result.outcome = BuildOutcome::TooManyPages;
+        QStringList lines = kTooLong;
+        lines.insert(2, fittingShareLine(progress_.fitsPercent));
+        result.error = lines.join(QStringLiteral("\r\n"));
         break;
+    }
     case PageBuildOutcome::Cancelled:
         result.outcome = BuildOutcome::Cancelled;
         break;
@@ -223,7 +227,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
         R1->setText(QString());
         applyView();
         if (result.outcome == BuildOutcome::TooManyPages)
-            session().platform().messageBox(kTooLong.join(QStringLiteral("\r\n")), MsgButtons::Ok,
+            session().platform().messageBox(result.error, MsgButtons::Ok,
                                             MsgIcon::Critical, kAttention);
         else if (result.outcome != BuildOutcome::Cancelled)
             session().platform().messageBox(result.error, MsgButtons::Ok, MsgIcon::Critical, kAttention);
@@ -257,7 +261,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
         return askForAnotherName();
     case BuildOutcome::TooManyPages:
         builder_.abandon();
-        return buildFailedMessage(kTooLong.join(QStringLiteral("\r\n")));
+        return buildFailedMessage(result.error);
     case BuildOutcome::WriteFailed:
         builder_.abandon();
         return buildFailedMessage(result.error);
