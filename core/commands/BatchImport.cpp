@@ -94,23 +94,23 @@ std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, co
     int next = 0;
     const auto submit = [&] {
         while (next < total && running.size() < ahead && !cancelled()) {
-            auto task = std::make_shared<std::packaged_task<PreparedWork()>>([item = files[next], &options,
-                                                                               &libraryDir, &before, cancelled] {
-                if (cancelled())
-                    return PreparedWork{};
-                // A name that is not UTF-8 is reached through its descriptor while the work is read.
-                const RawPath held(item.file);
-                const ImportRequest request{held.path().isEmpty() ? held.shown()
-                                                                  : QFileInfo(held.path()).absoluteFilePath(),
-                                            options.title,
-                                            options.author,
-                                            options.screen,
-                                            options.layout,
-                                            item.entry,
-                                            shownPath(held.shown())};
-                return prepareWork(libraryDir, request,
-                                   [&before](const QString& title) { return before.contains(title); });
-            });
+            auto task = std::make_shared<std::packaged_task<PreparedWork()>>(
+                [item = files[next], &options, &libraryDir, &before, cancelled] {
+                    if (cancelled())
+                        return PreparedWork{};
+                    // A name that is not UTF-8 is reached through its descriptor while the work is read.
+                    const RawPath held(item.file);
+                    const ImportRequest request{
+                        held.path().isEmpty() ? held.shown() : QFileInfo(held.path()).absoluteFilePath(),
+                        options.title,
+                        options.author,
+                        options.screen,
+                        options.layout,
+                        item.entry,
+                        shownPath(held.shown())};
+                    return prepareWork(libraryDir, request,
+                                       [&before](const QString& title) { return before.contains(title); });
+                });
             running.emplace_back(next++, task->get_future());
             pool.start([task] { (*task)(); });
         }
@@ -139,7 +139,8 @@ std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, co
             ImportResult r = w.result;
             w.builder->abandon();
             if (taken.contains(w.record.name)) {
-                const QString path = QDir::toNativeSeparators(workFilePath(libraryDir, r.title).value_or(r.title));
+                const QString path =
+                    QDir::toNativeSeparators(workFilePath(libraryDir, r.title).value_or(r.title));
                 r = refused(r, QStringLiteral("Файлът %1 вече съществува.").arg(path),
                             QStringLiteral("The work file %1 exists already.").arg(path));
             } else if (!added.contains(w.record.name)) {
@@ -163,8 +164,9 @@ std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, co
         if (!w.result.ok() || known.contains(w.result.title)) {
             // Reports keep the files' order.
             commit();
-            settle(i, w.result.ok() ? refused(w.result, alreadyThere(w.result.title), alreadyThereEn(w.result.title))
-                                    : w.result);
+            settle(i, w.result.ok()
+                          ? refused(w.result, alreadyThere(w.result.title), alreadyThereEn(w.result.title))
+                          : w.result);
             continue;
         }
         known.insert(w.result.title);

@@ -41,7 +41,8 @@ QByteArray noisyPng(int width, int height) {
 QByteArray fb2Book(const QString& title, const QByteArray& cover) {
     return QStringLiteral(
                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<FictionBook "
-               "xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\" xmlns:l=\"http://www.w3.org/1999/xlink\">"
+               "xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\" "
+               "xmlns:l=\"http://www.w3.org/1999/xlink\">"
                "<description><title-info><author><first-name>Иван</first-name><last-name>Вазов</last-name>"
                "</author><book-title>%1</book-title><coverpage><image l:href=\"#k.png\"/></coverpage>"
                "<sequence name=\"Под игото\" number=\"1\"/><sequence name=\"Друга\" number=\"9\"/>"
@@ -86,9 +87,11 @@ private slots:
             {"ален мак", "Яна Язова", 100},
         });
         // Title or author, any case, Cyrillic and Latin; white space at the ends does not count.
-        QCOMPARE(index.titles(index.find(u"ВАЗ", {}, TitleOrder::Stored)), QStringList({"Под игото", "Чичовци"}));
+        QCOMPARE(index.titles(index.find(u"ВАЗ", {}, TitleOrder::Stored)),
+                 QStringList({"Под игото", "Чичовци"}));
         QCOMPARE(index.titles(index.find(u" orwell ", {}, TitleOrder::Stored)), QStringList({"Animal Farm"}));
-        QCOMPARE(index.titles(index.find(u"АЛ", {}, TitleOrder::Title)), QStringList({"ален мак", "Бай Ганьо"}));
+        QCOMPARE(index.titles(index.find(u"АЛ", {}, TitleOrder::Title)),
+                 QStringList({"ален мак", "Бай Ганьо"}));
         // Typed text never matches across title and author.
         QVERIFY(index.find(u"игото иван", {}, TitleOrder::Stored).empty());
         // Beside the author filter.
@@ -109,7 +112,8 @@ private slots:
         writeLibrary(dir.path(), {{"Първа", {"а"}}, {"Втора", {"б"}}});
         auto opened = Catalogue::open(dir.path());
         QVERIFY(opened);
-        QCOMPARE(opened.catalogue->saveSettings("Втора", "Arial", "12", "1", "0", "0"), Catalogue::SaveResult::Saved);
+        QCOMPARE(opened.catalogue->saveSettings("Втора", "Arial", "12", "1", "0", "0"),
+                 Catalogue::SaveResult::Saved);
         const LibraryIndex index(libraryEntries(*opened.catalogue));
         QCOMPARE(index.titles(index.find({}, {}, TitleOrder::LastRead)), QStringList({"Втора", "Първа"}));
     }
@@ -135,10 +139,11 @@ private slots:
         QCOMPARE(r.loaded.series, QString("Повести"));
         QCOMPARE(r.loaded.seriesNumber, QString("3"));
         QCOMPARE(r.loaded.cover, picture);
-        writeFile(dir.filePath("c.epub"),
-                  epubBook(R"(<meta name="calibre:series" content="Повести"/><meta name="calibre:series_index" )"
-                           R"(content="2.0"/><meta name="cover" content="k"/>)",
-                           R"(<item id="k" href="img/k.png"/>)", picture));
+        writeFile(
+            dir.filePath("c.epub"),
+            epubBook(R"(<meta name="calibre:series" content="Повести"/><meta name="calibre:series_index" )"
+                     R"(content="2.0"/><meta name="cover" content="k"/>)",
+                     R"(<item id="k" href="img/k.png"/>)", picture));
         r = readBook(dir.filePath("c.epub"));
         QCOMPARE(seriesLabel(r.loaded.series, r.loaded.seriesNumber), QString("Повести #2"));
         QCOMPARE(r.loaded.cover, picture);
@@ -175,23 +180,60 @@ private slots:
         QCOMPARE(r.loaded.title, QString("Гераците"));
         QCOMPARE(r.loaded.author, QString("Елин Пелин"));
         QVERIFY(r.loaded.structured);
-        const QStringList expected = {
-            "Елин Пелин", "Гераците", "Повест", "Кратко описание на книгата.", "На майка ми",
-            "Всяко начало е трудно.", "Поговорка", "", "Глава първа", "Завръщането", "", "Първа част",
-            "Тя тръгна по пътя[1] към реката.", "[1] Старият път край Витоша.",
-            "Втори абзац с наклонени думи и картина.", "", "* * *", "", "Песен", "Две думи за вятъра,",
-            "две думи за нощта.", "", "Сняг и тишина.", "1911", "", "Цитат от писмо.", "Бележка на издателя.",
-            "Дълго обявление.", "Драги приятелю,", "Твой Елин", "Табела", "преформатиран ред", "код",
-            "Име | Година", "Гераците | 1911", "В средата.", "Суров ред.", "", "Трето ниво", "", "Четвърто ниво",
-            "", "Пето ниво", "Край[2] с втора бележка.", "[2] Втората бележка", "на два реда.",
-            "абзац без табулация"};
+        const QStringList expected = {"Елин Пелин",
+                                      "Гераците",
+                                      "Повест",
+                                      "Кратко описание на книгата.",
+                                      "На майка ми",
+                                      "Всяко начало е трудно.",
+                                      "Поговорка",
+                                      "",
+                                      "Глава първа",
+                                      "Завръщането",
+                                      "",
+                                      "Първа част",
+                                      "Тя тръгна по пътя[1] към реката.",
+                                      "[1] Старият път край Витоша.",
+                                      "Втори абзац с наклонени думи и картина.",
+                                      "",
+                                      "* * *",
+                                      "",
+                                      "Песен",
+                                      "Две думи за вятъра,",
+                                      "две думи за нощта.",
+                                      "",
+                                      "Сняг и тишина.",
+                                      "1911",
+                                      "",
+                                      "Цитат от писмо.",
+                                      "Бележка на издателя.",
+                                      "Дълго обявление.",
+                                      "Драги приятелю,",
+                                      "Твой Елин",
+                                      "Табела",
+                                      "преформатиран ред",
+                                      "код",
+                                      "Име | Година",
+                                      "Гераците | 1911",
+                                      "В средата.",
+                                      "Суров ред.",
+                                      "",
+                                      "Трето ниво",
+                                      "",
+                                      "Четвърто ниво",
+                                      "",
+                                      "Пето ниво",
+                                      "Край[2] с втора бележка.",
+                                      "[2] Втората бележка",
+                                      "на два реда.",
+                                      "абзац без табулация"};
         QCOMPARE(r.loaded.text.split("\r\n"), expected);
         // Headings by their markers' depth, one heading over its marker's lines; notes found from references.
         QStringList contents;
         for (const ContentsEntry& e : r.loaded.navigation.contents)
             contents << QString::number(e.level) + ' ' + e.heading + ' ' + r.loaded.text.mid(e.position, 5);
-        QCOMPARE(contents, QStringList({"1 Глава първа Завръщането Глава", "2 Първа част Първа", "3 Трето ниво Трето",
-                                        "4 Четвърто ниво Четвъ", "5 Пето ниво Пето "}));
+        QCOMPARE(contents, QStringList({"1 Глава първа Завръщането Глава", "2 Първа част Първа",
+                                        "3 Трето ниво Трето", "4 Четвърто ниво Четвъ", "5 Пето ниво Пето "}));
         QCOMPARE(r.loaded.navigation.notes.size(), size_t(2));
         const NoteAnchor& second = r.loaded.navigation.notes[1];
         QCOMPARE(r.loaded.text.mid(second.position, second.length), QString("[2]"));
@@ -200,7 +242,8 @@ private slots:
 
         // Marks that open and never close, many on one line: read in one pass, kept as text.
         const QString open = QString(" _a {e a [[a|b").repeated(20000);
-        const TextImportResult unclosed = readBookBytes("|\tЗаглавие\n\t" + open.toUtf8() + " край\n", "a.sfb");
+        const TextImportResult unclosed =
+            readBookBytes("|\tЗаглавие\n\t" + open.toUtf8() + " край\n", "a.sfb");
         QVERIFY2(unclosed.ok(), qPrintable(unclosed.error));
         QCOMPARE(unclosed.loaded.text, "Заглавие\r\n" + open.trimmed() + " край");
     }
@@ -222,14 +265,16 @@ private slots:
         QVERIFY(opened);
 
         QStringList seen;
-        const auto items = importBatch(*opened.catalogue, lib, importItems({src}).items, BatchOptions{.jobs = 2},
-                                       [&](const BatchItem& item, int done, int total) {
-                                           QCOMPARE(total, 5);
-                                           QCOMPARE(done, seen.size() + 1);
-                                           seen << QFileInfo(item.file).fileName();
-                                       });
+        const auto items =
+            importBatch(*opened.catalogue, lib, importItems({src}).items, BatchOptions{.jobs = 2},
+                        [&](const BatchItem& item, int done, int total) {
+                            QCOMPARE(total, 5);
+                            QCOMPARE(done, seen.size() + 1);
+                            seen << QFileInfo(item.file).fileName();
+                        });
         // In path order, case aside.
-        QCOMPARE(seen, QStringList({"Б - Три.txt", "А - Две.fb2", "А - Едно.txt", "В - Едно.txt", "Г - Четири.txt"}));
+        QCOMPARE(seen, QStringList(
+                           {"Б - Три.txt", "А - Две.fb2", "А - Едно.txt", "В - Едно.txt", "Г - Четири.txt"}));
         QVERIFY(items[0].result.ok());
         QVERIFY(!items[1].result.ok() && !items[1].result.reason.isEmpty());
         QVERIFY(items[2].result.ok());

@@ -21,8 +21,7 @@ bool isHeading(QStringView m) {
 
 // For each position, the first position at or after it where `at` holds (s.size() when none): every mark
 // below finds its end in one step, so a line full of openings that never close costs no more than its length.
-template <typename At>
-std::vector<qsizetype> nextWhere(QStringView s, At at) {
+template <typename At> std::vector<qsizetype> nextWhere(QStringView s, At at) {
     std::vector<qsizetype> next(size_t(s.size()) + 2, s.size());
     for (qsizetype i = s.size() - 1; i >= 0; --i)
         next[size_t(i)] = at(i) ? i : next[size_t(i) + 1];
@@ -168,8 +167,8 @@ private:
     bool skipping_ = false; // the file's own information block
     bool inNote_ = false;
     int heading_ = 0; // the level of the heading being read, 0 outside one
-    int refs_ = 0;  // references numbered so far
-    int notes_ = 0; // notes numbered so far
+    int refs_ = 0;    // references numbered so far
+    int notes_ = 0;   // notes numbered so far
 };
 
 // Escapes and accents resolved.
