@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -30,13 +31,21 @@ constexpr int kProgressStep = 64 * 1024;
 // Texts at least twice this long are laid out by several threads, one share each.
 constexpr int kMinPartChars = 128 * 1024;
 
+// Every line of a text is kept until its page is cut, so a line takes 8 bytes.
 struct Line {
-    int start = 0;           // first character: a text offset or a document position
-    int height = 0;          // the distance to the next line's top
-    bool breakAfter = false; // ends in a forced break: shown alone, an empty line follows it
-    bool hyphenated = false; // ends inside a word broken by a hyphen
-    int wordCut = -1;        // when hyphenated: the start of that word, when a word comes before it
+    int start = 0;                // first character: a text offset or a document position
+    std::uint16_t height = 0;     // the distance to the next line's top
+    bool breakAfter : 1 = false;  // ends in a forced break: shown alone, an empty line follows it
+    bool hyphenated : 1 = false;  // ends inside a word broken by a hyphen
+    std::uint16_t wordAt : 14 = 0; // when hyphenated: where that word starts in the line, 0 when none
+
+    void setHeight(int h) { height = std::uint16_t(std::clamp(h, 0, 0xffff)); }
+    // The start of the hyphenated word, when a word comes before it. A word past what wordAt holds is
+    // taken as none: the page then ends a line earlier, which is never wrong.
+    int wordCut() const { return wordAt > 0 ? start + wordAt : -1; }
+    void setWordCut(int at) { wordAt = at > start && at - start < (1 << 14) ? std::uint16_t(at - start) : 0; }
 };
+static_assert(sizeof(Line) == 8);
 
 // Where a page ends; `midLine` when it ends before the last word of a hyphenated line, so that what follows
 // is laid out anew from there.
@@ -77,8 +86,8 @@ public:
         while (!lines_.empty() && used_ + line.height > available_ + kEpsilon) {
             // The last line the page may end after ends in a hyphen: the page ends before its last word.
             const Line* last = splittable_ > endable_ ? &lines_[splittable_ - 1] : nullptr;
-            if (last && last->wordCut > last->start) {
-                ends.push_back({last->wordCut, true});
+            if (last && last->wordCut() > last->start) {
+                ends.push_back({last->wordCut(), true});
                 lines_.clear();
                 used_ = 0;
                 endable_ = 0;
@@ -568,7 +577,9 @@ private:
                         break;
                     }
                 }
-                Line line{from + start, lines_[i].second, false, false};
+                Line line;
+                line.start = from + start;
+                line.setHeight(lines_[i].second);
                 if (last) {
                     line.breakAfter = breakAfterLast;
                 } else {
@@ -577,7 +588,8 @@ private:
                     line.hyphenated = isSoftHyphen(piece[lineEnd - 1].unicode());
                     if (line.hyphenated) {
                         const int cut = lastWordStart(para, start, original(lineEnd));
-                        line.wordCut = cut < 0 ? -1 : from + cut;
+                        if (cut >= 0)
+                            line.setWordCut(from + cut);
                     }
                 }
                 out.push_back(line);
@@ -833,7 +845,7 @@ int viewPageEnd(const QTextDocument& doc, int fromPos, int viewportHeight) {
             const bool lastInBlock = i + 1 == count;
             Line l;
             l.start = block.position() + line.textStart();
-            l.height = lineHeight(line);
+            l.setHeight(lineHeight(line));
             if (lastInBlock) {
                 l.breakAfter = block.next().isValid();
             } else {
@@ -842,7 +854,8 @@ int viewPageEnd(const QTextDocument& doc, int fromPos, int viewportHeight) {
                 l.hyphenated = lineEnd > 0 && isSoftHyphen(blockText.at(lineEnd - 1).unicode());
                 if (l.hyphenated) {
                     const int cut = lastWordStart(blockText, line.textStart(), lineEnd);
-                    l.wordCut = cut < 0 ? -1 : block.position() + cut;
+                    if (cut >= 0)
+                        l.setWordCut(block.position() + cut);
                 }
             }
             fitter.push(l, ends);
