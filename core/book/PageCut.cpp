@@ -33,10 +33,10 @@ constexpr int kMinPartChars = 128 * 1024;
 
 // Every line of a text is kept until its page is cut, so a line takes 8 bytes.
 struct Line {
-    int start = 0;                // first character: a text offset or a document position
-    std::uint16_t height = 0;     // the distance to the next line's top
-    bool breakAfter : 1 = false;  // ends in a forced break: shown alone, an empty line follows it
-    bool hyphenated : 1 = false;  // ends inside a word broken by a hyphen
+    int start = 0;                 // first character: a text offset or a document position
+    std::uint16_t height = 0;      // the distance to the next line's top
+    bool breakAfter : 1 = false;   // ends in a forced break: shown alone, an empty line follows it
+    bool hyphenated : 1 = false;   // ends inside a word broken by a hyphen
     std::uint16_t wordAt : 14 = 0; // when hyphenated: where that word starts in the line, 0 when none
 
     void setHeight(int h) { height = std::uint16_t(std::clamp(h, 0, 0xffff)); }

@@ -1,6 +1,7 @@
 // Page cutting checked against real page views: every page fits its view alone and no page could take one
 // more line; one layout of the whole text cuts exactly where laying out each remainder again would.
 #include "core/book/Fonts.h"
+#include "core/book/Hyphenation.h"
 #include "core/book/PageCut.h"
 #include "ui/PageView.h"
 #include "ui/RichTextView.h"
@@ -251,6 +252,24 @@ private Q_SLOTS:
         const int words = only.textLength() - 1;
         QVERIFY2(only.cursorToX(words) < only.x() + only.naturalTextWidth() + 1,
                  qPrintable(QString::number(only.cursorToX(words))));
+    }
+
+    // Words met before break where they did then, whatever came between; the longest words too.
+    void wordsMetAgainBreakAlike() {
+        const Hyphenator* h = Hyphenator::bulgarian();
+        if (!h)
+            QSKIP("no Bulgarian hyphenation patterns");
+        Hyphenator::Buffers kept;
+        const QString longest(63, QChar(u'а'));
+        for (const QString& word :
+             QStringList{QStringLiteral("неприятностите"), QStringLiteral("разказвач"),
+                         QStringLiteral("Разказвач"), QStringLiteral("неприятностите"), longest,
+                         QStringLiteral("разказвач"), longest + QStringLiteral("ба")}) {
+            std::vector<int> again{-1}, fresh{-1};
+            h->breaks(word, again, kept);
+            h->breaks(word, fresh);
+            QCOMPARE(again, fresh);
+        }
     }
 
     void moreThanTheLastPageNumberIsRefused() {
