@@ -37,6 +37,7 @@ const QString kUnpacker = QString::fromLatin1(kUnpackerName);
 const QString kSpeechTitle = QStringLiteral("ВНИМАНИЕ !");
 const QString kNoSpeech = QStringLiteral("Четенето на глас не може да започне:");
 const QString kLoadTitle = QStringLiteral("ЗАРЕЖДАНЕ НА ФАЙЛ");
+const QString kBatchTitle = QStringLiteral("ДОБАВЯНЕ НА ПРОИЗВЕДЕНИЯ");
 const QString kRebuildTitle = QStringLiteral("ВНИМАНИЕ ОТГОВОРНА ОПЕРАЦИЯ ");
 const QStringList kRebuildText = {
     QStringLiteral("Ще последва преработка на файла."),
@@ -206,7 +207,92 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
     }
 }
 
-Govori::~Govori() = default;
+Govori::~Govori() {
+    // The batch reports to the progress bar, a child of this window: it ends first.
+    if (batchCancel_) {
+        *batchCancel_ = true;
+        batch_.waitForFinished();
+    }
+}
+
+bool Govori::importMany(const QStringList& paths) {
+    if (batchProgress_ || paths.isEmpty())
+        return false;
+    batchProgress_ = new BatchProgress(this);
+    batchProgress_->setGeometry(QRect(QPoint(0, 0), QSize(std::min(width(), 460), 150))
+                                    .translated((width() - std::min(width(), 460)) / 2, (height() - 150) / 2));
+    batchProgress_->show();
+    batchProgress_->raise();
+    batchCancel_ = std::make_shared<std::atomic<bool>>(false);
+    connect(batchProgress_, &BatchProgress::cancelRequested, this, [this] {
+        *batchCancel_ = true;
+        batchProgress_->showCancelling();
+    });
+
+    const ScreenMetrics m = session().platform().screen();
+    BatchOptions options;
+    options.screen = QSize(m.widthTwips / std::max(1, m.twipsPerPixelX), m.heightTwips / std::max(1, m.twipsPerPixelY));
+    const QString library = session().libraryDir();
+    BatchProgress* progress = batchProgress_;
+    auto cancel = batchCancel_;
+    // The job has its own connection to the catalogue; the window's cursor re-reads what it added.
+    batch_ = runInBackground(
+        this,
+        [paths, options, library, progress, cancel] {
+            BatchRun run;
+            auto opened = Catalogue::open(library);
+            if (!opened) {
+                run.first = opened.error;
+                return run;
+            }
+            const ImportItems found = importItems(paths);
+            run.second = importBatch(
+                *opened.catalogue, library, found.items, options,
+                [progress](const BatchItem& item, int done, int total) {
+                    const QString title = item.result.title.isEmpty() ? QFileInfo(item.file).fileName()
+                                                                      : item.result.title;
+                    QMetaObject::invokeMethod(
+                        progress, [progress, done, total, title] { progress->setProgress(done, total, title); },
+                        Qt::QueuedConnection);
+                },
+                cancel.get());
+            // A folder without a book is named in the summary like a book that was not added.
+            for (const QString& folder : found.emptyFolders) {
+                BatchItem none{folder, {}};
+                none.result.reason = kNoBooksInFolder;
+                none.result.error = kNoBooksInFolder;
+                run.second.insert(run.second.begin(), none);
+            }
+            return run;
+        },
+        [this](const BatchRun& run) { finishBatch(run.first, run.second); });
+    return true;
+}
+
+void Govori::finishBatch(const QString& error, const std::vector<BatchItem>& items) {
+    batchProgress_->deleteLater();
+    batchProgress_ = nullptr;
+    batchCancel_.reset();
+    if (!error.isEmpty()) {
+        session().platform().messageBox(error, MsgButtons::Ok, MsgIcon::Critical, kBatchTitle);
+        return;
+    }
+    BatchTally tally;
+    for (const BatchItem& item : items) {
+        if (item.cancelled)
+            ++tally.untried;
+        else if (item.result.ok())
+            ++tally.added;
+        else
+            tally.refused << QFileInfo(item.file).fileName() + QStringLiteral(": ") +
+                                 QString(item.result.reason).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    }
+    if (tally.added > 0)
+        session().askLibrary(LibraryRequest::Reload);
+    session().platform().messageBox(batchSummary(tally), MsgButtons::Ok,
+                                    tally.refused.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation,
+                                    kBatchTitle);
+}
 
 void Govori::followReadingState() {
     ReadingState& state = session().reading();
@@ -360,11 +446,26 @@ void Govori::Command1_Click() {
 }
 
 void Govori::Command4_Click() {
+    if (loading_)
+        return;
     const QString books = bookFilePatterns().join(u';');
-    const QString path =
-        askForFile(QStringLiteral("Книги и документи|") + books + QStringLiteral("|All Files (*.doc)|*.doc"));
-    if (!path.isEmpty())
-        loadFile(path, TextSource::Document);
+    const QString filter = QStringLiteral("Книги и документи|") + books + QStringLiteral("|All Files (*.doc)|*.doc");
+    // Several files chosen at once become works straight away; one goes into the panel as before.
+    const QStringList chosen = session().platform().openFilesDialog(QStringLiteral("Open"), filter);
+    if (chosen.size() > 1) {
+        importMany(chosen);
+        return;
+    }
+    Text1->hide();
+    PictureEtiket->hide();
+    Ntext->show();
+    session().reading().setBookmark(QStringLiteral("1"));
+    CommonDialog1.dialogTitle = QStringLiteral("Open");
+    CommonDialog1.cancelError = false;
+    CommonDialog1.filter = filter;
+    CommonDialog1.fileName = chosen.value(0);
+    if (!CommonDialog1.fileName.isEmpty())
+        loadFile(CommonDialog1.fileName, TextSource::Document);
 }
 
 QString Govori::askForFile(const QString& filter) {
@@ -463,6 +564,7 @@ void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
         if (join)
             state.joinPanelLines();
     }
+    state.setPanelBook(std::move(result.loaded.navigation), std::move(result.loaded.text));
     state.setOffer(result.loaded.title.simplified(), result.loaded.author.simplified());
     if (result.loaded.damaged)
         session().platform().messageBox(
@@ -471,6 +573,19 @@ void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
 }
 
 namespace {
+// The local files and folders a drag carries when they are several, or one folder; empty otherwise.
+QStringList draggedBooks(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls())
+        return {};
+    QStringList paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    return paths.size() > 1 || (paths.size() == 1 && QFileInfo(paths.front()).isDir()) ? paths : QStringList();
+}
+
 // The one local file a drag carries; empty for several files, folders, or anything else.
 QString draggedFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
@@ -482,11 +597,17 @@ QString draggedFile(const QMimeData* data) {
 } // namespace
 
 void Govori::dragEnterEvent(QDragEnterEvent* e) {
-    if (!loading_ && !draggedFile(e->mimeData()).isEmpty())
+    if ((!loading_ && !draggedFile(e->mimeData()).isEmpty()) ||
+        (!batchProgress_ && !draggedBooks(e->mimeData()).isEmpty()))
         e->acceptProposedAction();
 }
 
 void Govori::dropEvent(QDropEvent* e) {
+    if (const QStringList books = draggedBooks(e->mimeData()); !books.isEmpty()) {
+        if (importMany(books))
+            e->acceptProposedAction();
+        return;
+    }
     const QString path = draggedFile(e->mimeData());
     if (path.isEmpty() || loading_)
         return;
@@ -501,6 +622,13 @@ bool Govori::eventFilter(QObject* watched, QEvent* e) {
     if (watched == Ntext || watched == Ntext->viewport()) {
         if (e->type() == QEvent::DragEnter || e->type() == QEvent::DragMove) {
             auto* drag = static_cast<QDragMoveEvent*>(e);
+            if (!draggedBooks(drag->mimeData()).isEmpty()) {
+                if (!batchProgress_)
+                    drag->acceptProposedAction();
+                else
+                    drag->ignore();
+                return true;
+            }
             if (!draggedFile(drag->mimeData()).isEmpty()) {
                 if (!loading_)
                     drag->acceptProposedAction();
@@ -510,7 +638,7 @@ bool Govori::eventFilter(QObject* watched, QEvent* e) {
             }
         } else if (e->type() == QEvent::Drop) {
             auto* drop = static_cast<QDropEvent*>(e);
-            if (!draggedFile(drop->mimeData()).isEmpty()) {
+            if (!draggedFile(drop->mimeData()).isEmpty() || !draggedBooks(drop->mimeData()).isEmpty()) {
                 dropEvent(drop);
                 return true;
             }

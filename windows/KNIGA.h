@@ -26,6 +26,8 @@ class QProgressBar;
 
 namespace vel {
 
+class BookFinder;
+
 class KNIGA : public Window {
     Q_OBJECT
 public:
@@ -128,6 +130,9 @@ public:
     void Label11_Click();
     void Image2_Click();
 
+    // The contents, search and marks, and the notes over the page.
+    BookFinder* finder() const { return finder_; }
+
     // Reading aloud from the left page of the spread on show, spread after spread; F5 or Image2.
     Q_INVOKABLE void toggleReading();
     bool isReading() const { return reading_; }
@@ -225,6 +230,7 @@ private:
     bool readingRight_ = false;
     QString readingText_; // the stored text of the page being read
     QList<QMetaObject::Connection> speakerLinks_;
+    BookFinder* finder_ = nullptr;
 };
 
 } // namespace vel

@@ -1,6 +1,12 @@
 #include "core/book/PageBuild.h"
 
+#include <algorithm>
+
 namespace vel {
+
+QString fittingShareLine(int fitsPercent) {
+    return QStringLiteral("В една книга ще се събере около %1 % от текста.").arg(std::clamp(fitsPercent, 0, 99));
+}
 
 PageBuildOutcome buildPages(const QString& text, const PageGeometry& geometry, PageBuildProgress& progress,
                             const std::function<bool(const QString& page)>& writePage,
@@ -13,6 +19,7 @@ PageBuildOutcome buildPages(const QString& text, const PageGeometry& geometry, P
     });
     switch (cut.status) {
     case PageCut::Status::TooManyPages:
+        progress.fitsPercent = cut.fitsPercent;
         return PageBuildOutcome::TooManyPages;
     case PageCut::Status::Cancelled:
         return PageBuildOutcome::Cancelled;

@@ -118,6 +118,11 @@ void KNIGA::buildStep() {
         state.setRebuildTitle({});
         return buildFailedMessage(builder_->errorString());
     }
+    // A rebuild keeps what the old file navigated by; a new work takes the loaded book's.
+    if (!rebuild && !builder_->setNavigation(state.panelNavigation())) {
+        builder_->abandon();
+        return buildFailedMessage(builder_->errorString());
+    }
     buildName_ = name;
     building_ = true;
     keepTextAt_ = -1;
@@ -171,9 +176,13 @@ KNIGA::BuildResult KNIGA::cutAndWrite(std::shared_ptr<WorkFileBuilder> builder, 
             result.error = builder->errorString();
         }
         break;
-    case PageBuildOutcome::TooManyPages:
+    case PageBuildOutcome::TooManyPages: {
         result.outcome = BuildOutcome::TooManyPages;
+        QStringList lines = kTooLong;
+        lines.insert(2, fittingShareLine(progress.fitsPercent));
+        result.error = lines.join(QStringLiteral("\r\n"));
         break;
+    }
     case PageBuildOutcome::Cancelled:
         result.outcome = BuildOutcome::Cancelled;
         break;
@@ -221,7 +230,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
         R1->setText(QString());
         applyView();
         if (result.outcome == BuildOutcome::TooManyPages)
-            session().platform().messageBox(kTooLong.join(QStringLiteral("\r\n")), MsgButtons::Ok,
+            session().platform().messageBox(result.error, MsgButtons::Ok,
                                             MsgIcon::Critical, kAttention);
         else if (result.outcome != BuildOutcome::Cancelled)
             session().platform().messageBox(result.error, MsgButtons::Ok, MsgIcon::Critical, kAttention);
@@ -255,7 +264,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
         return askForAnotherName();
     case BuildOutcome::TooManyPages:
         builder_->abandon();
-        return buildFailedMessage(kTooLong.join(QStringLiteral("\r\n")));
+        return buildFailedMessage(result.error);
     case BuildOutcome::WriteFailed:
         builder_->abandon();
         return buildFailedMessage(result.error);

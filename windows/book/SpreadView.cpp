@@ -1,6 +1,7 @@
 // The spread on show: the pages set in their layout, the labels and the page box, placed on the window.
 
 #include "windows/KNIGA.h"
+#include "windows/book/BookFinder.h"
 
 #include "core/book/BookGeometry.h"
 #include "ui/PageView.h"
@@ -103,6 +104,7 @@ void KNIGA::applyView() {
         R2->setPageFlow(right);
         R2->setText(v.rightText);
     }
+    finder_->spreadShown(spread_.cursor() - 1);
     if (spread_.lastPage() > 0)
         recutForView(spread_.pageCounter() - 1);
 }
