@@ -152,12 +152,12 @@ void FormB::buildDesign() {
     Combo2 = comboBox("Combo2", {5520, 2760, 3135, 315}, kAuthorHeading);
 
     // The finder goes where the lists go.
-    TxtTarsi = textBox("TxtTarsi", {4440, 3780, 2655, 315}, QString());
-    TxtTarsi->setPlaceholderText(QStringLiteral("Търсене: заглавие или автор"));
+    TxtTarsi = textBox("TxtTarsi", {4620, 3780, 2085, 315}, QString()); // clear of the clock
+    TxtTarsi->setPlaceholderText(QStringLiteral("Заглавие или автор"));
     TxtTarsi->setClearButtonEnabled(true);
     vel::setBackColor(TxtTarsi, kNameBack);
     TxtTarsi->hide();
-    ComboRed = add(new QComboBox(this), ControlKind::ComboBox, QStringLiteral("ComboRed"), {7155, 3780, 1620, 315});
+    ComboRed = add(new QComboBox(this), ControlKind::ComboBox, QStringLiteral("ComboRed"), {6765, 3780, 2010, 315});
     ComboRed->addItems({QStringLiteral("Както са добавени"), QStringLiteral("По заглавие"), QStringLiteral("По автор"),
                         QStringLiteral("Последно четени")});
     ComboRed->setToolTip(QStringLiteral("Подреждане на заглавията"));
