@@ -7,6 +7,7 @@
 #include "core/storage/Colors.h"
 #include "core/storage/LibraryPaths.h"
 #include "core/storage/WorkFile.h"
+#include "core/text/TextImport.h"
 #include "ui/Design.h"
 #include "ui/Session.h"
 
@@ -738,7 +739,9 @@ void FormB::TxtNumber_Click() {
 
 void FormB::Command3_Click() {
     Platform& platform = session().platform();
-    if (session().reading().panelText().size() < 3) {
+    // Blank text would make a work of empty pages.
+    const QString& text = session().reading().panelText();
+    if (text.size() < 3 || !hasVisibleText(text)) {
         platform.messageBox(lines(kNoText), MsgButtons::Ok, MsgIcon::Critical, kAttention);
         hide();
         return;

@@ -16,6 +16,7 @@
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
 #include "core/text/LineJoin.h"
+#include "core/text/TextImport.h"
 #include "core/text/formats/BookFormats.h"
 
 #include <QDir>
@@ -51,14 +52,6 @@ PreparedWork failed(PreparedWork w, const QString& error, const QString& errorEn
     w.result.error = errorEn.isEmpty() ? error : error + QStringLiteral(" / ") + errorEn;
     w.builder.reset();
     return w;
-}
-
-// Nothing a reader could see: white space and invisible marks only.
-bool hasVisibleText(const QString& text) {
-    for (const QChar c : text)
-        if (!c.isSpace() && c.isPrint() && c.category() != QChar::Other_Format)
-            return true;
-    return false;
 }
 
 } // namespace

@@ -585,4 +585,11 @@ TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& 
     return failure(withPath(kNotADocument, path));
 }
 
+bool hasVisibleText(QStringView text) {
+    for (const QChar c : text)
+        if (!c.isSpace() && c.isPrint() && c.category() != QChar::Other_Format)
+            return true;
+    return false;
+}
+
 } // namespace vel

@@ -57,6 +57,9 @@ QString detectCyrillicCodePage(QByteArrayView bytes);
 // LF alone and CR alone become CR LF; CR LF stays. Returns the input itself when nothing changes.
 QString toCrLf(const QString& text);
 
+// False for white space and invisible marks only: nothing a reader could see.
+bool hasVisibleText(QStringView text);
+
 // A program that writes a document's plain text as UTF-8 on its standard output; the path is appended as the
 // last argument.
 struct DocExtractor {

@@ -198,6 +198,13 @@ void TstFormB::entryFormMessagesCancelAndConfirm() {
         QStringList({"ВНИМАНИЕ !|Няма въведен текст !\r\nИзползвайте бутоните за въвеждане на файлове."}));
     QCOMPARE(run.fake.messages[0].icon, MsgIcon::Critical);
     QVERIFY(!f.isVisible() && f.Dobavi->isHidden());
+    // Nor is white space, however much of it.
+    run.fake.messages.clear();
+    main.Ntext->setText(QStringLiteral(" \r\n\t\u00A0\u200B ").repeated(50));
+    f.show();
+    f.Command3_Click();
+    QCOMPARE(run.messageTexts().size(), 1);
+    QVERIFY(!f.isVisible() && f.Dobavi->isHidden());
 
     // Three open the form on the entry slot; cancelling changes nothing in the catalogue.
     main.Ntext->setText(QStringLiteral("abc"));
