@@ -46,7 +46,7 @@ void BM_SearchWork(benchmark::State& state) {
     const QString path = work(int(state.range(0)));
     for (auto _ : state) {
         auto w = vel::WorkFile::open(path);
-        const auto hits = vel::searchWork(*w, QStringLiteral("звездна нощ над"), 20);
+        const auto hits = vel::searchWork(w->pageCount(), [&](int n) { return w->page(n).text; }, QStringLiteral("звездна нощ над"), 20);
         if (hits.size() != 20)
             state.SkipWithError("hits missing");
         benchmark::DoNotOptimize(hits.data());
@@ -59,7 +59,7 @@ void BM_SearchWorkWhole(benchmark::State& state) {
     const QString path = work(int(state.range(0)));
     for (auto _ : state) {
         auto w = vel::WorkFile::open(path);
-        benchmark::DoNotOptimize(vel::searchWork(*w, QStringLiteral("звездна нощ над")).size());
+        benchmark::DoNotOptimize(vel::searchWork(w->pageCount(), [&](int n) { return w->page(n).text; }, QStringLiteral("звездна нощ над")).size());
     }
 }
 BENCHMARK(BM_SearchWorkWhole)->Arg(1000)->Arg(16000)->Unit(benchmark::kMillisecond);

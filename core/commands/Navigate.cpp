@@ -69,7 +69,8 @@ int runSearch(const StartOptions& options, QTextStream& out, QTextStream& err) {
     const auto work = openLibraryWork(options.libraryDir, options.workTitle, &error);
     if (!work)
         return failWith(err, error);
-    for (const SearchHit& hit : searchWork(*work, options.files.join(u' ')))
+    for (const SearchHit& hit : searchWork(work->pageCount(), [&](int n) { return work->page(n).text; },
+                                                 options.files.join(u' ')))
         out << hit.page << '\t' << oneField(hit.context) << '\n';
     out.flush();
     return 0;

@@ -1,6 +1,5 @@
 #include "core/nav/BookSearch.h"
 
-#include "core/storage/WorkFile.h"
 
 namespace vel {
 
@@ -127,13 +126,14 @@ void BookSearch::trim() {
         at -= keep;
 }
 
-std::vector<SearchHit> searchWork(WorkFile& work, const QString& words, int limit) {
+std::vector<SearchHit> searchWork(int pageCount, const std::function<QString(int page)>& pageText,
+                                  const QString& words, int limit) {
     std::vector<SearchHit> hits;
     BookSearch search(words);
     if (search.isEmpty())
         return hits;
-    for (int n = 1; n <= work.pageCount(); ++n) {
-        search.addPage(n, work.page(n).text, hits);
+    for (int n = 1; n <= pageCount; ++n) {
+        search.addPage(n, pageText(n), hits);
         if (limit > 0 && int(hits.size()) >= limit) {
             hits.resize(size_t(limit));
             return hits;

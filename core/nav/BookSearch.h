@@ -4,11 +4,10 @@
 // page break.
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace vel {
-
-class WorkFile;
 
 struct SearchHit {
     qint64 position = 0; // in the work's text
@@ -48,7 +47,9 @@ private:
     std::vector<qsizetype> pending_; // hits waiting for the words after them
 };
 
-// Every hit in the work in book order; at most `limit` of them when it is positive.
-std::vector<SearchHit> searchWork(WorkFile& work, const QString& words, int limit = 0);
+// Every hit in a work of `pageCount` pages, read through `pageText`, in book order; at most `limit` of them
+// when it is positive.
+std::vector<SearchHit> searchWork(int pageCount, const std::function<QString(int page)>& pageText,
+                                  const QString& words, int limit = 0);
 
 } // namespace vel
