@@ -456,29 +456,26 @@ void Govori::Command4_Click() {
         importMany(chosen);
         return;
     }
-    Text1->hide();
-    PictureEtiket->hide();
-    Ntext->show();
-    session().reading().setBookmark(QStringLiteral("1"));
-    CommonDialog1.dialogTitle = QStringLiteral("Open");
-    CommonDialog1.cancelError = false;
-    CommonDialog1.filter = filter;
+    preparePanelForFile(filter);
     CommonDialog1.fileName = chosen.value(0);
     if (!CommonDialog1.fileName.isEmpty())
         loadFile(CommonDialog1.fileName, TextSource::Document);
 }
 
-QString Govori::askForFile(const QString& filter) {
-    if (loading_)
-        return {};
+void Govori::preparePanelForFile(const QString& filter) {
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
     session().reading().setBookmark(QStringLiteral("1"));
-
     CommonDialog1.dialogTitle = QStringLiteral("Open");
     CommonDialog1.cancelError = false;
     CommonDialog1.filter = filter;
+}
+
+QString Govori::askForFile(const QString& filter) {
+    if (loading_)
+        return {};
+    preparePanelForFile(filter);
     CommonDialog1.fileName = session()
                                  .platform()
                                  .openFileDialog(CommonDialog1.dialogTitle, CommonDialog1.filter)

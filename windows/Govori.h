@@ -141,6 +141,8 @@ protected:
 
 private:
     void fitAphorismBox();
+    // The panel in view, page 1, the open dialog set up for `filter`.
+    void preparePanelForFile(const QString& filter);
     struct PendingLoad;
 
     // The common start of both load commands: the panel in view, page 1, the open dialog; "" when none.
