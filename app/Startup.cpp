@@ -1,13 +1,16 @@
 #include "app/Startup.h"
 
+#include "app/Probe.h"
 #include "core/book/Fonts.h"
 #include "core/commands/Audiobook.h"
 #include "core/commands/Import.h"
+#include "core/commands/Navigate.h"
 #include "core/commands/Opds.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryHome.h"
 #include "core/storage/RawNames.h"
+#include "ui/NullAudioOutput.h"
 #include "ui/QtPlatform.h"
 #include "ui/Session.h"
 #include "windows/Govori.h"
@@ -35,10 +38,12 @@ const char kUsage[] =
     "Употреба:\n"
     "  velmora [--library ПАПКА] [ФАЙЛ]\n"
     "  velmora [--library ПАПКА] --import ФАЙЛ... [--title ЗАГЛАВИЕ --author АВТОР] [--screen ШxВ]\n"
-    "                                              [--layout book|plain]\n"
+    "                                              [--layout book|plain] [--jobs N]\n"
     "  velmora [--library ПАПКА] --list\n"
     "  velmora --opds АДРЕС [--search ДУМИ]\n"
     "  velmora [--library ПАПКА] --audiobook ЗАГЛАВИЕ [--pages A-Б] --out ФАЙЛ\n"
+    "  velmora [--library ПАПКА] --contents ЗАГЛАВИЕ\n"
+    "  velmora [--library ПАПКА] --search ЗАГЛАВИЕ ДУМИ...\n"
     "\n"
     "  --library ПАПКА   библиотеката (BAZA.mdb и произведенията) е в ПАПКА. Без нея: папката на\n"
     "                    програмата, а за инсталирана програма ~/.local/share/velmora\n"
@@ -53,24 +58,30 @@ const char kUsage[] =
     "  --layout book     страниците се подреждат като в печатна книга: двустранно подравнени редове,\n"
     "                    пренасяне на думите, отстъп в началото на абзаца, полета (по подразбиране)\n"
     "  --layout plain    текстът се подрежда както е, без пренасяне и полета\n"
-    "  --list            показва каталога: заглавие, автор, страници, отбелязана страница (с табулации)\n"
+    "  --jobs N          колко произведения се нарязват едновременно (по подразбиране: броя ядра)\n"
+    "  --list            показва каталога: заглавие, автор, страници, отбелязана страница, поредица\n"
+    "                    (с табулации)\n"
     "  --opds АДРЕС      показва книгите на онлайн каталог OPDS, като следва разделите му до книгите:\n"
     "                    заглавие, автор и адрес на най-добрия формат (с табулации)\n"
-    "  --search ДУМИ     само книгите, които търсенето на каталога намира\n"
+    "  --opds АДРЕС --search ДУМИ  само книгите, които търсенето на каталога намира\n"
     "  --audiobook ЗАГЛАВИЕ  изговаря страниците на произведението във ФАЙЛ (.wav, .flac или .ogg)\n"
     "                    с гласа и скоростта от speech.ini в библиотеката\n"
     "  --pages A-Б       само страници от A до Б (или само A)\n"
     "  --out ФАЙЛ        аудиофайлът\n"
+    "  --contents ЗАГЛАВИЕ  показва съдържанието: ниво, страница, заглавие (с табулации)\n"
+    "  --search ЗАГЛАВИЕ ДУМИ...  показва намерените места: страница и думите около тях (с табулация)\n"
     "  --help            тази помощ\n"
     "  Изход: 0 всичко е наред, 1 някой файл не е добавен или записан, 2 грешен команден ред.\n"
     "\n"
     "Usage:\n"
     "  velmora [--library DIR] [FILE]\n"
     "  velmora [--library DIR] --import FILE... [--title TITLE --author AUTHOR] [--screen WxH]\n"
-    "                                           [--layout book|plain]\n"
+    "                                           [--layout book|plain] [--jobs N]\n"
     "  velmora [--library DIR] --list\n"
     "  velmora --opds URL [--search WORDS]\n"
     "  velmora [--library DIR] --audiobook TITLE [--pages A-B] --out FILE\n"
+    "  velmora [--library DIR] --contents TITLE\n"
+    "  velmora [--library DIR] --search TITLE WORDS...\n"
     "\n"
     "  --library DIR     keep the library (BAZA.mdb and the works) in DIR. Without it: the program's\n"
     "                    folder, or ~/.local/share/velmora for an installed program\n"
@@ -85,14 +96,17 @@ const char kUsage[] =
     "  --layout book     set the pages as a printed book: justified lines, hyphenated words, indented\n"
     "                    paragraphs, margins (the default)\n"
     "  --layout plain    set the text as it is, without hyphens or margins\n"
-    "  --list            print the catalogue: title, author, pages, bookmark (tab-separated)\n"
+    "  --jobs N          how many works are cut at once (the number of cores by default)\n"
+    "  --list            print the catalogue: title, author, pages, bookmark, series (tab-separated)\n"
     "  --opds URL        print the books of an online OPDS catalogue, following its sections down to\n"
     "                    the books: title, author and address of the best format (tab-separated)\n"
-    "  --search WORDS    only the books the catalogue's search finds\n"
+    "  --opds URL --search WORDS  only the books the catalogue's search finds\n"
     "  --audiobook TITLE speak the work's pages into FILE (.wav, .flac or .ogg) with the voice and\n"
     "                    rate of speech.ini in the library\n"
     "  --pages A-B       only pages A to B (or A alone)\n"
     "  --out FILE        the audio file\n"
+    "  --contents TITLE  print the work's contents: level, page, heading (tab-separated)\n"
+    "  --search TITLE WORDS...  print where the words stand: page and the words around them (tab)\n"
     "  --help            this help\n"
     "  Exit status: 0 all went well, 1 some file was not added or written, 2 bad command line.\n";
 
@@ -131,7 +145,7 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
     StartOptions o;
     o.libraryDir = defaultLibraryDir;
     bool import = false, list = false, titled = false, authored = false, screened = false, laidOut = false;
-    bool audiobook = false, paged = false, outed = false, opds = false, searched = false;
+    bool audiobook = false, paged = false, outed = false, contents = false, search = false, opds = false;
     bool onlyFiles = false;
     auto fail = [&o](const QString& message) {
         o.error = message;
@@ -197,6 +211,13 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
                     both("След --layout се очаква book или plain.", "--layout expects book or plain."));
             o.layout = *l;
             laidOut = true;
+        } else if (isOption(a, "--jobs")) {
+            bool ok = false;
+            const int jobs = value(i, QStringLiteral("--jobs"), &v) ? v.toInt(&ok) : 0;
+            if (!ok || jobs < 1 || jobs > 256)
+                return fail(both("След --jobs се очаква число от 1 до 256.", "--jobs expects a number from 1 to 256."));
+            o.jobs = jobs;
+            laidOut = true;
         } else if (isOption(a, "--audiobook")) {
             if (!value(i, QStringLiteral("--audiobook"), &v) || v.trimmed().isEmpty())
                 return fail(
@@ -208,11 +229,13 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
                 return fail(both("Липсва адресът след --opds.", "The address after --opds is missing."));
             o.opdsUrl = v.trimmed();
             opds = true;
-        } else if (isOption(a, "--search")) {
-            if (!value(i, QStringLiteral("--search"), &v) || v.simplified().isEmpty())
-                return fail(both("Липсват думите след --search.", "The words after --search are missing."));
-            o.searchWords = v.simplified();
-            searched = true;
+        } else if (isOption(a, "--contents") || isOption(a, "--search")) {
+            const bool searching = isOption(a, "--search");
+            const QString name = QString::fromLatin1(searching ? "--search" : "--contents");
+            if (!value(i, name, &v) || v.trimmed().isEmpty())
+                return fail(QStringLiteral("Липсва заглавието след %1. / The title after %1 is missing.").arg(name));
+            o.workTitle = v.trimmed();
+            (searching ? search : contents) = true;
         } else if (isOption(a, "--pages")) {
             const auto range = value(i, QStringLiteral("--pages"), &v) ? pageRange(v) : std::nullopt;
             if (!range)
@@ -233,17 +256,22 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
     if (o.help)
         return o;
 
-    if (int(import) + int(list) + int(audiobook) + int(opds) > 1)
-        return fail(both("--import, --list, --audiobook и --opds не вървят заедно.",
-                         "--import, --list, --audiobook and --opds do not go together."));
-    if (!opds && searched)
-        return fail(both("--search върви само с --opds.", "--search goes only with --opds."));
+    // With --opds, --search takes the words to look for in the catalogue, not a work's title.
+    if (opds && search) {
+        search = false;
+        o.searchWords = (QStringList{o.workTitle} + o.files).join(u' ').simplified();
+        o.workTitle.clear();
+        o.files.clear();
+    }
+    if (int(import) + int(list) + int(audiobook) + int(contents) + int(search) + int(opds) > 1)
+        return fail(both("--import, --list, --audiobook, --contents, --search и --opds не вървят заедно.",
+                         "--import, --list, --audiobook, --contents, --search and --opds do not go together."));
     if (!audiobook && (paged || outed))
         return fail(both("--pages и --out вървят само с --audiobook.",
                          "--pages and --out go only with --audiobook."));
     if (!import && (titled || authored || screened || laidOut))
-        return fail(both("--title, --author, --screen и --layout вървят само с --import.",
-                         "--title, --author, --screen and --layout go only with --import."));
+        return fail(both("--title, --author, --screen, --layout и --jobs вървят само с --import.",
+                         "--title, --author, --screen, --layout and --jobs go only with --import."));
     if (import) {
         o.mode = StartMode::Import;
         if (o.files.isEmpty())
@@ -260,6 +288,14 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
         o.mode = StartMode::Opds;
         if (!o.files.isEmpty())
             return fail(both("--opds не приема файлове.", "--opds takes no files."));
+    } else if (contents) {
+        o.mode = StartMode::Contents;
+        if (!o.files.isEmpty())
+            return fail(both("--contents не приема файлове.", "--contents takes no files."));
+    } else if (search) {
+        o.mode = StartMode::Search;
+        if (o.files.join(QString()).trimmed().isEmpty())
+            return fail(both("Липсват думите за --search.", "--search needs the words to find."));
     } else if (list) {
         o.mode = StartMode::List;
         if (!o.files.isEmpty())
@@ -296,6 +332,10 @@ int runWindows(const StartOptions& opts) {
     Session session(platform, opts.libraryDir);
     registerWindows(session);
     QObject::connect(&session, &Session::lastWindowClosed, qApp, &QApplication::quit, Qt::QueuedConnection);
+    // Test-only seams of the desktop suite, off unless their variables are set.
+    if (qEnvironmentVariable("VELMORA_AUDIO") == QLatin1String("null"))
+        session.setSpeechParts({}, [] { return std::make_unique<NullAudioOutput>(); });
+    const std::unique_ptr<Probe> probe = Probe::fromEnvironment();
     Govori& main = session.window<Govori>();
     main.show();
     if (!session.anyLoaded())
@@ -377,19 +417,19 @@ int runVelmora(int argc, char** argv) {
         QTextStream out(stdout), err(stderr);
         return runAudiobook(opts, out, err);
     }
-    if (early.mode == StartMode::Opds) {
-        QCoreApplication app(argc, argv);
-        const StartOptions opts = parseStartOptions(
-            QCoreApplication::arguments(), defaultLibraryDir(QCoreApplication::applicationDirPath()));
-        QTextStream out(stdout), err(stderr);
-        return runOpds(opts, out, err);
-    }
-    if (early.mode == StartMode::List) {
+    if (early.mode == StartMode::List || early.mode == StartMode::Contents || early.mode == StartMode::Search ||
+        early.mode == StartMode::Opds) {
         QCoreApplication app(argc, argv);
         const StartOptions opts =
             parseStartOptions(rawArguments.resolve(QCoreApplication::arguments()),
                               defaultLibraryDir(QCoreApplication::applicationDirPath()));
         QTextStream out(stdout), err(stderr);
+        if (opts.mode == StartMode::Contents)
+            return runContents(opts, out, err);
+        if (opts.mode == StartMode::Search)
+            return runSearch(opts, out, err);
+        if (opts.mode == StartMode::Opds)
+            return runOpds(opts, out, err);
         return runList(opts, out, err);
     }
     if (early.mode == StartMode::Import) {

@@ -1,5 +1,6 @@
 // Cutting a work into pages at the book window's page geometry, against one bare layout pass over the same
 // text, and the memory a cut of a large text takes.
+#include "bench/BenchMemory.h"
 #include "bench/BenchText.h"
 #include "core/book/PageCut.h"
 #include "core/text/LineJoin.h"
@@ -7,10 +8,8 @@
 #include "ui/RichTextView.h"
 #include "ui/TwipsBox.h"
 
-#include <QFile>
 #include <QTextLayout>
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 namespace {
 
@@ -102,33 +101,19 @@ void BM_RawLayout(benchmark::State& state) {
     }
 }
 
-qint64 procStatusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
 // Peak resident memory of one cut of about 20 MB of text, above what the process holds with the text
 // already in memory. Writing 5 to clear_refs resets the kernel's peak (VmHWM) to the current size.
 void BM_PaginateMemory(benchmark::State& state) {
     const QString text = vel::joinLineBreaks(vel::bench::bulgarianText(10'000'000, 70, true));
     const vel::PageGeometry& g = bookGeometry();
     vel::cutPages(QStringLiteral("Загрявка."), g);
-    malloc_trim(0); // what is free goes back, so idle is what is in use
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    const bool reset = clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
-    clear.close();
-    const qint64 idleKb = procStatusKb("VmRSS:");
+    const vel::bench::PeakMemory memory;
     std::size_t pages = 0;
     for (auto _ : state)
         pages = vel::cutPages(text, g).pages.size();
     const double textMb = double(text.size()) * 2 / (1024 * 1024);
-    const double peakMb = double(procStatusKb("VmHWM:") - idleKb) / 1024;
-    if (!reset)
+    const double peakMb = memory.aboveIdleMiB();
+    if (!memory.valid())
         state.SkipWithError("cannot reset the peak memory mark");
     state.counters["pages"] = double(pages);
     state.counters["text_MB"] = textMb;

@@ -4,7 +4,7 @@
 #   scripts/fuzz.sh [SECONDS] [TARGET...]   mutate for SECONDS per target (default 60), all targets by default
 #   scripts/fuzz.sh --ci                    every input in fuzz/corpus once, then 8 s of mutation per target
 #
-# Targets: text fb2 epub docx odt rtf html zip workfile. New inputs found go to build-fuzz/corpus/<target>;
+# Targets: text fb2 epub docx odt rtf html sfb zip workfile. New inputs found go to build-fuzz/corpus/<target>;
 # an input that fails is written to fuzz/corpus/<target>/ and stays there as a regression test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,7 +21,7 @@ elif [[ "${1:-}" =~ ^[0-9]+$ ]]; then
   shift
 fi
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(text fb2 epub docx odt rtf html zip workfile)
+[ ${#targets[@]} -eq 0 ] && targets=(text fb2 epub docx odt rtf html sfb zip workfile)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON \
   -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON ${VELMORA_CMAKE_ARGS:-} >/dev/null

@@ -8,11 +8,15 @@
 #include "windows/FormB.h"
 #include "windows/Govori.h"
 #include "windows/KNIGA.h"
+#include "windows/book/BookFinder.h"
 #include "windows/WindowSet.h"
+
+#include <QLineEdit>
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QLineEdit>
 #include <QTemporaryFile>
 #include <QTimer>
 #include <cstdio>
@@ -95,10 +99,27 @@ int main(int argc, char** argv) {
         formB.Combo1->setCurrentIndex(0);
         formB.Combo1_Click();
         settle(3000);
-        if (KNIGA* book = session.loaded<KNIGA>())
+        if (KNIGA* book = session.loaded<KNIGA>()) {
             ok &= save(*book, out, "book.png");
-        else
+            // The finding panel in each of its kinds; the search for a word of the first page.
+            BookFinder* finder = book->finder();
+            finder->showPanel(BookFinder::Mode::Contents);
+            settle(300);
+            ok &= save(*book, out, "book-contents.png");
+            finder->showPanel(BookFinder::Mode::Search);
+            finder->searchBox()->setText(book->R1->text().section(u' ', 2, 2));
+            settle(500);
+            ok &= save(*book, out, "book-search.png");
+            finder->choose(1);
+            settle(300);
+            ok &= save(*book, out, "book-found.png");
+            finder->markSpread();
+            finder->showPanel(BookFinder::Mode::Marks);
+            settle(300);
+            ok &= save(*book, out, "book-marks.png");
+        } else {
             ok = false;
+        }
     }
     return ok ? 0 : 1;
 }

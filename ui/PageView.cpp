@@ -2,6 +2,7 @@
 
 #include "ui/RichTextView.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -31,6 +32,11 @@ PageGeometry pageGeometryOf(const QTextEdit& view) {
     g.viewportWidth = size.width();
     g.viewportHeight = size.height();
     return g;
+}
+
+bool showsWhole(const QTextEdit& view) {
+    const qreal height = view.document()->documentLayout()->documentSize().height();
+    return view.verticalScrollBar()->maximum() == 0 && height <= view.viewport()->height() + 0.5;
 }
 
 } // namespace vel

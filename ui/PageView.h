@@ -11,4 +11,7 @@ namespace vel {
 // as its scroll bars are off (the page views' case).
 PageGeometry pageGeometryOf(const QTextEdit& view);
 
+// Whether `view` shows all the text it holds: no line of it is cut off at the bottom.
+bool showsWhole(const QTextEdit& view);
+
 } // namespace vel

@@ -20,4 +20,9 @@ float UnseededRandom::next() {
     return static_cast<float>(state_) / 16777216.0f;
 }
 
+QStringList Platform::openFilesDialog(const QString& title, const QString& filter) {
+    const std::optional<QString> one = openFileDialog(title, filter);
+    return one ? QStringList{*one} : QStringList();
+}
+
 } // namespace vel

@@ -54,6 +54,8 @@ public:
 
     // The open-file dialog; filter in the "Description|*.ext" form. Empty optional when cancelled.
     virtual std::optional<QString> openFileDialog(const QString& title, const QString& filter) = 0;
+    // The same dialog taking several files at once; empty when cancelled. By default one file.
+    virtual QStringList openFilesDialog(const QString& title, const QString& filter);
     // The colour dialog; answers a colour number &H00BBGGRR. Empty optional when cancelled.
     virtual std::optional<std::int32_t> colorDialog(std::int32_t initial) = 0;
     virtual std::optional<FontChoice> fontDialog(const FontChoice& initial) = 0;

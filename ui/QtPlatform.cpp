@@ -65,6 +65,14 @@ std::optional<QString> QtPlatform::openFileDialog(const QString& title, const QS
     return path;
 }
 
+QStringList QtPlatform::openFilesDialog(const QString& title, const QString& filter) {
+    const QStringList paths =
+        QFileDialog::getOpenFileNames(QApplication::activeWindow(), title, lastDir_, qtFileFilter(filter));
+    if (!paths.isEmpty())
+        lastDir_ = QFileInfo(paths.front()).absolutePath();
+    return paths;
+}
+
 std::optional<std::int32_t> QtPlatform::colorDialog(std::int32_t initial) {
     QColor c = QColorDialog::getColor(colorFromNumber(initial), QApplication::activeWindow());
     if (!c.isValid())

@@ -9,6 +9,7 @@ public:
     MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon icon,
                          const QString& title) override;
     std::optional<QString> openFileDialog(const QString& title, const QString& filter) override;
+    QStringList openFilesDialog(const QString& title, const QString& filter) override;
     std::optional<std::int32_t> colorDialog(std::int32_t initial) override;
     std::optional<FontChoice> fontDialog(const FontChoice& initial) override;
     std::optional<int> popupMenu(const QList<MenuItem>& items, QPoint globalPos) override;

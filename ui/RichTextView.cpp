@@ -125,6 +125,14 @@ void RichTextView::setFontSize(double points) {
     Q_EMIT lookChanged();
 }
 
+void RichTextView::resizeEvent(QResizeEvent* e) {
+    QTextEdit::resizeEvent(e);
+    // Whether a page's run-on last line is full, and so set full, depends on the width.
+    if (flow_.paragraphGoesOn && typesetting_.justify && !text_.isEmpty() &&
+        e->size().width() != e->oldSize().width())
+        layOut();
+}
+
 void RichTextView::applyFont() {
     const QFont f = displayFont(fontName_, fontSize_);
     setFont(f);

@@ -6,6 +6,7 @@
 #include "ui/Window.h"
 
 #include <QComboBox>
+#include <algorithm>
 #include <cmath>
 
 namespace vel {
@@ -13,16 +14,29 @@ namespace vel {
 namespace {
 
 
+// The point size that shows kMinLegiblePixels on the widget's screen.
+double legiblePoints(const QWidget* w) {
+    return kMinLegiblePixels * 72.0 / std::max(1, w->logicalDpiY());
+}
+
+// A font smaller than legible stays as designed; the others shrink no further than legible.
+double scaledPoints(double points, double factor, const QWidget* w) {
+    const double floor = std::min(points, legiblePoints(w));
+    return std::max(points * factor, floor);
+}
+
 void scaleFont(QWidget* w, float f) {
     QFont font = w->font();
-    font.setPointSizeF(font.pointSizeF() * f);
+    if (font.pointSizeF() <= 0)
+        return; // a pixel-sized font is not scaled
+    font.setPointSizeF(scaledPoints(font.pointSizeF(), f, w));
     w->setFont(font);
 }
 
 } // namespace
 
 
-void ScaleToScreen(float x, float y, Window& window, bool scaleWindowItself) {
+void ScaleToScreen(float x, float y, Window& window) {
     const float f = ScaleFactors{x, y}.font();
     const auto controls = window.controls(); // the count is taken once
     for (QObject* control : controls) {
@@ -43,16 +57,12 @@ void ScaleToScreen(float x, float y, Window& window, bool scaleWindowItself) {
         setTwipsBox(w, box);
         if (kind == ControlKind::RichText) {
             auto* view = static_cast<RichTextView*>(w);
-            view->setFontSize(view->fontSize() * f);
+            view->setFontSize(view->fontSize() * f); // the reader's own page font: not floored
         } else if (kindHasFont(kind)) {
             // Through the font object and again through the control's own size: the same size, twice.
             scaleFont(w, f);
             scaleFont(w, f);
         }
-    }
-    if (scaleWindowItself) {
-        const TwipsRect b = twipsBox(&window);
-        setTwipsBox(&window, TwipsRect{b.left * x, b.top * y, b.width * x, b.height * y});
     }
 }
 

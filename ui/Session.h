@@ -28,6 +28,7 @@ enum class LibraryRequest {
     Lists,    // the lists shown again, the rest as it was
     Managing, // the entry form as it was left, or the add command; delete
     Reopen,   // the current work opened again as stored
+    Reload,   // works were added from elsewhere: the lists filled anew
 };
 
 class Session : public QObject {

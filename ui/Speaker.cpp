@@ -1,7 +1,7 @@
 #include "ui/Speaker.h"
 
 #include "core/speech/SpeechChoices.h"
-#include "ui/Background.h"
+#include "core/AsyncTask.h"
 
 #include <QTimer>
 

@@ -1,15 +1,21 @@
 #include "windows/FormB.h"
 
 #include "core/catalogue/CatalogueWalks.h"
+#include "core/catalogue/Cover.h"
 #include "core/clock/ClockMath.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/Colors.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/WorkFile.h"
+#include "core/text/TextImport.h"
 #include "ui/Design.h"
 #include "ui/Session.h"
 
+#include <QAbstractItemView>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIcon>
+#include <QStringListModel>
 
 namespace vel {
 
@@ -145,6 +151,33 @@ void FormB::buildDesign() {
 
     Combo1 = comboBox("Combo1", {4440, 4320, 4335, 315}, kLibraryHeading);
     Combo2 = comboBox("Combo2", {5520, 2760, 3135, 315}, kAuthorHeading);
+
+    // The finder goes where the lists go.
+    TxtTarsi = textBox("TxtTarsi", {4620, 3780, 2085, 315}, QString()); // clear of the clock
+    TxtTarsi->setPlaceholderText(QStringLiteral("Заглавие или автор"));
+    TxtTarsi->setClearButtonEnabled(true);
+    vel::setBackColor(TxtTarsi, kNameBack);
+    TxtTarsi->hide();
+    ComboRed = add(new QComboBox(this), ControlKind::ComboBox, QStringLiteral("ComboRed"), {6765, 3780, 2010, 315});
+    ComboRed->addItems({QStringLiteral("Както са добавени"), QStringLiteral("По заглавие"), QStringLiteral("По автор"),
+                        QStringLiteral("Последно четени")});
+    ComboRed->setToolTip(QStringLiteral("Подреждане на заглавията"));
+    vel::setBackColor(ComboRed, kListBack);
+    ComboRed->hide();
+    Korica = add(new PictureBox(this, false), ControlKind::PictureBox, QStringLiteral("Korica"),
+                 {8880, 660, 1560, 2340});
+    Korica->hide();
+    Svedenia = label(this, "Svedenia", {8880, 3060, 1560, 1140}, QString());
+    Svedenia->setWordWrap(true);
+    Svedenia->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    setTransparent(Svedenia);
+    Svedenia->hide();
+    found_ = new QCompleter(this);
+    found_->setModel(new QStringListModel(found_));
+    found_->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    found_->setMaxVisibleItems(15);
+    TxtTarsi->setCompleter(found_);
+    Combo1->installEventFilter(this);
 
     Command3 = pictureButton(this, "Command3", {5640, 4800, 1335, 495},
                              QStringLiteral("Добавяне на ново произведение"));
@@ -312,6 +345,14 @@ void FormB::buildDesign() {
     connect(Iztrii, &PictureButton::clicked, this, &FormB::Iztrii_Click);
     connect(Combo1, &QComboBox::activated, this, &FormB::Combo1_Click);
     connect(Combo2, &QComboBox::activated, this, &FormB::Combo2_Click);
+    connect(TxtTarsi, &QLineEdit::textEdited, this, &FormB::TxtTarsi_Change);
+    connect(ComboRed, &QComboBox::activated, this, &FormB::ComboRed_Click);
+    connect(Combo1, &QComboBox::highlighted, this, [this](int i) { showWorkCard(Combo1->itemText(i)); });
+    connect(found_, qOverload<const QString&>(&QCompleter::highlighted), this, &FormB::showWorkCard);
+    connect(found_, qOverload<const QString&>(&QCompleter::activated), this, [this](const QString& title) {
+        Combo1->setEditText(title);
+        Combo1_Click();
+    });
     connect(Combo3, &PictureButton::clicked, this, &FormB::Combo3_Click);
     connect(List1, &QListWidget::itemClicked, this, &FormB::List1_Click);
     connect(TimerZapis, &QTimer::timeout, this, &FormB::TimerZapis_Timer);
@@ -380,6 +421,9 @@ void FormB::followReadingState() {
             showTypedTitle();
             modulNov();
             hide();
+            break;
+        case LibraryRequest::Reload:
+            reloadLists();
             break;
         }
     });
@@ -480,6 +524,63 @@ void FormB::Spisak() {
     appendItems(Combo1, lists.titles);
     appendItems(Combo2, lists.authors);
     List1->addItems(lists.authors);
+    index_ = LibraryIndex(libraryEntries(*catalogue_));
+    if (narrowing())
+        TxtTarsi_Change();
+}
+
+void FormB::reloadLists() {
+    emptyList(Combo1);
+    emptyList(Combo2);
+    Spisak();
+}
+
+bool FormB::narrowing() const {
+    return !TxtTarsi->text().trimmed().isEmpty() || ComboRed->currentIndex() > 0;
+}
+
+void FormB::TxtTarsi_Change() {
+    // The author filter stays: its entries after the first are authors, its headings are no entries.
+    const int author = Combo2->findText(Combo2->currentText(), Qt::MatchExactly);
+    const std::vector<int> found = index_.find(TxtTarsi->text(), author > 0 ? Combo2->currentText() : QString(),
+                                               TitleOrder(ComboRed->currentIndex()));
+    const QStringList titles = index_.titles(found);
+    emptyList(Combo1);
+    appendItems(Combo1, titles);
+    // The pop-up under the box lists the first matches; the title list holds them all.
+    static_cast<QStringListModel*>(found_->model())->setStringList(titles.mid(0, 200));
+    if (!TxtTarsi->text().trimmed().isEmpty() && TxtTarsi->hasFocus())
+        found_->complete();
+    else
+        found_->popup()->hide();
+}
+
+void FormB::ComboRed_Click() {
+    TxtTarsi_Change();
+}
+
+void FormB::showWorkCard(const QString& title) {
+    Korica->setPicture(QPixmap());
+    Korica->hide();
+    Svedenia->clear();
+    Svedenia->hide();
+    const auto it = std::find_if(index_.entries().begin(), index_.entries().end(),
+                                 [&title](const LibraryEntry& e) { return e.title == title; });
+    if (title.isEmpty() || it == index_.entries().end() || !catalogue_)
+        return;
+    QString series;
+    if (const auto path = workFilePath(QFileInfo(catalogue_->path()).path(), title)) {
+        if (const auto work = WorkFile::open(*path)) {
+            series = seriesLabel(work->fact(schema::kFactSeries), work->fact(schema::kFactSeriesNumber));
+            QPixmap cover;
+            if (cover.loadFromData(work->cover())) {
+                Korica->setPicture(cover.scaled(Korica->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+                Korica->show();
+            }
+        }
+    }
+    Svedenia->setText(series.isEmpty() ? it->author : it->author + QStringLiteral("\n") + series);
+    Svedenia->show();
 }
 
 void FormB::SpisakAv() {
@@ -506,6 +607,8 @@ void FormB::Combo2_Click() {
         }
         Combo1->setEditText(kLibraryHeading);
     }
+    if (narrowing())
+        TxtTarsi_Change();
     focusNextChild();
 }
 
@@ -636,7 +739,9 @@ void FormB::TxtNumber_Click() {
 
 void FormB::Command3_Click() {
     Platform& platform = session().platform();
-    if (session().reading().panelText().size() < 3) {
+    // Blank text would make a work of empty pages.
+    const QString& text = session().reading().panelText();
+    if (text.size() < 3 || !hasVisibleText(text)) {
         platform.messageBox(lines(kNoText), MsgButtons::Ok, MsgIcon::Critical, kAttention);
         hide();
         return;
@@ -909,6 +1014,15 @@ void FormB::Form_MouseMove() {
 }
 
 bool FormB::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == Combo1 && (e->type() == QEvent::Show || e->type() == QEvent::Hide)) {
+        const bool shown = !Combo1->isHidden();
+        TxtTarsi->setVisible(shown);
+        ComboRed->setVisible(shown);
+        if (!shown) {
+            Korica->hide();
+            Svedenia->hide();
+        }
+    }
     if (watched == TxtNumber || watched == List1->viewport()) {
         if (e->type() == QEvent::MouseMove)
             restoreCombo3();

@@ -2,6 +2,7 @@
 // The management window: the catalogue and its cursor, the title and author lists, the entry form for new
 // works, deleting, the values the windows hand each other, and the analog clock with its alarm.
 
+#include "core/catalogue/LibraryIndex.h"
 #include "core/clock/Alarm.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/CatalogueRecords.h"
@@ -10,6 +11,7 @@
 #include "ui/Window.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFrame>
 #include <QLineEdit>
 #include <QListWidget>
@@ -47,6 +49,13 @@ public:
     QLineEdit* TxtAvtor;
     ClickLabel* Label3;
     QLineEdit* Text3;
+
+    // Finding a work among many: what the reader types narrows the titles, in the order chosen; the work
+    // under the pointer shows its cover, author and series.
+    QLineEdit* TxtTarsi;
+    QComboBox* ComboRed;
+    PictureBox* Korica;
+    ClickLabel* Svedenia;
 
     // Values handed between the windows (below the visible area, or hidden).
     QLineEdit* Text1;
@@ -127,6 +136,8 @@ public:
 
     // Lists.
     void Spisak();
+    // The lists filled anew from the catalogue (works were added from elsewhere).
+    void reloadLists();
     void SpisakAv();
     // Moves the cursor to the first record titled as Combo1's text and applies its settings; false when no
     // record carries that title.
@@ -146,6 +157,10 @@ public:
     void Combo1_Click();
     void Combo2_Click();
     void Combo3_Click();
+    void TxtTarsi_Change();
+    void ComboRed_Click();
+    // The work's card beside the list: cover, author, series; empty for a title the library does not hold.
+    void showWorkCard(const QString& title);
     void List1_Click();
     void TxtNumber_Click();
     void TimerZapis_Timer();
@@ -183,11 +198,14 @@ private:
     void boxesFrom(const RecordBoxes& boxes);
     RecordBoxes boxes() const;
     void fillLists(const QStringList& titles, const QStringList& authors);
+    bool narrowing() const;
     void showAlarm();
 
     std::unique_ptr<Catalogue> catalogue_;
     QString openError_;
     Alarm alarm_;
+    LibraryIndex index_;
+    QCompleter* found_ = nullptr;
 };
 
 } // namespace vel

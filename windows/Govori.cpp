@@ -6,7 +6,7 @@
 #include "core/storage/LibraryHome.h"
 #include "core/storage/LibraryPaths.h"
 #include "core/text/formats/BookFormats.h"
-#include "ui/Background.h"
+#include "core/AsyncTask.h"
 #include "ui/Design.h"
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
@@ -37,6 +37,7 @@ const QString kUnpacker = QString::fromLatin1(kUnpackerName);
 const QString kSpeechTitle = QStringLiteral("ВНИМАНИЕ !");
 const QString kNoSpeech = QStringLiteral("Четенето на глас не може да започне:");
 const QString kLoadTitle = QStringLiteral("ЗАРЕЖДАНЕ НА ФАЙЛ");
+const QString kBatchTitle = QStringLiteral("ДОБАВЯНЕ НА ПРОИЗВЕДЕНИЯ");
 const QString kRebuildTitle = QStringLiteral("ВНИМАНИЕ ОТГОВОРНА ОПЕРАЦИЯ ");
 const QStringList kRebuildText = {
     QStringLiteral("Ще последва преработка на файла."),
@@ -210,7 +211,92 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
     }
 }
 
-Govori::~Govori() = default;
+Govori::~Govori() {
+    // The batch reports to the progress bar, a child of this window: it ends first.
+    if (batchCancel_) {
+        *batchCancel_ = true;
+        batch_.waitForFinished();
+    }
+}
+
+bool Govori::importMany(const QStringList& paths) {
+    if (batchProgress_ || paths.isEmpty())
+        return false;
+    batchProgress_ = new BatchProgress(this);
+    batchProgress_->setGeometry(QRect(QPoint(0, 0), QSize(std::min(width(), 460), 150))
+                                    .translated((width() - std::min(width(), 460)) / 2, (height() - 150) / 2));
+    batchProgress_->show();
+    batchProgress_->raise();
+    batchCancel_ = std::make_shared<std::atomic<bool>>(false);
+    connect(batchProgress_, &BatchProgress::cancelRequested, this, [this] {
+        *batchCancel_ = true;
+        batchProgress_->showCancelling();
+    });
+
+    const ScreenMetrics m = session().platform().screen();
+    BatchOptions options;
+    options.screen = QSize(m.widthTwips / std::max(1, m.twipsPerPixelX), m.heightTwips / std::max(1, m.twipsPerPixelY));
+    const QString library = session().libraryDir();
+    BatchProgress* progress = batchProgress_;
+    auto cancel = batchCancel_;
+    // The job has its own connection to the catalogue; the window's cursor re-reads what it added.
+    batch_ = runInBackground(
+        this,
+        [paths, options, library, progress, cancel] {
+            BatchRun run;
+            auto opened = Catalogue::open(library);
+            if (!opened) {
+                run.first = opened.error;
+                return run;
+            }
+            const ImportItems found = importItems(paths);
+            run.second = importBatch(
+                *opened.catalogue, library, found.items, options,
+                [progress](const BatchItem& item, int done, int total) {
+                    const QString title = item.result.title.isEmpty() ? QFileInfo(item.file).fileName()
+                                                                      : item.result.title;
+                    QMetaObject::invokeMethod(
+                        progress, [progress, done, total, title] { progress->setProgress(done, total, title); },
+                        Qt::QueuedConnection);
+                },
+                cancel.get());
+            // A folder without a book is named in the summary like a book that was not added.
+            for (const QString& folder : found.emptyFolders) {
+                BatchItem none{folder, {}};
+                none.result.reason = kNoBooksInFolder;
+                none.result.error = kNoBooksInFolder;
+                run.second.insert(run.second.begin(), none);
+            }
+            return run;
+        },
+        [this](const BatchRun& run) { finishBatch(run.first, run.second); });
+    return true;
+}
+
+void Govori::finishBatch(const QString& error, const std::vector<BatchItem>& items) {
+    batchProgress_->deleteLater();
+    batchProgress_ = nullptr;
+    batchCancel_.reset();
+    if (!error.isEmpty()) {
+        session().platform().messageBox(error, MsgButtons::Ok, MsgIcon::Critical, kBatchTitle);
+        return;
+    }
+    BatchTally tally;
+    for (const BatchItem& item : items) {
+        if (item.cancelled)
+            ++tally.untried;
+        else if (item.result.ok())
+            ++tally.added;
+        else
+            tally.refused << QFileInfo(item.file).fileName() + QStringLiteral(": ") +
+                                 QString(item.result.reason).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    }
+    if (tally.added > 0)
+        session().askLibrary(LibraryRequest::Reload);
+    session().platform().messageBox(batchSummary(tally), MsgButtons::Ok,
+                                    tally.refused.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation,
+                                    kBatchTitle);
+}
 
 void Govori::followReadingState() {
     ReadingState& state = session().reading();
@@ -305,12 +391,11 @@ void Govori::Form_Load() {
     designWidth = 1024;
     designHeight = 768;
     ScreenModule& module = session().screen();
-    module.scaleWindowItself = true;
     screenFactors(module, metrics.widthTwips, metrics.heightTwips, metrics.twipsPerPixelX,
                   metrics.twipsPerPixelY);
     const float x = static_cast<float>(module.screenWidthPx) / static_cast<float>(designWidth);
     const float y = static_cast<float>(module.screenHeightPx) / static_cast<float>(designHeight);
-    ScaleToScreen(x, y, *this, module.scaleWindowItself);
+    ScaleToScreen(x, y, *this);
 
     // 13
     Ntext->setVisible(false);
@@ -319,7 +404,12 @@ void Govori::Form_Load() {
 void Govori::Form_Resize() {
     // The management window is hidden whenever the main window is shown, minimized, restored or resized.
     // Only a real change counts: X11 reports the size of a window shown again late, after the library may
-    // already have been put in front of it.
+    // already have been put in front of it. A hidden window's size is not the reader's: a maximized window
+    // is sized to the whole screen while hidden and back to the work area when shown again.
+    if (!isVisible())
+        return;
+    if (!Text1->isHidden())
+        fitAphorismBox();
     const std::pair<QSize, Qt::WindowStates> now{size(), windowState()};
     if (now == lastSizeAndState_)
         return;
@@ -362,24 +452,36 @@ void Govori::Command1_Click() {
 }
 
 void Govori::Command4_Click() {
+    if (loading_)
+        return;
     const QString books = bookFilePatterns().join(u';');
-    const QString path =
-        askForFile(QStringLiteral("Книги и документи|") + books + QStringLiteral("|All Files (*.doc)|*.doc"));
-    if (!path.isEmpty())
-        loadFile(path, TextSource::Document);
+    const QString filter = QStringLiteral("Книги и документи|") + books + QStringLiteral("|All Files (*.doc)|*.doc");
+    // Several files chosen at once become works straight away; one goes into the panel as before.
+    const QStringList chosen = session().platform().openFilesDialog(QStringLiteral("Open"), filter);
+    if (chosen.size() > 1) {
+        importMany(chosen);
+        return;
+    }
+    preparePanelForFile(filter);
+    CommonDialog1.fileName = chosen.value(0);
+    if (!CommonDialog1.fileName.isEmpty())
+        loadFile(CommonDialog1.fileName, TextSource::Document);
+}
+
+void Govori::preparePanelForFile(const QString& filter) {
+    Text1->hide();
+    PictureEtiket->hide();
+    Ntext->show();
+    session().reading().setBookmark(QStringLiteral("1"));
+    CommonDialog1.dialogTitle = QStringLiteral("Open");
+    CommonDialog1.cancelError = false;
+    CommonDialog1.filter = filter;
 }
 
 QString Govori::askForFile(const QString& filter) {
     if (loading_)
         return {};
-    Text1->hide();
-    PictureEtiket->hide();
-    Ntext->show();
-    session().reading().setBookmark(QStringLiteral("1"));
-
-    CommonDialog1.dialogTitle = QStringLiteral("Open");
-    CommonDialog1.cancelError = false;
-    CommonDialog1.filter = filter;
+    preparePanelForFile(filter);
     CommonDialog1.fileName = session()
                                  .platform()
                                  .openFileDialog(CommonDialog1.dialogTitle, CommonDialog1.filter)
@@ -465,6 +567,7 @@ void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
         if (join)
             state.joinPanelLines();
     }
+    state.setPanelBook(std::move(result.loaded.navigation), std::move(result.loaded.text));
     state.setOffer(result.loaded.title.simplified(), result.loaded.author.simplified());
     if (result.loaded.damaged)
         session().platform().messageBox(
@@ -473,6 +576,19 @@ void Govori::finishLoad(PendingLoad& load, TextImportResult result) {
 }
 
 namespace {
+// The local files and folders a drag carries when they are several, or one folder; empty otherwise.
+QStringList draggedBooks(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls())
+        return {};
+    QStringList paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    return paths.size() > 1 || (paths.size() == 1 && QFileInfo(paths.front()).isDir()) ? paths : QStringList();
+}
+
 // The one local file a drag carries; empty for several files, folders, or anything else.
 QString draggedFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
@@ -484,11 +600,17 @@ QString draggedFile(const QMimeData* data) {
 } // namespace
 
 void Govori::dragEnterEvent(QDragEnterEvent* e) {
-    if (!loading_ && !draggedFile(e->mimeData()).isEmpty())
+    if ((!loading_ && !draggedFile(e->mimeData()).isEmpty()) ||
+        (!batchProgress_ && !draggedBooks(e->mimeData()).isEmpty()))
         e->acceptProposedAction();
 }
 
 void Govori::dropEvent(QDropEvent* e) {
+    if (const QStringList books = draggedBooks(e->mimeData()); !books.isEmpty()) {
+        if (importMany(books))
+            e->acceptProposedAction();
+        return;
+    }
     const QString path = draggedFile(e->mimeData());
     if (path.isEmpty() || loading_)
         return;
@@ -503,6 +625,13 @@ bool Govori::eventFilter(QObject* watched, QEvent* e) {
     if (watched == Ntext || watched == Ntext->viewport()) {
         if (e->type() == QEvent::DragEnter || e->type() == QEvent::DragMove) {
             auto* drag = static_cast<QDragMoveEvent*>(e);
+            if (!draggedBooks(drag->mimeData()).isEmpty()) {
+                if (!batchProgress_)
+                    drag->acceptProposedAction();
+                else
+                    drag->ignore();
+                return true;
+            }
             if (!draggedFile(drag->mimeData()).isEmpty()) {
                 if (!loading_)
                     drag->acceptProposedAction();
@@ -512,7 +641,7 @@ bool Govori::eventFilter(QObject* watched, QEvent* e) {
             }
         } else if (e->type() == QEvent::Drop) {
             auto* drop = static_cast<QDropEvent*>(e);
-            if (!draggedFile(drop->mimeData()).isEmpty()) {
+            if (!draggedFile(drop->mimeData()).isEmpty() || !draggedBooks(drop->mimeData()).isEmpty()) {
                 dropEvent(drop);
                 return true;
             }
@@ -783,9 +912,21 @@ void Govori::showAphorism(const QString& index, const QPoint& top) {
     Text1->setVisible(true);
     vel::setBackColor(Text1, Ntext->backColor());
     setTwTop(Text1, pxToTwips(mapFromGlobal(top).y()));
+    fitAphorismBox();
     // Before the clock's first tick the index is no number yet; a valid aphorism is shown all the same.
     Text1->setPlainText(aphorismForIndexText(index));
     Ntext->setText(QString());
+}
+
+void Govori::fitAphorismBox() {
+    // On a screen smaller than the design the box would run past the window's bottom: it ends there, as
+    // long as that leaves room for a few lines. A window manager may take its title bar off the window
+    // after the box was placed.
+    if (aphorismHeight_ == 0)
+        aphorismHeight_ = Text1->height();
+    const int room = height() - Text1->y();
+    const int least = 3 * Text1->fontMetrics().lineSpacing();
+    Text1->resize(Text1->width(), std::clamp(room, std::min(least, aphorismHeight_), aphorismHeight_));
 }
 
 void Govori::showAphorismUnderLibrary() {

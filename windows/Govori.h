@@ -1,14 +1,18 @@
 #pragma once
 // The main window: start-up, the text panel and its commands, the aphorism box and the picture buttons.
 
+#include "core/commands/BatchImport.h"
 #include "core/text/PanelLoad.h"
+#include "ui/BatchProgress.h"
 #include "ui/Controls.h"
 #include "ui/RichTextView.h"
 #include "ui/Session.h"
 #include "ui/Window.h"
 
+#include <QFuture>
 #include <QPlainTextEdit>
 #include <QTimer>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <utility>
@@ -119,6 +123,11 @@ public:
 
     void Picture1_MouseMove();
 
+    // Many books at once (several files, folders searched through): added in the background beside a
+    // progress bar with a cancel, and summed up at the end. False when a batch is running already.
+    bool importMany(const QStringList& paths);
+    BatchProgress* batchProgress() const { return batchProgress_; }
+
     // Reading aloud is switched on: a mouse release with text selected speaks it.
     bool panelReading() const;
     // Stops what the panel is speaking.
@@ -133,6 +142,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void fitAphorismBox();
+    // The panel in view, page 1, the open dialog set up for `filter`.
+    void preparePanelForFile(const QString& filter);
     struct PendingLoad;
 
     // The common start of both load commands: the panel in view, page 1, the open dialog; "" when none.
@@ -151,8 +163,16 @@ private:
     void showReadingSwitch();
     void speakSelection(const QString& text);
 
+    void finishBatch(const QString& error, const std::vector<BatchItem>& items);
+
     std::unique_ptr<PendingLoad> loading_;
+    BatchProgress* batchProgress_ = nullptr;
+    std::shared_ptr<std::atomic<bool>> batchCancel_;
+    // The catalogue's error when it could not be opened, or one item per file.
+    using BatchRun = std::pair<QString, std::vector<BatchItem>>;
+    QFuture<BatchRun> batch_;
     std::pair<QSize, Qt::WindowStates> lastSizeAndState_{QSize(-1, -1), Qt::WindowNoState};
+    int aphorismHeight_ = 0; // the tip box's height as scaled, before it is fitted above the window's bottom
 };
 
 

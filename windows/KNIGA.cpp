@@ -8,6 +8,7 @@
 #include "ui/ScaleToScreen.h"
 #include "ui/Session.h"
 #include "ui/Speaker.h"
+#include "windows/book/BookFinder.h"
 #include "windows/book/BookTexts.h"
 #include "windows/book/Painting.h"
 
@@ -220,17 +221,30 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
     progressBar_->hide();
     setPageLayout(layout_);
     connect(&session.reading(), &ReadingState::anotherNameGiven, this, &KNIGA::retryBuild);
+
+    finder_ = new BookFinder(*this, R1, R2, [this] { return building_ ? nullptr : work_.get(); });
+    connect(finder_, &BookFinder::pageWanted, this, [this](int page) {
+        if (!work_ || building_ || !layoutDone_)
+            return;
+        stopReading();
+        combo11->hide();
+        if (spread_.showAt(page % 2 == 1 ? page : page - 1)) {
+            spread_.tidyUp();
+            applyView();
+        }
+    });
 }
 
 KNIGA::~KNIGA() {
     // Other windows may be gone already: only the worker and the unfinished file are dealt with here.
-    progress_.cancel = true;
+    progress_->cancel = true;
     worker_.waitForFinished();
-    builder_.abandon();
+    recut_.waitForFinished();
+    builder_->abandon();
 }
 
 int KNIGA::pageCounter() const {
-    return building_ ? progress_.written + 1 : spread_.pageCounter();
+    return building_ ? progress_->written + 1 : spread_.pageCounter();
 }
 
 // ---- Load and layout -------------------------------------------------------------------------------------
@@ -264,7 +278,7 @@ void KNIGA::Form_Load() {
     const ScaleFactors factors = screenFactors(session().screen(), screen.widthTwips, screen.heightTwips,
                                                screen.twipsPerPixelX, screen.twipsPerPixelY);
     fontStep = float(Spread::fontStep(factors.x, factors.y));
-    ScaleToScreen(factors.x, factors.y, *this, session().screen().scaleWindowItself);
+    ScaleToScreen(factors.x, factors.y, *this);
     topButtons_.clear();
 }
 
@@ -310,6 +324,7 @@ void KNIGA::Timer4_Timer() {
     }
     ReadingState& state = session().reading();
     state.setPanelText(gatheredText);
+    state.setPanelBook({}, {}); // the work keeps its own contents; the text brings none of its own
     state.setWorkName(state.title());
     work_.reset();
     reprocessed = 1;

@@ -3,6 +3,7 @@
 // by clicks on the pages; also the place where a text is cut into pages and written as a new work file.
 
 #include "core/book/PageBuild.h"
+#include "core/book/Recut.h"
 #include "core/book/Spread.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
@@ -24,6 +25,8 @@
 class QProgressBar;
 
 namespace vel {
+
+class BookFinder;
 
 class KNIGA : public Window {
     Q_OBJECT
@@ -84,7 +87,8 @@ public:
     int lastPage() const { return spread_.lastPage(); }
     const Spread& spread() const { return spread_; }
     // A build is under way: from the creation of its file to the first spread of the new work.
-    bool isBuilding() const { return building_; }
+    // Cutting pages, for a new work or anew for the view: nothing to read or switch meanwhile.
+    bool isBuilding() const { return building_ || recutting_; }
 
     // How the pages on show are set: the work's own layout once it is open; a build cuts in it.
     PageLayout pageLayout() const { return layout_; }
@@ -113,7 +117,7 @@ public:
     // Starts the build again, under the name the management window now holds.
     void retryBuild();
     // Writes the next page of the work being built; runs on the build's worker.
-    bool BOOT(const QString& pagePiece);
+    static bool BOOT(WorkFileBuilder& builder, const QString& pagePiece);
 
     void Combo1_Click();
     void combo11_Click();
@@ -125,6 +129,9 @@ public:
     void Label12_Click();
     void Label11_Click();
     void Image2_Click();
+
+    // The contents, search and marks, and the notes over the page.
+    BookFinder* finder() const { return finder_; }
 
     // Reading aloud from the left page of the spread on show, spread after spread; F5 or Image2.
     Q_INVOKABLE void toggleReading();
@@ -139,9 +146,11 @@ protected:
 
 private:
     enum class BuildOutcome { Committed, TooManyPages, Cancelled, WriteFailed, NameTaken };
+    // What a build job hands back: its outcome and the builder it wrote into.
     struct BuildResult {
         BuildOutcome outcome = BuildOutcome::Cancelled;
         QString error;
+        std::shared_ptr<WorkFileBuilder> builder;
     };
 
     void openingStep();
@@ -166,8 +175,16 @@ private:
     void readingEnded();
     void showReadingState();
 
+    // A stored work cut for another page size is cut anew for this one before it is shown: true when
+    // that has begun. The reader's place is kept by its position in the text.
+    bool recutForView(int leftPage);
+    // The spread over the open work file, nothing read yet.
+    void spreadOverWork();
+    void recutFinished(const RecutOutcome& result);
+
     void startWorker(const PageGeometry& geometry);
-    BuildResult cutAndWrite(const QString& text, const PageGeometry& geometry);
+    static BuildResult cutAndWrite(std::shared_ptr<WorkFileBuilder> builder, const QString& text,
+                                   const PageGeometry& geometry, PageBuildProgress& progress);
     void buildFinished(const BuildResult& result);
     void stopBuild();
     void askForAnotherName();
@@ -177,17 +194,22 @@ private:
     Spread spread_;
     std::unique_ptr<WorkFile> work_;
 
-    // The build: its file, its text and the job that cuts and writes it. While the job runs, builder_ and
-    // progress_ are its own apart from the progress counters and the cancel flag.
-    WorkFileBuilder builder_;
+    // The build: its file, its text and the job that cuts and writes it. The job takes the builder and
+    // hands it back with its result; the progress it shares, for its counters and the cancel flag.
+    std::shared_ptr<WorkFileBuilder> builder_ = std::make_shared<WorkFileBuilder>();
     QFuture<BuildResult> worker_;
     bool workerStarted_ = false;
-    PageBuildProgress progress_;
+    std::shared_ptr<PageBuildProgress> progress_ = std::make_shared<PageBuildProgress>();
     QString buildText_;
     QString buildName_;
     QString typedTitle_;
     bool building_ = false;
     QProgressBar* progressBar_ = nullptr;
+    // The re-cut of a work opened on a screen it was not cut for.
+    QFuture<RecutOutcome> recut_;
+    bool recutting_ = false;
+    QString recutFor_; // the view a re-cut was last made for: never twice for the same
+
 
     PageLayout layout_ = PageLayout::Book; // new works are set as books
     ClickLabel* layoutSwitch_ = nullptr;
@@ -208,6 +230,7 @@ private:
     bool readingRight_ = false;
     QString readingText_; // the stored text of the page being read
     QList<QMetaObject::Connection> speakerLinks_;
+    BookFinder* finder_ = nullptr;
 };
 
 } // namespace vel

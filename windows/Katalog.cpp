@@ -116,6 +116,11 @@ Katalog::Katalog(Session& session) : Window(session, QStringLiteral("Katalog")),
     connect(&browser_, &OpdsBrowser::pageLoaded, this, &Katalog::showPage);
     connect(&browser_, &OpdsBrowser::failed, this, &Katalog::showFailure);
     connect(&browser_, &OpdsBrowser::added, this, &Katalog::showAdded);
+    connect(&browser_, &OpdsBrowser::importStarted, this, [this] {
+        CommandOtkaz->setVisible(false);
+        ProgressBar1->setRange(0, 0);
+        LabelSastoyanie->setText(QStringLiteral("Добавяне в библиотеката…"));
+    });
     connect(&browser_, &OpdsBrowser::downloadProgress, this, [this](qint64 got, qint64 total) {
         ProgressBar1->setRange(0, total > 0 ? 1000 : 0);
         if (total > 0)
@@ -282,8 +287,8 @@ void Katalog::showAdded(const ImportResult& result) {
                              .arg(result.title, result.author)
                              .arg(result.pages);
     LabelSastoyanie->setText(text);
-    // The library's lists take the new work in, as after an add through the entry form.
-    Q_EMIT session().reading().workAdded(result.title);
+    // The library's lists take the new work in.
+    session().askLibrary(LibraryRequest::Reload);
     session().platform().messageBox(text, MsgButtons::Ok, MsgIcon::Information, kTitle);
 }
 

@@ -7,9 +7,14 @@
 #include <hyphen.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 
 namespace vel {
+
+namespace {
+constexpr qsizetype kKnownWords = 16384;
+}
 
 void Hyphenator::Free::operator()(_HyphenDict* d) const {
     hnj_hyphen_free(d);
@@ -72,6 +77,27 @@ void Hyphenator::breaks(QStringView word, std::vector<int>& out, Buffers& buffer
     const int n = int(word.size());
     if (n < leftMin_ + rightMin_)
         return;
+    if (n >= 64)
+        return patternBreaks(word, out, buffers);
+    const auto known = buffers.known.constFind(QString::fromRawData(word.data(), n));
+    if (known != buffers.known.cend()) {
+        for (quint64 marks = *known; marks != 0; marks &= marks - 1)
+            out.push_back(std::countr_zero(marks));
+        return;
+    }
+    const std::size_t first = out.size();
+    patternBreaks(word, out, buffers);
+    quint64 marks = 0;
+    for (std::size_t i = first; i < out.size(); ++i)
+        marks |= quint64(1) << out[i];
+    // A bound on what a thread keeps: the words a novel uses most fit many times over.
+    if (buffers.known.size() >= kKnownWords)
+        buffers.known.clear();
+    buffers.known.insert(word.toString(), marks);
+}
+
+void Hyphenator::patternBreaks(QStringView word, std::vector<int>& out, Buffers& buffers) const {
+    const int n = int(word.size());
     // The patterns are lower case UTF-8; every letter they know lies in the Basic Multilingual Plane.
     std::string& utf8 = buffers.word;
     utf8.clear();

@@ -1,6 +1,7 @@
 #pragma once
 // Where Bulgarian words may break at a line's end, from the hyphen-bg patterns through libhyphen.
 
+#include <QHash>
 #include <QString>
 #include <QStringView>
 
@@ -25,6 +26,8 @@ public:
     struct Buffers {
         std::string word; // lower case, UTF-8
         std::string marks;
+        // Prose repeats its words: each word met, shorter than 64 letters, with its breaks as bits.
+        QHash<QString, quint64> known;
     };
 
     // The patterns installed with the system, loaded on first use; nullptr when they cannot be found.
@@ -46,6 +49,8 @@ public:
 
 private:
     Hyphenator() = default;
+    void patternBreaks(QStringView word, std::vector<int>& out, Buffers& buffers) const;
+
     struct Free {
         void operator()(_HyphenDict* d) const;
     };

@@ -1,9 +1,16 @@
 #include "core/book/PageBuild.h"
 
+#include <algorithm>
+
 namespace vel {
 
+QString fittingShareLine(int fitsPercent) {
+    return QStringLiteral("В една книга ще се събере около %1 % от текста.").arg(std::clamp(fitsPercent, 0, 99));
+}
+
 PageBuildOutcome buildPages(const QString& text, const PageGeometry& geometry, PageBuildProgress& progress,
-                            const std::function<bool(const QString& page)>& writePage) {
+                            const std::function<bool(const QString& page)>& writePage,
+                            std::vector<PageSpan>* spans) {
     progress.total = int(text.size());
     const PageCut cut = cutPages(text, geometry, [&progress](int done, int total) {
         progress.laidOut = done;
@@ -12,6 +19,7 @@ PageBuildOutcome buildPages(const QString& text, const PageGeometry& geometry, P
     });
     switch (cut.status) {
     case PageCut::Status::TooManyPages:
+        progress.fitsPercent = cut.fitsPercent;
         return PageBuildOutcome::TooManyPages;
     case PageCut::Status::Cancelled:
         return PageBuildOutcome::Cancelled;
@@ -27,6 +35,8 @@ PageBuildOutcome buildPages(const QString& text, const PageGeometry& geometry, P
         return PageBuildOutcome::Written;
     }
     progress.pages = int(cut.pages.size());
+    if (spans)
+        *spans = cut.pages;
     for (const PageSpan& span : cut.pages) {
         if (progress.cancel)
             return PageBuildOutcome::Cancelled;

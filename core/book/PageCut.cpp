@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -30,26 +31,72 @@ constexpr int kProgressStep = 64 * 1024;
 // Texts at least twice this long are laid out by several threads, one share each.
 constexpr int kMinPartChars = 128 * 1024;
 
+// Every line of a text is kept until its page is cut, so a line takes 8 bytes.
 struct Line {
-    int start = 0;           // first character: a text offset or a document position
-    int height = 0;          // the distance to the next line's top
-    bool breakAfter = false; // ends in a forced break: shown alone, an empty line follows it
-    bool hyphenated = false; // ends inside a word broken by a hyphen
+    int start = 0;                 // first character: a text offset or a document position
+    std::uint16_t height = 0;      // the distance to the next line's top
+    bool breakAfter : 1 = false;   // ends in a forced break: shown alone, an empty line follows it
+    bool hyphenated : 1 = false;   // ends inside a word broken by a hyphen
+    std::uint16_t wordAt : 14 = 0; // when hyphenated: where that word starts in the line, 0 when none
+
+    void setHeight(int h) { height = std::uint16_t(std::clamp(h, 0, 0xffff)); }
+    // The start of the hyphenated word, when a word comes before it. A word past what wordAt holds is
+    // taken as none: the page then ends a line earlier, which is never wrong.
+    int wordCut() const { return wordAt > 0 ? start + wordAt : -1; }
+    void setWordCut(int at) { wordAt = at > start && at - start < (1 << 14) ? std::uint16_t(at - start) : 0; }
 };
+static_assert(sizeof(Line) == 8);
+
+// Where a page ends; `midLine` when it ends before the last word of a hyphenated line, so that what follows
+// is laid out anew from there.
+struct PageEnd {
+    int at = 0;
+    bool midLine = false;
+};
+
+// Spaces a line may break after. A no-break space is none of them.
+inline bool isBreakSpace(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+
+// The start of the last word of the line [start, end) of `text`, which ends inside a word broken by a hyphen;
+// -1 when the line holds no other word before it.
+int lastWordStart(QStringView text, int start, int end) {
+    int i = end;
+    while (i > start && !isBreakSpace(text[i - 1].unicode()))
+        --i;
+    const int word = i;
+    while (i > start && isBreakSpace(text[i - 1].unicode()))
+        --i;
+    return i > start ? word : -1;
+}
 
 // The one rule for where a page ends, fed line by line from the top of the page: take the lines that fit
 // between the margins; a page may end after a line that ends in a forced break only when the empty line the
-// break opens fits too, and never after a line ending in a hyphen; a page holds at least one line.
+// break opens fits too; a page holds at least one line. A page never ends in a hyphen: when its last line
+// would, the page ends before that line's last word, which opens the next page (the lines after it are then
+// laid out anew), or, in a line of one word, a line earlier.
 class PageFitter {
 public:
     PageFitter(qreal available, qreal emptyLineHeight) : available_(available), emptyLine_(emptyLineHeight) {}
 
-    // Adds the next line; every page this closes is appended to `ends` as the position where it ends.
-    void push(const Line& line, std::vector<int>& ends) {
+    // Adds the next line; every page this closes is appended to `ends`. After an end in mid-line the fitter
+    // is empty and `line` is not taken: the lines from that end on are to be pushed.
+    void push(const Line& line, std::vector<PageEnd>& ends) {
         while (!lines_.empty() && used_ + line.height > available_ + kEpsilon) {
+            // The last line the page may end after ends in a hyphen: the page ends before its last word.
+            const Line* last = splittable_ > endable_ ? &lines_[splittable_ - 1] : nullptr;
+            if (last && last->wordCut() > last->start) {
+                ends.push_back({last->wordCut(), true});
+                lines_.clear();
+                used_ = 0;
+                endable_ = 0;
+                splittable_ = 0;
+                return;
+            }
             // A page of nothing but hyphenated lines has to split a word after all.
             const std::size_t take = endable_ > 0 ? endable_ : std::max<std::size_t>(splittable_, 1);
-            ends.push_back(take < lines_.size() ? lines_[take].start : line.start);
+            ends.push_back({take < lines_.size() ? lines_[take].start : line.start, false});
             lines_.erase(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(take));
             used_ = 0;
             endable_ = 0;
@@ -125,11 +172,6 @@ bool isDroppableResidue(const QString& text, int from) {
     return true;
 }
 
-// Spaces a line may break after. A no-break space is none of them.
-inline bool isBreakSpace(char16_t c) {
-    return c == u' ' || c == u'\t';
-}
-
 // The cutter's hyphenation of one paragraph, word by word as the lines need it.
 //
 // A page view lays its text out with a soft hyphen at every hyphenation point; the cutter must find the same
@@ -154,8 +196,10 @@ public:
             hyphenWidth_ = metrics_.horizontalAdvance(QLatin1Char('-'));
     }
 
-    void start(QStringView para) {
+    // `opening`: the text starts a paragraph, so its first line is indented.
+    void start(QStringView para, bool opening) {
         para_ = para;
+        opening_ = opening;
         breaks_.clear();
         words_.clear();
         latest_ = 1;
@@ -171,7 +215,7 @@ public:
 
     // Hyphenates the words that the lines from `from`, a line start, to `to` are forecast to end in.
     void forecast(int from, int to) {
-        qreal width = from == 0 ? lineWidth_ - indent_ : lineWidth_;
+        qreal width = from == 0 && opening_ ? lineWidth_ - indent_ : lineWidth_;
         qreal x = 0;      // the line so far, to the end of its last word
         qreal spaces = 0; // the spaces after it
         int lineStart = from;
@@ -363,6 +407,7 @@ private:
     };
 
     QStringView para_;
+    bool opening_ = true;
     std::vector<int> breaks_;  // positions in the paragraph a soft hyphen goes before, rising
     std::vector<Word> words_;  // by their start
     int latest_ = 1;           // the newest generation
@@ -407,6 +452,27 @@ public:
         return poll_(to - std::exchange(polled_, to));
     }
 
+    // Appends the lines of the rest of a paragraph from `from`, a line's start inside it, until a line would
+    // start where `resumes` says the lines found before go on, or `maxLines` are laid out. Returns where to
+    // go on laying out anew after those, or -1 when the lines found before go on (past the paragraph's end
+    // when it was laid out to its end, where `resumes` was told so).
+    int relay(int from, const std::function<bool(int start)>& resumes, std::vector<Line>& out, int maxLines) {
+        const int size = int(text_.size());
+        if (from < relaidFrom_ || from >= relaidEnd_) { // a paragraph cut at several pages is looked up once
+            relaidFrom_ = from;
+            relaidEnd_ = from;
+            while (relaidEnd_ < size && !isParagraphBreak(text_[relaidEnd_].unicode()))
+                ++relaidEnd_;
+        }
+        resumed_ = false;
+        continueAt_ = -1;
+        maxLines_ = maxLines;
+        layParagraph(from, relaidEnd_, relaidEnd_ < size, out, false, &resumes);
+        if (continueAt_ < 0 && !resumed_)
+            resumes(relaidEnd_ + 1);
+        return continueAt_;
+    }
+
 private:
     bool tick(int pos) { return pos - polled_ < kProgressStep || poll_(pos - std::exchange(polled_, pos)); }
 
@@ -422,21 +488,24 @@ private:
         probe_.setText(probeText_);
         probe_.beginLayout();
         QTextLine line = probe_.createLine();
-        line.setLineWidth(widthOfLine(start == 0));
+        line.setLineWidth(widthOfLine(opening_ && start == 0));
         const int ends = line.textStart() + line.textLength();
         probe_.endLayout();
         return start + ends -
                int(std::lower_bound(probeAdded_.begin(), probeAdded_.end(), ends) - probeAdded_.begin());
     }
 
-    bool layParagraph(int from, int to, bool breakAfterLast, std::vector<Line>& out) {
+    // Lays out [from, to), a paragraph, or its rest when not `opening`; stops before a line that `resumes`.
+    bool layParagraph(int from, int to, bool breakAfterLast, std::vector<Line>& out, bool opening = true,
+                      const std::function<bool(int start)>* resumes = nullptr) {
         const QStringView para = text_.sliced(from, to - from);
         const int size = int(para.size());
+        opening_ = opening;
         const QTextOption option =
             textOption(typesetting_, para.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
         layout_.setTextOption(option);
         if (hyphens_) {
-            hyphens_->start(para);
+            hyphens_->start(para, opening);
             probe_.setTextOption(option);
         }
 
@@ -445,7 +514,8 @@ private:
         // are laid out again at the start of the next piece. A book's piece holds the soft hyphens found so
         // far; positions in it map back to the paragraph.
         int lineStart = 0;
-        int chunk = kChunkChars;
+        // The rest laid out anew mostly meets the lines found before within a few lines: it starts small.
+        int chunk = resumes ? kChunkChars / 64 : kChunkChars;
         for (;;) {
             int end = size;
             const bool partial = size - lineStart > chunk;
@@ -474,7 +544,7 @@ private:
             lines_.clear();
             layout_.beginLayout();
             for (QTextLine line = layout_.createLine(); line.isValid(); line = layout_.createLine()) {
-                line.setLineWidth(widthOfLine(lineStart == 0 && line.lineNumber() == 0));
+                line.setLineWidth(widthOfLine(opening && lineStart == 0 && line.lineNumber() == 0));
                 lines_.push_back({line.textStart() + line.textLength(), lineHeight(line)});
             }
             layout_.endLayout();
@@ -490,6 +560,14 @@ private:
             for (std::size_t i = 0; i < kept; ++i) {
                 const int lineEnd = lines_[i].first; // in the piece
                 const bool last = !partial && i + 1 == count;
+                if (resumes && start > 0 && (*resumes)(from + start)) {
+                    resumed_ = true;
+                    return true;
+                }
+                if (resumes && maxLines_-- == 0) {
+                    continueAt_ = from + start;
+                    return true;
+                }
                 if (hyphens_ && !last) {
                     const int next = original(lineEnd);
                     if (hyphens_->settle(start, next) && probe(start, next) != next) {
@@ -499,13 +577,20 @@ private:
                         break;
                     }
                 }
-                Line line{from + start, lines_[i].second, false, false};
+                Line line;
+                line.start = from + start;
+                line.setHeight(lines_[i].second);
                 if (last) {
                     line.breakAfter = breakAfterLast;
                 } else {
                     // A line ends where the next begins: in a forced break, or in a hyphen.
                     line.breakAfter = isLineBreak(piece[lineEnd - 1].unicode());
                     line.hyphenated = isSoftHyphen(piece[lineEnd - 1].unicode());
+                    if (line.hyphenated) {
+                        const int cut = lastWordStart(para, start, original(lineEnd));
+                        if (cut >= 0)
+                            line.setWordCut(from + cut);
+                    }
                 }
                 out.push_back(line);
                 start = original(lineEnd);
@@ -515,6 +600,8 @@ private:
             if (!partial)
                 return tick(from + size);
             lineStart = start;
+            if (resumes)
+                chunk = std::min(2 * chunk, kChunkChars);
             if (hyphens_)
                 hyphens_->forget(lineStart);
             if (!tick(from + lineStart))
@@ -535,6 +622,12 @@ private:
     QTextLayout probe_;
     QString probeText_;
     std::vector<int> probeAdded_;
+    bool opening_ = true; // the paragraph being laid out starts at its beginning
+    int relaidFrom_ = 0;  // the paragraph rest last laid out anew, and where its paragraph ends
+    int relaidEnd_ = 0;
+    bool resumed_ = false; // the last relay met the lines found before
+    int continueAt_ = -1;  // where it stopped short of that
+    int maxLines_ = 0;
 };
 
 // Where to split the text for laying it out in parallel: paragraph starts near equal shares.
@@ -565,62 +658,141 @@ public:
         const int parts = std::clamp(size / kMinPartChars, 1, std::max(1, QThread::idealThreadCount()));
         const std::vector<int> points = splitPoints(text_, parts);
         const std::size_t count = points.size() - 1;
+        const qreal available = geometry_.viewportHeight - 2 * geometry_.documentMargin;
+        const int lineHeight = emptyLineHeight(geometry_.font);
 
         std::vector<std::vector<Line>> lines(count);
         std::atomic<int> done{0};
+        std::atomic<qint64> linesDone{0};
         std::atomic<bool> cancelled{false};
+        auto poll = [&](std::size_t k) {
+            return [&, k, seen = std::size_t(0)](int step) mutable {
+                linesDone += qint64(lines[k].size() - std::exchange(seen, lines[k].size()));
+                done += step;
+                return !cancelled;
+            };
+        };
         std::vector<std::unique_ptr<QThread>> helpers;
         for (std::size_t k = 1; k < count; ++k) {
             helpers.emplace_back(QThread::create([&, k] {
-                ParagraphLayouter(text_, geometry_, [&](int step) {
-                    done += step;
-                    return !cancelled;
-                }).run(points[k], points[k + 1], lines[k]);
+                ParagraphLayouter(text_, geometry_, poll(k)).run(points[k], points[k + 1], lines[k]);
             }));
             helpers.back()->start();
         }
+        const int linesPerPage = std::max(1, int((available + kEpsilon) / std::max(1, lineHeight)));
         auto report = [&] {
             if (progress && !cancelled && !progress(done, size))
                 cancelled = true;
+            if (!cancelled && overLimit(done, linesDone, linesPerPage, size))
+                cancelled = true;
             return !cancelled;
         };
+        auto poll0 = poll(0);
         ParagraphLayouter(text_, geometry_, [&](int step) {
-            done += step;
+            poll0(step);
             return report();
         }).run(points[0], points[1], lines[0]);
         for (auto& helper : helpers)
             while (!helper->wait(QDeadlineTimer(50)))
                 report();
+        if (status_ == PageCut::Status::TooManyPages)
+            return finish(result);
         if (cancelled || !report()) {
             result.status = PageCut::Status::Cancelled;
             return result;
         }
 
-        PageFitter fitter(geometry_.viewportHeight - 2 * geometry_.documentMargin,
-                          emptyLineHeight(geometry_.font));
-        std::vector<int> ends;
-        for (const std::vector<Line>& part : lines) {
-            for (const Line& line : part) {
-                fitter.push(line, ends);
-                for (int end : ends)
-                    if (!closePage(end))
-                        return finish(result);
-                ends.clear();
+        // The lines in order; after a page that ends in mid-line, the rest of its paragraph is laid out anew
+        // from there, a page's lines at a time, until its lines meet those found before.
+        PageFitter fitter(available, lineHeight);
+        ParagraphLayouter relayer(text_, geometry_, [](int) { return true; });
+        std::size_t part = 0, next = 0; // the next line found before
+        auto found = [&]() -> const Line* {
+            while (part < lines.size() && next >= lines[part].size()) {
+                if (part > 0) // a page never reaches two shares back
+                    std::vector<Line>().swap(lines[part - 1]);
+                ++part;
+                next = 0;
             }
+            return part < lines.size() ? &lines[part][next] : nullptr;
+        };
+        // Back to the first line found before that starts after `at`.
+        auto seek = [&](int at) {
+            while (part > 0 && !lines[part - 1].empty() &&
+                   (part == lines.size() || lines[part].empty() || lines[part].front().start > at))
+                --part;
+            if (part < lines.size())
+                next = std::size_t(std::upper_bound(lines[part].begin(), lines[part].end(), at,
+                                                    [](int p, const Line& l) { return p < l.start; }) -
+                                   lines[part].begin());
+        };
+        auto resumes = [&](int start) {
+            const Line* l = found();
+            for (; l && l->start < start; l = found())
+                ++next;
+            return l && l->start == start;
+        };
+        std::vector<Line> relaid;
+        std::size_t nextRelaid = 0;
+        int relayAt = -1;
+        std::vector<PageEnd> ends;
+        for (;;) {
+            if (nextRelaid == relaid.size() && relayAt >= 0) {
+                relaid.clear();
+                nextRelaid = 0;
+                relayAt = relayer.relay(relayAt, resumes, relaid, linesPerPage + 1);
+            }
+            Line line;
+            if (nextRelaid < relaid.size()) {
+                line = relaid[nextRelaid++];
+            } else if (const Line* l = found()) {
+                line = *l;
+                ++next;
+            } else {
+                break;
+            }
+            fitter.push(line, ends);
+            for (const PageEnd& end : ends) {
+                if (!closePage(end.at))
+                    return finish(result);
+                if (end.midLine) {
+                    relaid.clear();
+                    nextRelaid = 0;
+                    seek(end.at);
+                    relayAt = end.at;
+                }
+            }
+            ends.clear();
         }
         closePage(size);
         return finish(result);
     }
 
 private:
+    // Whether the text is sure to need more pages than a work may hold, judged from the lines laid out so
+    // far (pages hold at most `linesPerPage`); then it records the share that would fit. The first
+    // sixteenth of the text decides only a clear excess; from a quarter on a slight one is enough.
+    bool overLimit(int done, qint64 linesDone, int linesPerPage, int size) {
+        if (done < size / 16 || done <= 0 || linesDone <= 0)
+            return false;
+        const double estimate = double(linesDone) / linesPerPage * size / done;
+        const double margin = done < size / 4 ? 1.10 : 1.02;
+        if (estimate <= kMaxPages * margin)
+            return false;
+        status_ = PageCut::Status::TooManyPages;
+        fitsPercent_ = int(100.0 * kMaxPages / estimate);
+        return true;
+    }
+
     // Stores the page ending at `end`; false once cutting stops.
     bool closePage(int end) {
-        pages_.push_back({pageStart_, end - pageStart_});
-        pageStart_ = end;
-        if (pages_.size() > std::size_t(kMaxPages)) {
+        if (pages_.size() == std::size_t(kMaxPages)) {
             status_ = PageCut::Status::TooManyPages;
+            fitsPercent_ = int(100 * qint64(pageStart_) / std::max<qsizetype>(1, text_.size()));
             return false;
         }
+        pages_.push_back({pageStart_, end - pageStart_});
+        pageStart_ = end;
         return end < text_.size() && !isDroppableResidue(text_, end);
     }
 
@@ -628,6 +800,8 @@ private:
         result.status = status_;
         if (status_ == PageCut::Status::Complete)
             result.pages = std::move(pages_);
+        if (status_ == PageCut::Status::TooManyPages)
+            result.fitsPercent = fitsPercent_;
         return result;
     }
 
@@ -636,6 +810,7 @@ private:
     std::vector<PageSpan> pages_;
     int pageStart_ = 0;
     PageCut::Status status_ = PageCut::Status::Complete;
+    int fitsPercent_ = 100;
 };
 
 } // namespace
@@ -651,7 +826,7 @@ int viewPageEnd(const QTextDocument& doc, int fromPos, int viewportHeight) {
     const int docEnd = doc.characterCount() - 1;
     fromPos = std::clamp(fromPos, 0, docEnd);
 
-    std::vector<int> ends;
+    std::vector<PageEnd> ends;
     QTextBlock block = doc.findBlock(fromPos);
     bool first = true;
     for (; block.isValid(); block = block.next()) {
@@ -670,17 +845,22 @@ int viewPageEnd(const QTextDocument& doc, int fromPos, int viewportHeight) {
             const bool lastInBlock = i + 1 == count;
             Line l;
             l.start = block.position() + line.textStart();
-            l.height = lineHeight(line);
+            l.setHeight(lineHeight(line));
             if (lastInBlock) {
                 l.breakAfter = block.next().isValid();
             } else {
                 const int lineEnd = layout->lineAt(i + 1).textStart();
                 l.breakAfter = lineEnd > 0 && isLineBreak(blockText.at(lineEnd - 1).unicode());
                 l.hyphenated = lineEnd > 0 && isSoftHyphen(blockText.at(lineEnd - 1).unicode());
+                if (l.hyphenated) {
+                    const int cut = lastWordStart(blockText, line.textStart(), lineEnd);
+                    if (cut >= 0)
+                        l.setWordCut(block.position() + cut);
+                }
             }
             fitter.push(l, ends);
             if (!ends.empty())
-                return std::max(ends.front(), fromPos);
+                return std::max(ends.front().at, fromPos);
         }
     }
     return docEnd;

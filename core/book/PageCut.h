@@ -40,11 +40,13 @@ struct PageSpan {
 struct PageCut {
     enum class Status {
         Complete,     // `pages` holds every page
-        TooManyPages, // more than kMaxPages would be needed; `pages` is empty
+        TooManyPages, // more than kMaxPages would be needed; `pages` is empty. Found out early: from the
+                      // first quarter of the text at the latest, unless it only just does not fit
         Cancelled,    // the progress callback asked to stop; `pages` is empty
     };
     Status status = Status::Complete;
     std::vector<PageSpan> pages;
+    int fitsPercent = 100; // when TooManyPages: about how much of the text a work's pages would hold
 
     bool complete() const { return status == Status::Complete; }
 };
@@ -56,9 +58,10 @@ using CutProgress = std::function<bool(int done, int total)>;
 // The pages follow one another without gap from the start of the text; only a tail of at most kMaxResidue
 // white-space characters may be left uncovered. A line break ending a page's last line belongs to that page,
 // and such a page also leaves room for the empty line the break opens, so that every page shown alone in
-// the view lays out into the same lines and needs no scrolling. A page never ends inside a hyphenated word
-// (it ends a line earlier), so every stored page holds whole words. A page holds at least one line. An empty
-// text gives one empty page. Reentrant: may run in any thread; `progress` is called in that thread.
+// the view lays out into the same lines and needs no scrolling. A page never ends inside a hyphenated word:
+// when its last line would end in a hyphen, the page ends before that word, which opens the next page, so
+// every stored page holds whole words and is filled to its last line. A page holds at least one line. An
+// empty text gives one empty page. Reentrant: may run in any thread; `progress` is called in that thread.
 PageCut cutPages(const QString& text, const PageGeometry& geometry, const CutProgress& progress = {});
 
 // The document position where the page starting at `fromPos` ends in `doc` (a view's laid-out document):

@@ -12,7 +12,6 @@ struct ScreenModule {
     qint16 twipsPerPixelY = 15;
     qint16 screenWidthPx = 1024;
     qint16 screenHeightPx = 768;
-    bool scaleWindowItself = false;
 };
 
 struct ScaleFactors {

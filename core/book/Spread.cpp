@@ -166,12 +166,18 @@ int Spread::fontStep(float x, float y) {
 }
 
 BookLayout bookLayout(double w, double h, double label1Width, double label2Width) {
+    // Above the design screen the picture's round buttons grow with the height and the page numbers' font
+    // with the square of the scale: the room above and below the pages grows alike, so that neither the
+    // buttons nor the numbers reach into the pages or off the screen.
+    const double grow = std::max(1.0, h / (768.0 * kTwipsPerPixel));
+    const double top = 420 * grow;
+    const double bottom = 380 * grow * grow;
     BookLayout l;
     l.r1.width = w / 2 - 840;
     l.r2.width = l.r1.width + 40;
-    l.r1.height = h - 800;
+    l.r1.height = h - top - bottom;
     l.r2.height = l.r1.height;
-    l.r1.top = 420;
+    l.r1.top = top;
     l.r2.top = l.r1.top;
     l.r1.left = 420;
     l.r2.left = l.r1.left + l.r1.width + 840;

@@ -2,6 +2,7 @@
 
 #include "core/book/Hyphenation.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFontInfo>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -16,6 +17,9 @@ namespace vel {
 namespace {
 
 constexpr QChar kSoftHyphen(0x00AD);
+
+// A page's run-on last line is full when no more than a short word and a hyphen are missing from it.
+constexpr qreal kFullLine = 0.75;
 
 } // namespace
 
@@ -183,7 +187,16 @@ LaidOutText typesetDocument(QTextDocument& doc, const QString& text, const Types
             thin.setFontPointSize(1);
             tail.mergeCharFormat(thin);
         }
-        doc.lastBlock().layout()->setFlags(Qt::TextJustificationForced);
+        // Only a full line is set full. A short one (a page shown at another width than it was cut for)
+        // reads as its paragraph's last line and is never stretched.
+        const QTextBlock last = doc.lastBlock();
+        doc.documentLayout()->blockBoundingRect(last); // lays it out
+        QTextLayout* layout = last.layout();
+        if (layout->lineCount() > 0) {
+            const QTextLine line = layout->lineAt(layout->lineCount() - 1);
+            if (line.naturalTextWidth() >= kFullLine * line.width())
+                layout->setFlags(Qt::TextJustificationForced);
+        }
     }
     return out;
 }

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <unistd.h>
@@ -19,6 +20,8 @@
 namespace vel {
 
 namespace {
+
+constexpr sf_count_t kFramesPerWrite = 4096;
 
 struct SndCloser {
     void operator()(SNDFILE* f) const { sf_close(f); }
@@ -151,10 +154,15 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
         if (!spoken.ok())
             return fail(QStringLiteral("\n") + spoken.error);
         const sf_count_t frames = sf_count_t(spoken.samples.size());
-        if (frames > 0 && sf_write_short(file.get(), spoken.samples.data(), frames) != frames)
-            return fail(QStringLiteral("\nАудиофайлът не може да бъде записан: %1 / The audio file cannot be "
-                                       "written: %1")
-                            .arg(QString::fromLocal8Bit(sf_strerror(file.get()))));
+        // In blocks: the Vorbis encoder moves its whole pending input at every call, so a page at once
+        // costs it the square of the page's length.
+        for (sf_count_t at = 0; at < frames; at += kFramesPerWrite) {
+            const sf_count_t block = std::min(kFramesPerWrite, frames - at);
+            if (sf_write_short(file.get(), spoken.samples.data() + at, block) != block)
+                return fail(QStringLiteral("\nАудиофайлът не може да бъде записан: %1 / The audio file cannot "
+                                           "be written: %1")
+                                .arg(QString::fromLocal8Bit(sf_strerror(file.get()))));
+        }
         written += frames;
     }
     if (sf_close(file.release()) != 0 || !temp.flush() || ::fsync(temp.handle()) != 0)

@@ -1,8 +1,12 @@
 #include "core/commands/Import.h"
 
+#include "core/commands/BatchImport.h"
+
 #include "core/book/BookGeometry.h"
 #include "core/book/Fonts.h"
 #include "core/book/PageBuild.h"
+#include "core/book/Recut.h"
+#include "core/catalogue/Cover.h"
 #include "core/catalogue/CatalogueWalks.h"
 #include "core/net/BookDownload.h"
 #include "core/storage/CatalogueRecords.h"
@@ -13,6 +17,7 @@
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
 #include "core/text/LineJoin.h"
+#include "core/text/TextImport.h"
 #include "core/text/formats/BookFormats.h"
 
 #include <QDir>
@@ -20,6 +25,7 @@
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QTextStream>
+#include <algorithm>
 
 namespace vel {
 
@@ -36,63 +42,22 @@ void reportReconcile(const ReconcileReport& report, QTextStream& err) {
     err.flush();
 }
 
-ImportResult failed(ImportResult r, const QString& error) {
-    r.error = error;
-    return r;
-}
-
-// One book to add: a file by the bytes of its path, or one book of a zip that holds several.
-struct ImportItem {
-    QByteArray file;
-    QString entry;
-    QString shown() const {
-        const QString path = shownPath(readableName(file));
-        return entry.isEmpty() ? path : path + u'/' + entry;
-    }
-};
-
-// A folder stands for every book under it, in name order, whatever bytes the names are made of; files given
-// by name are taken whatever they are called; a zip holding several books stands for each of them. A folder
-// without any book is reported in `empty`.
-QList<ImportItem> importItems(const QStringList& given, QStringList& empty) {
-    QStringList suffixes = bookFilePatterns();
-    for (QString& s : suffixes)
-        s.remove(0, 1); // "*.txt" -> ".txt"
-    QList<QByteArray> files;
-    for (const QString& entry : given) {
-        const QByteArray bytes = QFile::encodeName(entry);
-        if (isWebAddress(entry) || !QFileInfo(entry).isDir()) {
-            files << bytes;
-            continue;
-        }
-        const QList<QByteArray> found = filesUnder(bytes, suffixes);
-        if (found.isEmpty())
-            empty << entry;
-        files << found;
-    }
-    QList<ImportItem> items;
-    for (const QByteArray& file : std::as_const(files)) {
-        const RawPath held(file);
-        const QStringList books = zippedBooks(held.path());
-        if (books.size() < 2) {
-            items << ImportItem{file, {}};
-            continue;
-        }
-        for (const QString& book : books)
-            items << ImportItem{file, book};
-    }
-    return items;
-}
-
-// Nothing a reader could see: white space and invisible marks only.
-bool hasVisibleText(const QString& text) {
-    for (const QChar c : text)
-        if (!c.isSpace() && c.isPrint() && c.category() != QChar::Other_Format)
-            return true;
-    return false;
+PreparedWork failed(PreparedWork w, const QString& error, const QString& errorEn = {}) {
+    w.result.reason = error;
+    w.result.error = errorEn.isEmpty() ? error : error + QStringLiteral(" / ") + errorEn;
+    w.builder.reset();
+    return w;
 }
 
 } // namespace
+
+QString alreadyThere(const QString& title) {
+    return QStringLiteral("В каталога вече има произведение „%1“.").arg(title);
+}
+
+QString alreadyThereEn(const QString& title) {
+    return QStringLiteral("The catalogue already holds a work titled \"%1\".").arg(title);
+}
 
 QString oneLine(QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
@@ -138,8 +103,10 @@ std::optional<std::pair<QString, QString>> authorAndTitleFromFileName(const QStr
     return std::pair{author, title};
 }
 
-ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportRequest& request) {
-    ImportResult r;
+PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request,
+                         const std::function<bool(const QString&)>& titleTaken) {
+    PreparedWork w;
+    ImportResult& r = w.result;
     r.title = request.title;
     r.author = request.author;
 
@@ -147,12 +114,12 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     const QString sourceName = request.sourceName.isEmpty() ? request.file : request.sourceName;
     const TextSource source = sourceForFile(sourceName);
     // A download's temporary name says nothing: its first bytes tell the format.
-    const TextImportResult loaded = !request.entry.isEmpty()      ? readZippedBook(request.file, request.entry)
-                                    : !request.sourceName.isEmpty() ? readBook(request.file)
-                                                                    : readPanelText(request.file, source);
+    TextImportResult loaded = !request.entry.isEmpty()        ? readZippedBook(request.file, request.entry)
+                              : !request.sourceName.isEmpty() ? readBook(request.file)
+                                                              : readPanelText(request.file, source);
     const QString shownFile = request.name.isEmpty() ? sourceName : request.name;
     if (!loaded.ok())
-        return failed(r, oneLine(QString(loaded.error).replace(request.file, shownFile)));
+        return failed(std::move(w), oneLine(QString(loaded.error).replace(request.file, shownFile)));
     if (loaded.loaded.damaged)
         r.warning =
             QStringLiteral("Файлът съдържа повредени знаци, заменени с „\uFFFD“. / The file has damaged "
@@ -178,65 +145,92 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     if (r.author.isEmpty())
         r.author = loaded.loaded.author.simplified();
     if (r.title.isEmpty() || r.author.isEmpty())
-        return failed(r, QStringLiteral("Името на файла не е във вида „Автор - Заглавие.txt“, а книгата не "
-                                        "назовава заглавието и автора си: посочете --author и --title. / The "
-                                        "file's name is not of the form \"Author - Title.txt\" and the book "
-                                        "does not name its title and author: give --author and --title."));
+        return failed(std::move(w),
+                      QStringLiteral("Името на файла не е във вида „Автор - Заглавие.txt“, а книгата не "
+                                     "назовава заглавието и автора си: посочете --author и --title."),
+                      QStringLiteral("The file's name is not of the form \"Author - Title.txt\" and the book "
+                                     "does not name its title and author: give --author and --title."));
 
     const std::optional<QString> workFile = workFilePath(libraryDir, r.title);
     if (!workFile)
-        return failed(r, QStringLiteral("Заглавието „%1“ не може да бъде име на файл. / The title \"%1\" "
-                                        "cannot name a file.")
-                             .arg(r.title));
-    if (hasTitle(cat, r.title))
-        return failed(r,
-                      QStringLiteral("В каталога вече има произведение „%1“. / The catalogue already holds "
-                                     "a work titled \"%1\".")
-                          .arg(r.title));
+        return failed(std::move(w), QStringLiteral("Заглавието „%1“ не може да бъде име на файл.").arg(r.title),
+                      QStringLiteral("The title \"%1\" cannot name a file.").arg(r.title));
+    if (titleTaken && titleTaken(r.title))
+        return failed(std::move(w), alreadyThere(r.title), alreadyThereEn(r.title));
     const QFileInfo existing(*workFile);
     if (existing.exists() || existing.isSymLink())
-        return failed(r, QStringLiteral("Файлът %1 вече съществува. / The work file %1 exists already.")
-                             .arg(QDir::toNativeSeparators(*workFile)));
+        return failed(std::move(w),
+                      QStringLiteral("Файлът %1 вече съществува.").arg(QDir::toNativeSeparators(*workFile)),
+                      QStringLiteral("The work file %1 exists already.").arg(QDir::toNativeSeparators(*workFile)));
 
-    // A structured book's paragraphs are whole already.
-    const QString text = loaded.loaded.structured ? loaded.loaded.text : joinLineBreaks(loaded.loaded.text);
+    // A structured book's paragraphs are whole already. The text is joined in place: one copy of it is held,
+    // and a second only while a joined text's navigation is carried across.
+    const bool structured = loaded.loaded.structured;
+    const QString bookText =
+        structured || loaded.loaded.navigation.isEmpty() ? QString() : loaded.loaded.text;
+    QString text = std::move(loaded.loaded.text);
+    if (!structured)
+        text = joinLineBreaks(std::move(text));
     if (text.size() < kMinTextLength || !hasVisibleText(text))
-        return failed(r, QStringLiteral("Във файла няма текст. / The file holds no text."));
+        return failed(std::move(w), QStringLiteral("Във файла няма текст."),
+                      QStringLiteral("The file holds no text."));
     const NewWorkStyle style = newWorkStyle(source);
+    w.record = newWorkRecord(r.title, r.author, style);
 
     // The book window's build: cut as its left page shows the text, written whole or not at all.
-    WorkFileBuilder builder;
+    w.builder = std::make_unique<WorkFileBuilder>();
+    WorkFileBuilder& builder = *w.builder;
+    const auto builderFailed = [&]() { return failed(std::move(w), oneLine(builder.errorString())); };
     if (!builder.begin(libraryDir, r.title, WorkFileBuilder::Placement::Staged))
-        return failed(r, oneLine(builder.errorString()));
+        return builderFailed();
     PageBuildProgress progress;
     const PageGeometry geometry = bookPageGeometry(request.screen.width(), request.screen.height(),
                                                    style.font, style.size, request.layout);
-    if (!builder.setFact(kLayoutFact, layoutName(request.layout)))
-        return failed(r, oneLine(builder.errorString()));
+    if (!builder.setFact(kLayoutFact, layoutName(request.layout)) ||
+        !builder.setFact(kCutFact, cutSignature(geometry)) || !builder.setFact(schema::kFactAuthor, r.author) ||
+        !builder.setNavigation(navigationForText(loaded.loaded.navigation, structured ? text : bookText, text)))
+        return builderFailed();
+    if (!loaded.loaded.series.isEmpty() &&
+        (!builder.setFact(schema::kFactSeries, loaded.loaded.series) ||
+         !builder.setFact(schema::kFactSeriesNumber, loaded.loaded.seriesNumber)))
+        return builderFailed();
+    if (const QByteArray cover = coverThumbnail(loaded.loaded.cover); !cover.isEmpty() && !builder.setCover(cover))
+        return builderFailed();
     switch (buildPages(text, geometry, progress,
                        [&builder](const QString& page) { return builder.appendPage(page); })) {
     case PageBuildOutcome::Written:
         break;
     case PageBuildOutcome::TooManyPages:
-        return failed(r, QStringLiteral("Текстът би заел повече от %1 страници. / The text would take more "
-                                        "than %1 pages.")
-                             .arg(kMaxPages));
+        return failed(std::move(w),
+                      QStringLiteral("Текстът би заел повече от %1 страници. %2")
+                          .arg(kMaxPages)
+                          .arg(fittingShareLine(progress.fitsPercent)),
+                      QStringLiteral("The text would take more than %1 pages; about %2 % of it would fit.")
+                          .arg(kMaxPages)
+                          .arg(std::clamp(progress.fitsPercent.load(), 0, 99)));
     case PageBuildOutcome::Cancelled:
     case PageBuildOutcome::WriteFailed:
-        return failed(r, oneLine(builder.errorString()));
+        return builderFailed();
     }
     r.pages = builder.pageCount();
     if (!builder.commit())
-        return failed(r, oneLine(builder.errorString()));
+        return builderFailed();
+    return w;
+}
+
+ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportRequest& request) {
+    PreparedWork w =
+        prepareWork(libraryDir, request, [&cat](const QString& title) { return hasTitle(cat, title); });
+    if (!w.result.ok())
+        return w.result;
     faultPoint("add-built");
 
     // The work file and its record go in together, as the entry form's confirm and the build put them.
-    const WriteResult added =
-        addWork(cat, libraryDir, newWorkRecord(r.title, r.author, style), builder.stagedPath());
-    builder.abandon();
+    const WriteResult added = addWork(cat, libraryDir, w.record, w.builder->stagedPath());
+    w.builder->abandon();
     if (!added.ok())
-        return failed(r, added.error + QStringLiteral(" / ") + added.errorEn);
-    return r;
+        return failed(std::move(w), added.error, added.errorEn).result;
+    return w.result;
 }
 
 bool isWebAddress(const QString& argument) {
@@ -248,8 +242,14 @@ ImportResult importFromUrl(Catalogue& cat, const QString& libraryDir, const QUrl
                            const ImportRequest& request) {
     QNetworkAccessManager network;
     BookDownload download(network, url, libraryDir);
-    if (!download.waitForFinished())
-        return failed(ImportResult{request.title, request.author, 0, {}, {}}, oneLine(download.error()));
+    if (!download.waitForFinished()) {
+        ImportResult r;
+        r.title = request.title;
+        r.author = request.author;
+        r.reason = oneLine(download.error());
+        r.error = r.reason;
+        return r;
+    }
     ImportRequest fromFile = request;
     fromFile.file = download.path();
     fromFile.sourceName = download.sourceName();
@@ -273,42 +273,51 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     }
     reportReconcile(reconcileLibrary(*opened.catalogue, options.libraryDir), err);
     int failures = 0;
-    QStringList empty;
-    const QList<ImportItem> items = importItems(options.files, empty);
-    for (const QString& folder : empty) {
+    const ImportItems found = importItems(options.files);
+    for (const QString& folder : found.emptyFolders) {
         ++failures;
-        err << shownPath(folder)
-            << QStringLiteral(": В папката няма книги за добавяне. / The folder holds no books to add.\n");
+        err << shownPath(folder) << QStringLiteral(": ") << kNoBooksInFolder << QStringLiteral(" / ")
+            << QStringLiteral("The folder holds no books to add.\n");
     }
-    for (const ImportItem& item : items) {
-        QElapsedTimer clock;
-        clock.start();
-        const QString file = item.shown();
-        const QString given = QFile::decodeName(item.file);
-        const RawPath held(item.file);
-        const ImportResult r =
-            isWebAddress(given)
-                ? importFromUrl(*opened.catalogue, options.libraryDir, QUrl(given, QUrl::StrictMode),
-                                ImportRequest{{}, options.title, options.author, options.screen, options.layout})
-                : importWork(*opened.catalogue, options.libraryDir,
-                             ImportRequest{held.path().isEmpty() ? held.shown()
-                                                                 : QFileInfo(held.path()).absoluteFilePath(),
-                                           options.title, options.author, options.screen, options.layout,
-                                           item.entry, shownPath(held.shown())});
+    QElapsedTimer clock;
+    clock.start();
+    BatchOptions batch{options.title, options.author, options.screen, options.layout, options.jobs};
+    const auto report = [&](const BatchItem& item, int, int) {
+        const ImportResult& r = item.result;
         if (!r.warning.isEmpty())
-            err << file << QStringLiteral(": ") << r.warning << '\n';
+            err << item.file << QStringLiteral(": ") << r.warning << '\n';
         if (r.ok()) {
             out << QStringLiteral("%1: „%2“, %3 — %4 стр. / pages (%5 ms)\n")
-                       .arg(file, r.title, r.author)
+                       .arg(item.file, r.title, r.author)
                        .arg(r.pages)
-                       .arg(clock.elapsed());
+                       .arg(clock.restart());
         } else {
             ++failures;
-            err << file << QStringLiteral(": ") << r.error << '\n';
+            err << item.file << QStringLiteral(": ") << r.error << '\n';
         }
         out.flush();
         err.flush();
+    };
+    // Files go through the batch; a web address is fetched and imported in its place in the order.
+    QList<ImportItem> files;
+    const auto importFiles = [&] {
+        if (!files.isEmpty())
+            importBatch(*opened.catalogue, options.libraryDir, files, batch, report);
+        files.clear();
+    };
+    for (const ImportItem& item : found.items) {
+        const QString given = QFile::decodeName(item.file);
+        if (!isWebAddress(given)) {
+            files << item;
+            continue;
+        }
+        importFiles();
+        const ImportRequest request{{}, options.title, options.author, options.screen, options.layout};
+        report(BatchItem{given, importFromUrl(*opened.catalogue, options.libraryDir, QUrl(given, QUrl::StrictMode),
+                                              request)},
+               0, 0);
     }
+    importFiles();
     return failures == 0 ? 0 : 1;
 }
 
@@ -333,12 +342,15 @@ int runList(const StartOptions& options, QTextStream& out, QTextStream& err) {
     }
     for (const CatalogueRecord& rec : titledRecords(*opened.catalogue)) {
         QString pages = QStringLiteral("-");
+        QString series;
         if (const auto path = workFilePath(options.libraryDir, rec.name)) {
-            if (const auto work = WorkFile::open(*path))
+            if (const auto work = WorkFile::open(*path)) {
                 pages = QString::number(work->pageCount());
+                series = seriesLabel(work->fact(schema::kFactSeries), work->fact(schema::kFactSeriesNumber));
+            }
         }
         out << oneLine(rec.name) << '\t' << oneLine(rec.number) << '\t' << pages << '\t' << oneLine(rec.str)
-            << '\n';
+            << '\t' << oneLine(series) << '\n';
     }
     out.flush();
     return 0;

@@ -5,11 +5,14 @@
 #include "core/commands/StartOptions.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/CatalogueSchema.h"
+#include "core/storage/WorkFileBuilder.h"
 #include "core/text/PanelLoad.h"
 
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -54,9 +57,27 @@ struct ImportResult {
     QString author;
     int pages = 0;
     QString error;   // Bulgarian / English; empty on success
+    QString reason;  // the error in Bulgarian alone, for the windows
     QString warning; // the same, for what was added all the same (damaged characters)
     bool ok() const { return error.isEmpty(); }
 };
+
+// A work cut and written into a staged work file (finished, locked under its temporary name), with the record
+// it is to get; or, when result is not ok, nothing at all.
+struct PreparedWork {
+    ImportResult result;
+    CatalogueRecord record;
+    std::unique_ptr<WorkFileBuilder> builder;
+};
+
+// The steps of importWork that need no catalogue, so that many can run at once: load, name, cut, write.
+// titleTaken (may be empty) refuses a title before any work is done. Reentrant.
+PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request,
+                         const std::function<bool(const QString&)>& titleTaken);
+
+// "The library already holds a work titled ...", Bulgarian and English.
+QString alreadyThere(const QString& title);
+QString alreadyThereEn(const QString& title);
 
 // Loads, joins, cuts and stores one work: first its work file, put in place whole, then its catalogue
 // record. A failure at any step leaves the library as it was.

@@ -1,5 +1,6 @@
 #include "core/opds/OpdsBrowser.h"
 
+#include "core/AsyncTask.h"
 #include "core/net/BookDownload.h"
 #include "core/net/Fetch.h"
 #include "core/storage/Catalogue.h"
@@ -23,7 +24,10 @@ template <class T> void dispose(std::unique_ptr<T>& owned) {
 OpdsBrowser::OpdsBrowser(QString libraryDir, QObject* parent)
     : QObject(parent), libraryDir_(std::move(libraryDir)) {}
 
-OpdsBrowser::~OpdsBrowser() = default;
+OpdsBrowser::~OpdsBrowser() {
+    // The import reads the download's file: it ends before the file goes.
+    importing_.waitForFinished();
+}
 
 void OpdsBrowser::start(const QUrl& url) {
     history_.clear();
@@ -142,25 +146,36 @@ void OpdsBrowser::add(int entry, const QSize& screen) {
     if (Fetch* fetch = download_->fetch())
         connect(fetch, &Fetch::progress, this, &OpdsBrowser::downloadProgress);
     connect(download_.get(), &BookDownload::finished, this, [this] {
-        std::unique_ptr<BookDownload> done = std::move(download_);
-        if (!done->ok()) {
-            const bool cancelled = done->fetch() && done->fetch()->wasCancelled();
-            const QString error = done->error();
-            dispose(done);
+        if (!download_->ok()) {
+            const bool cancelled = download_->fetch() && download_->fetch()->wasCancelled();
+            const QString error = download_->error();
+            dispose(download_);
             if (!cancelled)
                 Q_EMIT failed(error);
             return;
         }
         ImportRequest request = request_;
-        request.file = done->path();
-        request.sourceName = done->sourceName();
-        ImportResult result;
-        if (Catalogue::OpenResult opened = Catalogue::open(libraryDir_))
-            result = importWork(*opened.catalogue, libraryDir_, request);
-        else
-            result = ImportResult{request.title, request.author, 0, opened.error, {}};
-        dispose(done);
-        Q_EMIT added(result);
+        request.file = download_->path();
+        request.sourceName = download_->sourceName();
+        Q_EMIT importStarted();
+        // Cut in the background on a connection of its own; the download's file stays until it is done.
+        importing_ = runInBackground(
+            this,
+            [library = libraryDir_, request] {
+                Catalogue::OpenResult opened = Catalogue::open(library);
+                if (!opened) {
+                    ImportResult r;
+                    r.title = request.title;
+                    r.author = request.author;
+                    r.reason = r.error = opened.error;
+                    return r;
+                }
+                return importWork(*opened.catalogue, library, request);
+            },
+            [this](const ImportResult& result) {
+                download_.reset();
+                Q_EMIT added(result);
+            });
     });
 }
 

@@ -6,6 +6,7 @@
 #include "core/commands/Import.h"
 #include "core/opds/OpdsFeed.h"
 
+#include <QFuture>
 #include <QImage>
 #include <QList>
 #include <QNetworkAccessManager>
@@ -51,6 +52,7 @@ Q_SIGNALS:
     void failed(const QString& message);
     void coverReady(int entry, const QImage& cover);
     void downloadProgress(qint64 received, qint64 total);
+    void importStarted(); // the download is whole; the book is being cut and added, past cancelling
     void added(const vel::ImportResult& result);
 
 private:
@@ -68,6 +70,7 @@ private:
     bool remember_ = false;
     std::unique_ptr<BookDownload> download_;
     ImportRequest request_;
+    QFuture<ImportResult> importing_;
     std::vector<std::unique_ptr<Fetch>> covers_;
 };
 

@@ -79,6 +79,11 @@ void ReadingState::setLayout(PageLayout layout) {
     Q_EMIT layoutChanged();
 }
 
+void ReadingState::setPanelBook(BookNavigation navigation, QString text) {
+    panelBook_ = std::move(navigation);
+    panelBookText_ = std::move(text);
+}
+
 void ReadingState::setPanelText(const QString& text) {
     if (panelText_ == text)
         return;

@@ -4,6 +4,7 @@
 // change it and react to its signals. The hidden fields of the library window only mirror it.
 
 #include "core/book/Typeset.h"
+#include "core/nav/Navigation.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/CatalogueSchema.h"
 
@@ -75,6 +76,12 @@ public:
     void joinPanelLines();
     const PanelLook& panelLook() const { return panelLook_; }
     void setPanelLook(const PanelLook& look) { panelLook_ = look; }
+    // The contents and notes of the book the panel's text was loaded from, positions in `text` (the text as
+    // loaded); empty for a plain text.
+    void setPanelBook(BookNavigation navigation, QString text);
+    // What the panel's text navigates by: the book's contents and notes found again in the text as it is
+    // now, or the text's own chapter lines.
+    BookNavigation panelNavigation() const { return navigationForText(panelBook_, panelBookText_, panelText_); }
     // The title and author the panel's text came with; the entry form offers them.
     const QString& offeredTitle() const { return offeredTitle_; }
     const QString& offeredAuthor() const { return offeredAuthor_; }
@@ -144,6 +151,8 @@ private:
     QString mode_;
     PageLayout layout_ = PageLayout::Book;
     QString panelText_;
+    BookNavigation panelBook_;
+    QString panelBookText_;
     PanelLook panelLook_;
     QString offeredTitle_;
     QString offeredAuthor_;

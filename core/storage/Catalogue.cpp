@@ -5,6 +5,7 @@
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <sqlite3.h>
@@ -216,10 +217,31 @@ Catalogue::SaveResult Catalogue::saveSettings(const QString& title, const QStrin
     r.setField(kStr, str);
     r.setField(kCvetList, cvetList);
     r.setField(kCvetForma, cvetForma);
-    if (!r.Update())
+    if (!r.Update() || !noteRead(title))
         return SaveResult::Failed;
     faultPoint("settings-written");
     return t.commit() ? SaveResult::Saved : SaveResult::Failed;
+}
+
+bool Catalogue::noteRead(const QString& title) {
+    if (!db_.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Name TEXT PRIMARY KEY, At INTEGER)")
+                      .arg(schema::kLastReadTable)))
+        return false;
+    Statement st(db_, QStringLiteral("INSERT OR REPLACE INTO %1 (Name, At) VALUES (?1, ?2)")
+                          .arg(schema::kLastReadTable));
+    st.bind(1, title);
+    st.bindInt64(2, QDateTime::currentMSecsSinceEpoch());
+    return st.step() == Statement::Step::Done;
+}
+
+QHash<QString, qint64> Catalogue::lastRead() {
+    QHash<QString, qint64> read;
+    if (db_.columns(schema::kLastReadTable).isEmpty())
+        return read;
+    Statement st(db_, QStringLiteral("SELECT Name, At FROM %1").arg(schema::kLastReadTable));
+    while (st.step() == Statement::Step::Row)
+        read.insert(st.text(0), st.int64(1));
+    return read;
 }
 
 int Catalogue::walkShortcut(const QString& title) {

@@ -5,6 +5,7 @@
 #include "core/storage/Database.h"
 #include "core/storage/Recordset.h"
 
+#include <QHash>
 #include <QString>
 #include <memory>
 
@@ -64,6 +65,9 @@ public:
                             const QString& str, const QString& cvetList, const QString& cvetForma,
                             RecordBoxes* boxes = nullptr);
 
+    // When each title was last read: set by a settings save that found the title (ms since the epoch).
+    QHash<QString, qint64> lastRead();
+
     // Appends an entry slot when the last record is not one (or the catalogue is empty). The cursor stays.
     bool ensureEntrySlotAtEnd();
 
@@ -75,6 +79,7 @@ private:
     // The position the settings save's walk reaches without changing anything on the way: the first record
     // with the title, or the record where Napred would stop, or the last record; -1 when there is none.
     int walkShortcut(const QString& title);
+    bool noteRead(const QString& title);
 
     Database db_;
     std::unique_ptr<Recordset> rs_;

@@ -24,6 +24,24 @@ inline const QString kPendingTable = QStringLiteral("Nezavarsheni");
 // Facts a work file keeps about itself, so that a file without a record can be taken back.
 inline const QString kFactTitle = QStringLiteral("title");
 inline const QString kFactAuthor = QStringLiteral("author");
+// The series the work belongs to and its number there, as the book gave them.
+inline const QString kFactSeries = QStringLiteral("series");
+inline const QString kFactSeriesNumber = QStringLiteral("seriesNumber");
+// A work file's cover thumbnail (one row, column Image, JPEG or PNG bytes); older files have no table.
+inline const QString kCoverTable = QStringLiteral("Cover");
+
+// When each title was last read (ms since the epoch), for ordering the library; made at the first reading.
+inline const QString kLastReadTable = QStringLiteral("LastRead");
+
+// What a reader navigates a work by, kept in its work file beside the pages; positions are offsets in the
+// work's text (its pages one after another). Files written before these tables existed still open.
+inline const QString kContentsTable = QStringLiteral("Contents");
+inline const QString kNotesTable = QStringLiteral("Notes");
+inline const QString kMarksTable = QStringLiteral("Marks");
+inline const QString kNavigationTablesSql = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS Contents (Level INTEGER, Heading TEXT, Position INTEGER);"
+    "CREATE TABLE IF NOT EXISTS Notes (Position INTEGER, Length INTEGER, Body TEXT);"
+    "CREATE TABLE IF NOT EXISTS Marks (Position INTEGER, Made TEXT, Words TEXT);");
 
 // What a new work's record and its text panel start with: the panel's font after loading a plain text
 // (a document is shown in Arial), its white page, and the main window's grey.

@@ -58,6 +58,18 @@ bool Statement::bindUtf8(int index, const QByteArray& utf8) {
            sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT) == SQLITE_OK;
 }
 
+bool Statement::bindBlob(int index, const QByteArray& bytes) {
+    return stmt_ && sqlite3_bind_blob(stmt_, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT) ==
+                        SQLITE_OK;
+}
+
+QByteArray Statement::blob(int column) const {
+    if (!stmt_)
+        return {};
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    return data ? QByteArray(data, sqlite3_column_bytes(stmt_, column)) : QByteArray();
+}
+
 bool Statement::bindInt64(int index, qint64 value) {
     return stmt_ && sqlite3_bind_int64(stmt_, index, value) == SQLITE_OK;
 }
@@ -98,6 +110,20 @@ QString Statement::text(int column) const {
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
     const int bytes = sqlite3_column_bytes(stmt_, column);
     return data ? QString::fromUtf8(data, bytes) : QString();
+}
+
+qint64 Statement::textLength(int column) const {
+    if (!stmt_)
+        return 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(sqlite3_column_text(stmt_, column));
+    const auto* const end = p + sqlite3_column_bytes(stmt_, column);
+    if (!p)
+        return 0;
+    // One unit per character, two for those beyond the 16-bit plane (four bytes in UTF-8).
+    qint64 units = 0;
+    for (; p < end; ++p)
+        units += ((*p & 0xC0) != 0x80) + (*p >= 0xF0);
+    return units;
 }
 
 qint64 Statement::int64(int column) const {

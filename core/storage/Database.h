@@ -1,6 +1,7 @@
 #pragma once
 // A thin RAII layer over one SQLite connection: open, prepared statements, nested transactions.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <map>
@@ -31,6 +32,7 @@ public:
     bool bindUtf8(int index, const QByteArray& utf8);
     bool bindInt64(int index, qint64 value);
     bool bindNull(int index);
+    bool bindBlob(int index, const QByteArray& bytes);
 
     enum class Step { Row, Done, Error };
     Step step();
@@ -39,7 +41,10 @@ public:
     // Columns are numbered from 0.
     bool isNull(int column) const;
     QString text(int column) const;
+    // The length the column's text has as a QString, without making one.
+    qint64 textLength(int column) const;
     qint64 int64(int column) const;
+    QByteArray blob(int column) const;
 
 private:
     sqlite3_stmt* stmt_ = nullptr;

@@ -1,5 +1,7 @@
 #include "core/storage/WorkFile.h"
 
+#include "core/storage/CatalogueSchema.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -65,6 +67,7 @@ std::unique_ptr<WorkFile> WorkFile::open(const QString& path, QString* error) {
                             .arg(shown(path), labelCol.isEmpty() ? QStringLiteral("stranica")
                                                                  : QStringLiteral("TekstStranica")));
 
+    wf->textColumn_ = textCol;
     wf->byRowid_ = Statement(wf->db_, QStringLiteral("SELECT %1, %2 FROM Knigi1 WHERE rowid = ?1")
                                           .arg(Database::quoted(labelCol), Database::quoted(textCol)));
     bool ok = wf->byRowid_.isValid();
@@ -97,6 +100,114 @@ std::unique_ptr<WorkFile> WorkFile::open(const QString& path, QString* error) {
 QString WorkFile::fact(const QString& name) const {
     const auto it = facts_.find(name);
     return it == facts_.end() ? QString() : it->second;
+}
+
+QByteArray WorkFile::cover() {
+    if (db_.columns(schema::kCoverTable).isEmpty())
+        return {};
+    Statement st(db_, QStringLiteral("SELECT Image FROM %1 LIMIT 1").arg(schema::kCoverTable));
+    return st.step() == Statement::Step::Row ? st.blob(0) : QByteArray();
+}
+
+std::vector<ContentsEntry> WorkFile::contents() {
+    std::vector<ContentsEntry> out;
+    Statement st(db_, QStringLiteral("SELECT Level, Heading, Position FROM Contents ORDER BY Position, rowid"));
+    while (st.isValid() && st.step() == Statement::Step::Row)
+        out.push_back({int(std::clamp<qint64>(st.int64(0), 1, 9)), st.text(1), int(st.int64(2))});
+    return out;
+}
+
+std::vector<NoteAnchor> WorkFile::notes() {
+    std::vector<NoteAnchor> out;
+    Statement st(db_, QStringLiteral("SELECT Position, Length, Body FROM Notes ORDER BY Position"));
+    while (st.isValid() && st.step() == Statement::Step::Row)
+        out.push_back({int(st.int64(0)), int(st.int64(1)), st.text(2)});
+    return out;
+}
+
+std::vector<BookMark> WorkFile::marks() {
+    std::vector<BookMark> out;
+    Statement st(db_, QStringLiteral("SELECT rowid, Position, Made, Words FROM Marks ORDER BY Position, rowid"));
+    while (st.isValid() && st.step() == Statement::Step::Row)
+        out.push_back({st.int64(0), int(st.int64(1)), QDateTime::fromString(st.text(2), Qt::ISODate), st.text(3)});
+    return out;
+}
+
+const std::vector<qint64>& WorkFile::pageStarts() {
+    if (!pageStarts_.empty())
+        return pageStarts_;
+    pageStarts_.reserve(size_t(count_) + 1);
+    qint64 at = 0;
+    if (rowids_.empty()) {
+        Statement st(db_, QStringLiteral("SELECT %1 FROM Knigi1 WHERE rowid BETWEEN 1 AND ?1 ORDER BY rowid")
+                              .arg(Database::quoted(textColumn_)));
+        st.bindInt64(1, count_);
+        while (st.isValid() && st.step() == Statement::Step::Row) {
+            pageStarts_.push_back(at);
+            at += st.textLength(0);
+        }
+    } else {
+        Statement st(db_, QStringLiteral("SELECT %1 FROM Knigi1 ORDER BY rowid").arg(Database::quoted(textColumn_)));
+        while (st.isValid() && st.step() == Statement::Step::Row && pageStarts_.size() < size_t(count_)) {
+            pageStarts_.push_back(at);
+            at += st.textLength(0);
+        }
+    }
+    // A page that could not be read still has its place.
+    while (pageStarts_.size() < size_t(count_))
+        pageStarts_.push_back(at);
+    pageStarts_.push_back(at);
+    return pageStarts_;
+}
+
+int WorkFile::pageAt(qint64 position) {
+    const std::vector<qint64>& starts = pageStarts();
+    if (count_ == 0)
+        return 0;
+    // The last page whose start is at or before the position.
+    const auto it = std::upper_bound(starts.begin(), starts.end() - 1, position);
+    return std::clamp(int(it - starts.begin()), 1, count_);
+}
+
+namespace {
+bool openForMarks(Database& db, const QString& path, QString* error) {
+    if (db.open(path, Database::Mode::ReadWrite) && db.exec(vel::schema::kNavigationTablesSql))
+        return true;
+    if (error)
+        *error = QStringLiteral("Във файла %1 не може да бъде записано: %2.").arg(shown(path), db.reason());
+    return false;
+}
+} // namespace
+
+bool WorkFile::addMark(const QString& path, BookMark& mark, QString* error) {
+    Database db;
+    if (!openForMarks(db, path, error))
+        return false;
+    Statement st(db, QStringLiteral("INSERT INTO Marks (Position, Made, Words) VALUES (?1, ?2, ?3)"));
+    st.bindInt64(1, mark.position);
+    st.bind(2, mark.made.toString(Qt::ISODate));
+    st.bind(3, mark.words);
+    if (st.step() != Statement::Step::Done) {
+        if (error)
+            *error = QStringLiteral("Във файла %1 не може да бъде записано: %2.").arg(shown(path), db.reason());
+        return false;
+    }
+    mark.id = db.lastInsertRowid();
+    return true;
+}
+
+bool WorkFile::removeMark(const QString& path, qint64 id, QString* error) {
+    Database db;
+    if (!openForMarks(db, path, error))
+        return false;
+    Statement st(db, QStringLiteral("DELETE FROM Marks WHERE rowid = ?1"));
+    st.bindInt64(1, id);
+    if (st.step() != Statement::Step::Done) {
+        if (error)
+            *error = QStringLiteral("Във файла %1 не може да бъде записано: %2.").arg(shown(path), db.reason());
+        return false;
+    }
+    return true;
 }
 
 WorkFile::Page WorkFile::page(int n) {

@@ -1,6 +1,7 @@
 #pragma once
 // A stored work opened for reading: its pages by position, each in constant time regardless of length.
 
+#include "core/nav/Navigation.h"
 #include "core/storage/Database.h"
 
 #include <QString>
@@ -31,12 +32,33 @@ public:
     // A fact the work file keeps about itself (see WorkFileBuilder::setFact); empty when it has none,
     // as in files written before facts were kept.
     QString fact(const QString& name) const;
+    // The cover thumbnail the work was stored with; empty when it has none.
+    QByteArray cover();
+    const std::map<QString, QString>& facts() const { return facts_; }
+
+    // What the reader navigates by; empty for files without it.
+    std::vector<ContentsEntry> contents();
+    std::vector<NoteAnchor> notes();
+    std::vector<BookMark> marks();
+
+    // Where each page starts in the work's text, and the text's length after the last: pageCount() + 1
+    // values, read once.
+    const std::vector<qint64>& pageStarts();
+    // The page (1-based) holding `position`; positions past the end are on the last page.
+    int pageAt(qint64 position);
+
+    // The reader's marks are the one thing written into a work file after it was built. False with a
+    // Bulgarian reason in *error when the file refuses.
+    static bool addMark(const QString& path, BookMark& mark, QString* error = nullptr);
+    static bool removeMark(const QString& path, qint64 id, QString* error = nullptr);
 
 private:
     WorkFile() = default;
 
     Database db_;
     Statement byRowid_;
+    QString textColumn_;
+    std::vector<qint64> pageStarts_;
     int count_ = 0;
     std::map<QString, QString> facts_;
     // Empty when rowids run 1..count without gaps (every file this program writes); otherwise the stored

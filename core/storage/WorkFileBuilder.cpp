@@ -1,7 +1,9 @@
 #include "core/storage/WorkFileBuilder.h"
 
+#include "core/storage/CatalogueSchema.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/WorkFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,6 +38,8 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
     failure_ = Failure::None;
     error_.clear();
     pages_ = 0;
+    navigationSet_ = false;
+    coverSet_ = false;
     libraryDir_ = libraryDir;
     placement_ = placement;
 
@@ -60,7 +64,8 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
                     db_.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
                                             "PRAGMA locking_mode = EXCLUSIVE; BEGIN;"
                                             "CREATE TABLE Knigi1 (Stranica TEXT, TekstStranica TEXT);"
-                                            "CREATE TABLE Svedenia (Ime TEXT PRIMARY KEY, Stoinost TEXT);"));
+                                            "CREATE TABLE Svedenia (Ime TEXT PRIMARY KEY, Stoinost TEXT);") +
+                                schema::kNavigationTablesSql);
     if (ok)
         insert_ = Statement(db_, QStringLiteral("INSERT INTO Knigi1 (rowid, Stranica, TekstStranica) "
                                                 "VALUES (?1, ?2, ?3)"));
@@ -105,9 +110,91 @@ bool WorkFileBuilder::setFact(const QString& name, const QString& value) {
     return true;
 }
 
+bool WorkFileBuilder::setCover(const QByteArray& image) {
+    if (!isActive())
+        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+    if (!db_.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Image BLOB); DELETE FROM %1;")
+                      .arg(schema::kCoverTable)))
+        return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
+    Statement st(db_, QStringLiteral("INSERT INTO %1 (Image) VALUES (?1)").arg(schema::kCoverTable));
+    st.bindBlob(1, image);
+    if (st.step() != Statement::Step::Done)
+        return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
+    coverSet_ = true;
+    return true;
+}
+
+bool WorkFileBuilder::writeNavigation(const std::vector<ContentsEntry>& contents,
+                                      const std::vector<NoteAnchor>& notes) {
+    bool ok = db_.exec(QStringLiteral("DELETE FROM Contents; DELETE FROM Notes;"));
+    Statement entry(db_, QStringLiteral("INSERT INTO Contents (Level, Heading, Position) VALUES (?1, ?2, ?3)"));
+    for (const ContentsEntry& e : contents) {
+        entry.bindInt64(1, e.level);
+        entry.bind(2, e.heading);
+        entry.bindInt64(3, e.position);
+        ok = ok && entry.step() == Statement::Step::Done;
+        entry.reset();
+    }
+    Statement note(db_, QStringLiteral("INSERT INTO Notes (Position, Length, Body) VALUES (?1, ?2, ?3)"));
+    for (const NoteAnchor& n : notes) {
+        note.bindInt64(1, n.position);
+        note.bindInt64(2, n.length);
+        note.bind(3, n.text);
+        ok = ok && note.step() == Statement::Step::Done;
+        note.reset();
+    }
+    return ok || fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+                                       .arg(shown(finalPath_), db_.reason()));
+}
+
+bool WorkFileBuilder::setNavigation(const BookNavigation& navigation) {
+    if (!isActive())
+        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+    navigationSet_ = true;
+    return writeNavigation(navigation.contents, navigation.notes);
+}
+
+bool WorkFileBuilder::carryOver() {
+    const auto old = WorkFile::open(finalPath_);
+    if (!old)
+        return true; // nothing to keep
+    if (!navigationSet_ && !writeNavigation(old->contents(), old->notes()))
+        return false;
+    // What the book said of itself belongs to the work, not to its pages.
+    Statement fact(db_, QStringLiteral("INSERT OR IGNORE INTO Svedenia (Ime, Stoinost) VALUES (?1, ?2)"));
+    for (const QString& name : {schema::kFactAuthor, schema::kFactSeries, schema::kFactSeriesNumber}) {
+        if (old->fact(name).isEmpty())
+            continue;
+        fact.bind(1, name);
+        fact.bind(2, old->fact(name));
+        const bool kept = fact.step() == Statement::Step::Done;
+        fact.reset();
+        if (!kept)
+            return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+                                         .arg(shown(finalPath_), db_.reason()));
+    }
+    if (const QByteArray cover = coverSet_ ? QByteArray() : old->cover(); !cover.isEmpty() && !setCover(cover))
+        return false;
+    Statement mark(db_, QStringLiteral("INSERT INTO Marks (Position, Made, Words) VALUES (?1, ?2, ?3)"));
+    bool ok = true;
+    for (const BookMark& m : old->marks()) {
+        mark.bindInt64(1, m.position);
+        mark.bind(2, m.made.toString(Qt::ISODate));
+        mark.bind(3, m.words);
+        ok = ok && mark.step() == Statement::Step::Done;
+        mark.reset();
+    }
+    return ok || fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+                                       .arg(shown(finalPath_), db_.reason()));
+}
+
 bool WorkFileBuilder::commit() {
     if (!isActive())
         return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+    if (placement_ == Placement::Replace && !carryOver()) {
+        abandon();
+        return false;
+    }
     // The page count lets readers find a page by its rowid without counting.
     const bool written = db_.exec(QStringLiteral("PRAGMA user_version = %1; COMMIT;").arg(pages_));
     const QString why = written ? QStringLiteral("грешка при запис на диска") : db_.reason();

@@ -2,6 +2,7 @@
 // Writes a work's pages into a temporary file beside the final one, in one transaction, and puts it in
 // place only when complete: no half-written work file ever carries a title.
 
+#include "core/nav/Navigation.h"
 #include "core/storage/Database.h"
 #include "core/storage/FileOps.h"
 
@@ -39,6 +40,12 @@ public:
     // Keeps a fact about the work in its file (title, author, layout, ...); a later value replaces an
     // earlier one. Part of the same transaction as the pages.
     bool setFact(const QString& name, const QString& value);
+    // Keeps the work's cover thumbnail (see coverThumbnail), in the same transaction. A rebuild that sets
+    // none keeps the old file's cover, author and series.
+    bool setCover(const QByteArray& image);
+    // The work's contents and notes, positions in the text being cut. A rebuild that sets none keeps the
+    // old file's; a rebuild always keeps the reader's marks (the text is the same, only its pages differ).
+    bool setNavigation(const BookNavigation& navigation);
     bool commit();
     // Drops everything written; the final name is left as it was.
     void abandon();
@@ -54,6 +61,8 @@ public:
 
 private:
     bool fail(Failure f, const QString& message);
+    bool writeNavigation(const std::vector<ContentsEntry>& contents, const std::vector<NoteAnchor>& notes);
+    bool carryOver();
 
     Database db_;
     Statement insert_;
@@ -62,6 +71,8 @@ private:
     fileops::LockedTemp temp_;
     Placement placement_ = Placement::New;
     int pages_ = 0;
+    bool navigationSet_ = false;
+    bool coverSet_ = false;
     Failure failure_ = Failure::None;
     QString error_;
 };

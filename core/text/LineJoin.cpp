@@ -39,13 +39,12 @@ bool joinsLineBreakBefore(QChar c) {
 // is the last one that looks at line breaks. Hence deciding every line break by the character that follows
 // it in the original text gives exactly the result of the sequential steps. Underscores are removed last,
 // so a line break followed by "_" is decided by the "_" (it stays).
-QString joinLineBreaks(const QString& text) {
+QString joinLineBreaks(QString text) {
     const qsizetype n = text.size();
-    const char16_t* src = reinterpret_cast<const char16_t*>(text.constData());
-    const char16_t* const end = src + n;
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* end = p + n;
 
     // Find the first character that changes anything; most texts without one are returned shared.
-    const char16_t* p = src;
     for (; p < end; ++p) {
         if (*p == u'_')
             break;
@@ -55,13 +54,13 @@ QString joinLineBreaks(const QString& text) {
     if (p == end)
         return text;
 
-    // Every change shortens the text, so the result fits in the input's length.
-    QString out(n, Qt::Uninitialized);
-    char16_t* const outBegin = reinterpret_cast<char16_t*>(out.data());
-    char16_t* dst = outBegin;
-    const qsizetype head = p - src;
-    std::copy(src, p, dst);
-    dst += head;
+    // Every change shortens the text, so it is rewritten in place: the write position never passes the
+    // read position. A text shared with the caller is copied once here.
+    const qsizetype head = p - reinterpret_cast<const char16_t*>(text.constData());
+    char16_t* const outBegin = reinterpret_cast<char16_t*>(text.data());
+    char16_t* dst = outBegin + head;
+    p = dst;
+    end = outBegin + n;
 
     // The last two characters cannot start a join, which keeps the look-ahead inside the buffer.
     const char16_t* const joinEnd = end - 2;
@@ -94,8 +93,8 @@ QString joinLineBreaks(const QString& text) {
         if (*p != u'_')
             *dst++ = *p;
 
-    out.truncate(dst - outBegin);
-    return out;
+    text.truncate(dst - outBegin);
+    return text;
 }
 
 } // namespace vel

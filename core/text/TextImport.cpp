@@ -12,7 +12,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace vel {
 
@@ -61,12 +65,99 @@ void dropEndOfFileMarks(QString& text) {
     text.truncate(n);
 }
 
-QString decodeAll(QByteArrayView bytes, QStringConverter::Encoding encoding, bool* hadError = nullptr) {
-    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
+// Told after each slice is decoded that the bytes before `upTo` are not read again.
+using ForgetBytes = std::function<void(qsizetype upTo)>;
+
+// The decoded length of a text in an ASCII-compatible encoding once every line end is CR LF, so that the text
+// is allocated once at its final size: UTF-8 gives one UTF-16 unit per sequence, two for four bytes.
+qsizetype crLfLength(QByteArrayView bytes, bool utf8) {
+    const auto* const begin = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const auto* const end = begin + bytes.size();
+    qsizetype units = 0;
+    for (const std::uint8_t* p = begin; p < end; ++p) {
+        const std::uint8_t b = *p;
+        units += utf8 ? ((b & 0xc0) != 0x80) + (b >= 0xf0) : 1;
+        if (b == '\r')
+            units += p + 1 == end || p[1] != '\n';
+        else if (b == '\n')
+            units += p == begin || p[-1] != '\r';
+    }
+    return units;
+}
+
+// Appends `piece` to `out` with every line end made CR LF; a CR ending the piece waits in `pendingCr` for
+// the next one, which may start with its LF.
+void appendCrLf(QString& out, QStringView piece, bool& pendingCr) {
+    const char16_t* p = piece.utf16();
+    const char16_t* const end = p + piece.size();
+    if (pendingCr && p < end) {
+        out.append(u"\r\n");
+        pendingCr = false;
+        if (*p == u'\n')
+            ++p;
+    }
+    while (p < end) {
+        const char16_t* const run = p;
+        while (p < end && *p != u'\r' && *p != u'\n')
+            ++p;
+        out.append(reinterpret_cast<const QChar*>(run), p - run);
+        if (p == end)
+            break;
+        if (*p == u'\r' && p + 1 == end) {
+            pendingCr = true;
+            break;
+        }
+        out.append(u"\r\n");
+        p += *p == u'\r' && p[1] == u'\n' ? 2 : 1;
+    }
+}
+
+// Decodes `bytes` into its final form, line ends CR LF, a slice at a time: the text is built once, no second
+// whole copy of it ever exists, and the bytes behind each slice may be let go as it goes. Slices end where
+// a character does, so every slice decodes alone.
+QString decodeCrLf(QByteArrayView bytes, QStringDecoder& decoder, QStringConverter::Encoding encoding,
+                   const ForgetBytes& forget, bool* hadError = nullptr) {
+    constexpr qsizetype kSlice = qsizetype(1) << 20;
+    using E = QStringConverter;
+    const int unit = encoding == E::Utf16LE || encoding == E::Utf16BE   ? 2
+                     : encoding == E::Utf32LE || encoding == E::Utf32BE ? 4
+                                                                        : 1;
+    QString out;
+    out.reserve(unit == 1 ? crLfLength(bytes, encoding == E::Utf8)
+                          : bytes.size() / unit + bytes.size() / (16 * unit)); // LF alone is rare there
+    bool pendingCr = false;
+    bool error = false;
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype to = std::min(bytes.size(), at + kSlice);
+        if (to < bytes.size()) {
+            to -= (to - at) % unit;
+            if (encoding == E::Utf8) // back to the lead byte of a sequence
+                for (int i = 0; i < 3 && (std::uint8_t(bytes[to]) & 0xc0) == 0x80; ++i)
+                    --to;
+            if (unit == 2) { // not between the halves of a surrogate pair
+                const std::uint8_t high = std::uint8_t(bytes[encoding == E::Utf16LE ? to - 1 : to - 2]);
+                if ((high & 0xfc) == 0xd8)
+                    to -= 2;
+            }
+        }
+        const QString piece = decoder(bytes.sliced(at, to - at));
+        error = error || decoder.hasError();
+        appendCrLf(out, piece, pendingCr);
+        at = to;
+        if (forget)
+            forget(at);
+    }
+    if (pendingCr)
+        out.append(u"\r\n");
     if (hadError)
-        *hadError = decoder.hasError();
-    return text;
+        *hadError = error;
+    return out;
+}
+
+QString decodeCrLf(QByteArrayView bytes, QStringConverter::Encoding encoding, const ForgetBytes& forget,
+                   bool* hadError = nullptr) {
+    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+    return decodeCrLf(bytes, decoder, encoding, forget, hadError);
 }
 
 enum class Utf8Check { Valid, CutShort, Invalid };
@@ -278,11 +369,12 @@ QString encodingName(QStringConverter::Encoding encoding) {
     return QString::fromLatin1(QStringConverter::nameForEncoding(encoding));
 }
 
+// `text` has CR LF line ends already.
 TextImportResult finish(QString text, const QString& encoding) {
     dropEndOfFileMarks(text);
     if (looksBinary(text))
         return failure(kBinary);
-    return {{toCrLf(text), encoding}, {}};
+    return {{std::move(text), encoding}, {}};
 }
 
 const QByteArray kCompoundDocumentMagic = QByteArray::fromHex("d0cf11e0a1b11ae1");
@@ -339,19 +431,24 @@ QString detectCyrillicCodePage(QByteArrayView bytes) {
     return QString::fromLatin1(best->name);
 }
 
-TextImportResult decodeText(QByteArrayView bytes) {
+namespace {
+
+TextImportResult decodeBytes(QByteArrayView bytes, const ForgetBytes& forget) {
     if (bytes.isEmpty())
         return {{QString(), encodingName(QStringConverter::Utf8)}, {}};
 
     qsizetype bomLength = 0;
     const QStringConverter::Encoding bom = bomEncoding(bytes, bomLength);
-    if (bomLength > 0)
-        return finish(decodeAll(bytes.sliced(bomLength), bom), encodingName(bom));
+    if (bomLength > 0) {
+        const ForgetBytes shifted = forget ? ForgetBytes([&](qsizetype upTo) { forget(upTo + bomLength); })
+                                           : ForgetBytes();
+        return finish(decodeCrLf(bytes.sliced(bomLength), bom, shifted), encodingName(bom));
+    }
 
     if (bytes.contains('\0')) {
         if (const auto utf16 = guessUtf16(bytes)) {
             bool error = false;
-            QString text = decodeAll(bytes, *utf16, &error);
+            QString text = decodeCrLf(bytes, *utf16, forget, &error);
             if (!error)
                 return finish(std::move(text), encodingName(*utf16));
         }
@@ -359,18 +456,24 @@ TextImportResult decodeText(QByteArrayView bytes) {
     }
 
     // A last character cut off by truncation becomes U+FFFD instead of turning the whole file into mojibake.
-    if (checkUtf8(bytes) != Utf8Check::Invalid)
-        return finish(QString::fromUtf8(bytes), encodingName(QStringConverter::Utf8));
-
-    if (mostlyUtf8(bytes)) {
-        TextImportResult damaged = finish(QString::fromUtf8(bytes), encodingName(QStringConverter::Utf8));
-        damaged.loaded.damaged = true;
-        return damaged;
+    const bool damaged = checkUtf8(bytes) == Utf8Check::Invalid;
+    if (!damaged || mostlyUtf8(bytes)) {
+        TextImportResult r =
+            finish(decodeCrLf(bytes, QStringConverter::Utf8, forget), encodingName(QStringConverter::Utf8));
+        r.loaded.damaged = damaged && r.ok();
+        return r;
     }
 
     const QString codePage = detectCyrillicCodePage(bytes);
     QStringDecoder decoder(codePage.toLatin1().constData(), QStringDecoder::Flag::Stateless);
-    return finish(decoder(bytes), codePage);
+    // Latin1 stands for any single-byte code page here: one byte, one character.
+    return finish(decodeCrLf(bytes, decoder, QStringConverter::Latin1, forget), codePage);
+}
+
+} // namespace
+
+TextImportResult decodeText(QByteArrayView bytes) {
+    return decodeBytes(bytes, {});
 }
 
 namespace {
@@ -395,13 +498,25 @@ TextImportResult loadTextFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failure(withPath(kUnreadable, path));
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return failure(withPath(kUnreadable, path));
     if (bytes.size() > kMaxTextFileBytes)
         return failure(withPath(kTooLarge, path));
 
-    TextImportResult result = decodeText(bytes);
+    // The bytes already decoded give their memory back while the rest is decoded, so that the file and its
+    // text are not both held whole. Only whole pages inside the buffer go; they are never read again.
+    const auto pageSize = qsizetype(sysconf(_SC_PAGESIZE));
+    const auto base = reinterpret_cast<std::uintptr_t>(bytes.constData());
+    const std::uintptr_t firstPage = (base + pageSize - 1) / pageSize * pageSize;
+    std::uintptr_t forgotten = firstPage;
+    TextImportResult result = decodeBytes(bytes, [&](qsizetype upTo) {
+        const std::uintptr_t until = (base + upTo) / pageSize * pageSize;
+        if (until > forgotten && madvise(reinterpret_cast<void*>(forgotten), until - forgotten,
+                                         MADV_DONTNEED) == 0)
+            forgotten = until;
+    });
+    bytes = QByteArray();
     if (!result.ok())
         result.error = withPath(result.error, path);
     return result;
@@ -460,14 +575,21 @@ TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& 
         }
         if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
             continue;
-        QString text = decodeAll(process.readAllStandardOutput(), QStringConverter::Utf8);
+        QString text = decodeCrLf(process.readAllStandardOutput(), QStringConverter::Utf8, {});
         if (looksBinary(text))
             continue;
-        return {{toCrLf(text), encodingName(QStringConverter::Utf8)}, {}};
+        return {{std::move(text), encodingName(QStringConverter::Utf8)}, {}};
     }
     if (!anyRan)
         return failure(kNoDocReader);
     return failure(withPath(kNotADocument, path));
+}
+
+bool hasVisibleText(QStringView text) {
+    for (const QChar c : text)
+        if (!c.isSpace() && c.isPrint() && c.category() != QChar::Other_Format)
+            return true;
+    return false;
 }
 
 } // namespace vel

@@ -3,6 +3,8 @@
 // documents through a command-line extractor. Everything here is pure and reentrant (no widgets, no shared
 // state), so a window can run it in a worker thread while it stays responsive.
 
+#include "core/nav/Navigation.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -18,7 +20,12 @@ struct LoadedText {
     QString title{};
     QString author{};
     QString innerName{};     // the text's own file name when it came out of an archive
+    QString series{};        // the series the book belongs to, and its number there
+    QString seriesNumber{};
+    QByteArray cover{};      // the cover image's bytes as the book holds them
     bool structured = false; // paragraphs already whole: no line joining
+    // A structured book's contents and notes, with positions in `text`.
+    BookNavigation navigation{};
     // UTF-8 with a few bytes that are not: those became U+FFFD, and the reader should be told.
     bool damaged = false;
 };
@@ -49,6 +56,9 @@ QString detectCyrillicCodePage(QByteArrayView bytes);
 
 // LF alone and CR alone become CR LF; CR LF stays. Returns the input itself when nothing changes.
 QString toCrLf(const QString& text);
+
+// False for white space and invisible marks only: nothing a reader could see.
+bool hasVisibleText(QStringView text);
 
 // A program that writes a document's plain text as UTF-8 on its standard output; the path is appended as the
 // last argument.

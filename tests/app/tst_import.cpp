@@ -257,11 +257,18 @@ private slots:
         QVERIFY(importWork(*opened.catalogue, lib.path(), {lib.filePath("Автор - Книга.txt"), {}, {}}).ok());
         QVERIFY(insertRecord(*opened.catalogue,
                              {"Без файл", "Друг\tавтор", "Tahoma", "14", "37", "0", "0"}) >= 0);
+        writeFile(lib.filePath("a.fb2"),
+                  "<FictionBook><description><title-info><author><last-name>Вазов</last-name></author>"
+                  "<book-title>Под игото</book-title><sequence name=\"Под игото\" number=\"1\"/></title-info>"
+                  "</description><body><p>Текст.</p></body></FictionBook>");
+        QVERIFY(importWork(*opened.catalogue, lib.path(), {lib.filePath("a.fb2"), {}, {}}).ok());
         opened.catalogue.reset();
 
+        // The series is the fifth column, empty without one.
         const Outcome o = run({"--list"}, lib.path());
         QCOMPARE(o.status, 0);
-        QCOMPARE(o.out, QStringLiteral("Книга\tАвтор\t%1\t1\nБез файл\tДруг автор\t-\t37\n")
+        QCOMPARE(o.out, QStringLiteral("Книга\tАвтор\t%1\t1\t\nБез файл\tДруг автор\t-\t37\t\n"
+                                       "Под игото\tВазов\t1\t1\tПод игото #1\n")
                             .arg(pagesOf(lib.path(), "Книга").size()));
     }
 
@@ -276,6 +283,9 @@ private slots:
         QCOMPARE(o.author, QStringLiteral("Автор"));
         QCOMPARE(o.layout, PageLayout::Book);
         QCOMPARE(parse({"--import", "a.txt", "--layout=plain"}).layout, PageLayout::Plain);
+        QCOMPARE(parse({"--import", "a.txt", "--jobs", "3"}).jobs, 3);
+        QVERIFY(!parse({"--import", "a.txt", "--jobs=0"}).error.isEmpty());
+        QVERIFY(!parse({"--list", "--jobs=2"}).error.isEmpty());
         o = parse({"--library=/tmp/l", "--import", "--title=Т", "--", "--странно.txt"});
         QVERIFY(o.error.isEmpty() && o.files == QStringList{"--странно.txt"} && o.libraryDir == u"/tmp/l");
         QCOMPARE(parse({}).libraryDir, QStringLiteral("/def"));
@@ -283,6 +293,11 @@ private slots:
         QVERIFY(o.mode == StartMode::Window && o.files == QStringList{"книга.txt"});
         o = parse({"--opds", "http://h/c.opds", "--search", " под  игото "});
         QVERIFY(o.error.isEmpty() && o.mode == StartMode::Opds && o.searchWords == u"под игото");
+        // Beside --opds, --search takes words, given apart or together; alone, it searches a work.
+        o = parse({"--search", "под", "--opds", "http://h/c.opds", "игото"});
+        QVERIFY(o.error.isEmpty() && o.mode == StartMode::Opds && o.searchWords == u"под игото");
+        o = parse({"--search", "Под игото", "чорбаджи"});
+        QVERIFY(o.mode == StartMode::Search && o.workTitle == u"Под игото" && o.searchWords.isEmpty());
 
         for (const QStringList& args : QList<QStringList>{{"--import"},
                                                           {"--import", "a.txt", "b.txt", "--title", "Т"},

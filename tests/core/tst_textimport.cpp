@@ -215,6 +215,35 @@ private slots:
         QCOMPARE(loaded.loaded.text, expected);
     }
 
+    // Texts of several MiB are decoded a slice at a time: characters, surrogate pairs and CR LF pairs that
+    // straddle a slice's end come out whole, as decoding the file at once and converting line ends would.
+    void largeTextsDecodeInSlices_data() {
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::newRow("UTF-8") << QByteArray("UTF-8");
+        QTest::newRow("UTF-16LE") << QByteArray("UTF-16LE");
+        QTest::newRow("UTF-16BE") << QByteArray("UTF-16BE");
+        QTest::newRow("windows-1251") << QByteArray("windows-1251");
+    }
+    void largeTextsDecodeInSlices() {
+        QFETCH(QByteArray, encoding);
+        const bool unicode = encoding.startsWith("UTF");
+        // Odd lengths shift every boundary; a letter outside the BMP where the encoding has one.
+        const QStringList lines = {QStringLiteral("Лека нощ, мили деца"), QStringLiteral("ъ"),
+                                   unicode ? QStringLiteral("звезда \U0001F31F") : QStringLiteral("звезда"),
+                                   QStringLiteral("Юнак")};
+        const QStringList ends = {QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r")};
+        QString text;
+        for (int i = 0; text.size() < 3 * 1024 * 1024; ++i)
+            text += lines[i % lines.size()] + ends[i % ends.size()];
+        const bool bom = encoding.startsWith("UTF-16");
+        const QByteArray bytes = encode(text, encoding.constData(), bom);
+        const TextImportResult loaded = vel::loadTextFile(write(QStringLiteral("large.txt"), bytes));
+        QVERIFY(loaded.ok());
+        QCOMPARE(loaded.loaded.encoding, QString::fromLatin1(encoding));
+        QVERIFY(loaded.loaded.text == vel::toCrLf(text));
+        QVERIFY(vel::decodeText(bytes).loaded.text == loaded.loaded.text);
+    }
+
     void refusedFiles() {
         const QString missing = m_dir.filePath(QStringLiteral("няма го.txt"));
         TextImportResult result = vel::loadTextFile(missing);

@@ -1,6 +1,7 @@
 // Page cutting checked against real page views: every page fits its view alone and no page could take one
 // more line; one layout of the whole text cuts exactly where laying out each remainder again would.
 #include "core/book/Fonts.h"
+#include "core/book/Hyphenation.h"
 #include "core/book/PageCut.h"
 #include "ui/PageView.h"
 #include "ui/RichTextView.h"
@@ -53,9 +54,13 @@ std::unique_ptr<RichTextView> pageView(const QString& font, double points, int w
     return view;
 }
 
+bool pageFlowStarts(const QString& text, int start) {
+    return start == 0 || text[start - 1] == u'\n' || text[start - 1] == u'\r';
+}
+
 // Shows the page of `text` that starts at `start` in `view`, indented if it opens a paragraph.
 void show(RichTextView& view, const QString& text, int start, int length = -1) {
-    view.setPageFlow({start == 0 || text[start - 1] == u'\n' || text[start - 1] == u'\r', false});
+    view.setPageFlow({pageFlowStarts(text, start), false});
     view.setText(text.mid(start, length));
 }
 
@@ -81,13 +86,22 @@ std::vector<PageSpan> relaidReference(const QString& text, RichTextView& view) {
     return pages;
 }
 
-// One layout of the whole text in the view, walked a view-page at a time.
+// One layout of the text in the view, walked a view-page at a time. A page that ends inside a line (before a
+// word the line would hyphenate) has the rest shown anew from there. Lines depend only on the text from
+// their start on, so a window of the text well longer than a page gives the same pages.
 std::vector<PageSpan> walkedReference(const QString& text, RichTextView& view) {
-    show(view, text, 0);
+    constexpr int kWindow = 24000;
     std::vector<PageSpan> pages;
-    for (int pos = 0, start = 0; pages.empty() || !droppable(text, start);) {
+    for (int pos = 0, start = 0, shown = -1; pages.empty() || !droppable(text, start);) {
+        const QTextBlock block = view.document()->findBlock(pos);
+        if (shown < 0 || (start + kWindow / 2 > shown + kWindow && shown + kWindow < text.size()) ||
+            block.layout()->lineForTextPosition(pos - block.position()).textStart() != pos - block.position()) {
+            show(view, text, start, kWindow);
+            shown = start;
+            pos = 0;
+        }
         pos = viewPageEnd(*view.document(), pos, view.viewport()->height());
-        const int end = view.textIndex(pos);
+        const int end = shown + view.textIndex(pos);
         pages.push_back({start, end - start});
         start = end;
     }
@@ -144,7 +158,7 @@ private Q_SLOTS:
             show(*view, text, p.start, p.length);
             const QString page = view->text();
             QVERIFY2(fitsAlone(*view, page), qPrintable(QStringLiteral("page %1 scrolls").arg(i + 1)));
-            if (i + 1 == cut.pages.size() || layout == PageLayout::Book) // a book page may end a line early
+            if (i + 1 == cut.pages.size())
                 continue;
             // The next page's first line, with its line break, would not have fitted.
             show(*view, text, cut.pages[i + 1].start, cut.pages[i + 1].length);
@@ -152,7 +166,9 @@ private Q_SLOTS:
             const QTextBlock first = view->document()->firstBlock();
             const int lineEnd =
                 first.layout()->lineAt(0).textLength() + (first.layout()->lineCount() == 1 ? 1 : 0);
-            QVERIFY2(!fitsAlone(*view, page + next.left(view->textIndex(lineEnd))),
+            const QString nextLine = next.left(view->textIndex(lineEnd));
+            view->setPageFlow({pageFlowStarts(text, p.start), false});
+            QVERIFY2(!fitsAlone(*view, page + nextLine),
                      qPrintable(QStringLiteral("page %1 could take another line").arg(i + 1)));
         }
         QVERIFY(droppable(text, at));
@@ -162,8 +178,10 @@ private Q_SLOTS:
         QCOMPARE(cutPages(small, g).pages, relaidReference(small, *view));
 
         // A paragraph far longer than a layout piece, with a run no line can break at a space.
-        const QString longParagraph = sampleText(400, 3).replace(QLatin1String("\r\n"), QLatin1String(" ")) +
-                                      QString(50000, QChar(u'ж')) + sampleText(40, 5);
+        const int paragraphs = layout == PageLayout::Book ? 80 : 400; // a book's is walked more slowly
+        const QString longParagraph =
+            sampleText(paragraphs, 3).replace(QLatin1String("\r\n"), QLatin1String(" ")) +
+            QString(50000, QChar(u'ж')) + sampleText(40, 5);
         QCOMPARE(cutPages(longParagraph, g).pages, walkedReference(longParagraph, *view));
     }
 
@@ -212,7 +230,7 @@ private Q_SLOTS:
     }
 
     // A book page whose paragraph goes on: its last line reaches the edge like the others, the space the
-    // page ends in included, and keeps their height.
+    // page ends in included, and keeps their height; but only a full line is set full.
     void runOnLastLineIsFull() {
         auto view = pageView("Tahoma", 14, 456, 715);
         view->setLayout(PageLayout::Book);
@@ -227,6 +245,31 @@ private Q_SLOTS:
         QVERIFY2(last.cursorToX(end) > last.x() + last.width() - 1.5,
                  qPrintable(QString::number(last.cursorToX(end))));
         QCOMPARE(last.height(), first.height());
+
+        // A short last line (a page shown at another width than it was cut for) is never stretched.
+        view->setText(QStringLiteral("Момичето се радва на "));
+        const QTextLine only = view->document()->lastBlock().layout()->lineAt(0);
+        const int words = only.textLength() - 1;
+        QVERIFY2(only.cursorToX(words) < only.x() + only.naturalTextWidth() + 1,
+                 qPrintable(QString::number(only.cursorToX(words))));
+    }
+
+    // Words met before break where they did then, whatever came between; the longest words too.
+    void wordsMetAgainBreakAlike() {
+        const Hyphenator* h = Hyphenator::bulgarian();
+        if (!h)
+            QSKIP("no Bulgarian hyphenation patterns");
+        Hyphenator::Buffers kept;
+        const QString longest(63, QChar(u'а'));
+        for (const QString& word :
+             QStringList{QStringLiteral("неприятностите"), QStringLiteral("разказвач"),
+                         QStringLiteral("Разказвач"), QStringLiteral("неприятностите"), longest,
+                         QStringLiteral("разказвач"), longest + QStringLiteral("ба")}) {
+            std::vector<int> again{-1}, fresh{-1};
+            h->breaks(word, again, kept);
+            h->breaks(word, fresh);
+            QCOMPARE(again, fresh);
+        }
     }
 
     void moreThanTheLastPageNumberIsRefused() {
@@ -238,6 +281,18 @@ private Q_SLOTS:
         const PageCut tooMany = cutPages(QStringLiteral("ред\r\n").repeated(kMaxPages) + "ред", g);
         QCOMPARE(tooMany.status, PageCut::Status::TooManyPages);
         QVERIFY(tooMany.pages.empty());
+        QCOMPARE(tooMany.fitsPercent, 99);
+
+        // Five times too long: known early, with about how much would fit.
+        const QString text = QStringLiteral("ред\r\n").repeated(5 * kMaxPages);
+        int laidOut = 0;
+        const PageCut early = cutPages(text, g, [&](int done, int) {
+            laidOut = std::max(laidOut, done);
+            return true;
+        });
+        QCOMPARE(early.status, PageCut::Status::TooManyPages);
+        QVERIFY2(laidOut <= text.size() / 4, qPrintable(QString::number(laidOut)));
+        QVERIFY2(early.fitsPercent >= 18 && early.fitsPercent <= 22, qPrintable(QString::number(early.fitsPercent)));
     }
 
     void cutsInAWorkerThreadWithProgressAndCancel() {

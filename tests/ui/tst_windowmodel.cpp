@@ -143,21 +143,31 @@ private Q_SLOTS:
         const double comboHeight = twHeight(a.Combo1);
         const double textFont = a.Text1->font().pointSizeF();
 
-        ScaleToScreen(1.0f, 1.0f, a, true);
+        ScaleToScreen(1.0f, 1.0f, a);
         // At the design screen places stay, standard fonts shrink by F squared and the text view by F.
         QCOMPARE(twipsBox(a.Text1), (TwipsRect{120, 240, 1455, 495}));
         QVERIFY(qAbs(a.Text1->font().pointSizeF() - textFont * 0.978121) < 0.01);
         QVERIFY(qAbs(a.View->fontSize() - 14.25 * 0.989) < 1e-4);
         QCOMPARE(twipsBox(&a), (TwipsRect{0, 0, 15360, 11520}));
 
-        ScaleToScreen(1.25f, 1.3333334f, a, true);
+        ScaleToScreen(1.25f, 1.3333334f, a);
         const TwipsRect combo = twipsBox(a.Combo1);
         QCOMPARE(combo.left, 300 * 1.25);
         QVERIFY(qAbs(combo.top - 600 * 1.3333334) < 0.01);
         QCOMPARE(combo.width, 1500 * 1.25);
         QCOMPARE(combo.height, comboHeight); // a combo box keeps its height
         QCOMPARE(a.Hand->y2, 2640.0);        // lines keep their end points
-        QCOMPARE(twWidth(&a), 15360 * 1.25); // the window's own rectangle too
+        // The window itself is left as set (to the screen): scaled again it would outgrow the screen.
+        QCOMPARE(twipsBox(&a), (TwipsRect{0, 0, 15360, 11520}));
+
+        // On a small screen, again and again: text never shrinks below legible; the page font is the
+        // reader's own and is scaled as it is.
+        const double page = a.View->fontSize();
+        const double f = ScaleFactors{0.78125f, 0.78125f}.font();
+        for (int i = 0; i < 3; ++i)
+            ScaleToScreen(0.78125f, 0.78125f, a);
+        QVERIFY(QFontInfo(a.Text1->font()).pixelSize() >= kMinLegiblePixels);
+        QVERIFY(qAbs(a.View->fontSize() - page * f * f * f) < 1e-3);
     }
 
     void fileFilters() {

@@ -9,7 +9,9 @@
 #include "windows/KNIGA.h"
 #include "windows/WindowSet.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 
@@ -85,6 +87,7 @@ private slots:
     void entryFormNeverOverwritesAWork();
     void oneCharacterTitleAndAuthorFilter();
     void choosingATitleOpensTheBook();
+    void findingAmongTheTitlesAndTheWorkCard();
     void deleting();
     void hoverAndClock();
 };
@@ -194,6 +197,13 @@ void TstFormB::entryFormMessagesCancelAndConfirm() {
         run.messageTexts(),
         QStringList({"ВНИМАНИЕ !|Няма въведен текст !\r\nИзползвайте бутоните за въвеждане на файлове."}));
     QCOMPARE(run.fake.messages[0].icon, MsgIcon::Critical);
+    QVERIFY(!f.isVisible() && f.Dobavi->isHidden());
+    // Nor is white space, however much of it.
+    run.fake.messages.clear();
+    main.Ntext->setText(QStringLiteral(" \r\n\t\u00A0\u200B ").repeated(50));
+    f.show();
+    f.Command3_Click();
+    QCOMPARE(run.messageTexts().size(), 1);
     QVERIFY(!f.isVisible() && f.Dobavi->isHidden());
 
     // Three open the form on the entry slot; cancelling changes nothing in the catalogue.
@@ -321,6 +331,49 @@ void TstFormB::choosingATitleOpensTheBook() {
     QCOMPARE(main.windowTitle(), QStringLiteral("Две"));
     QVERIFY(run.session->isLoaded<KNIGA>());
     QVERIFY(!f.isVisible() && f.Combo1->isHidden() && f.Combo2->isHidden());
+}
+
+void TstFormB::findingAmongTheTitlesAndTheWorkCard() {
+    Run run;
+    FormB& f = run.formB();
+    f.showReadingLayout();
+    QVERIFY(!f.TxtTarsi->isHidden() && !f.ComboRed->isHidden());
+    const auto type = [&](const QString& text) {
+        f.TxtTarsi->setText(text);
+        Q_EMIT f.TxtTarsi->textEdited(text);
+    };
+    type(QStringLiteral("ВАЗ"));
+    QCOMPARE(run.items(f.Combo1), QStringList({"Под игото", "Чичовци"}));
+    f.ComboRed->setCurrentIndex(1);
+    Q_EMIT f.ComboRed->activated(1);
+    type(QString());
+    QCOMPARE(run.items(f.Combo1), QStringList({"Гераците", "Под игото", "Чичовци"}));
+    // The author filter narrows with it.
+    run.choose(f.Combo2, kElin);
+    QCOMPARE(run.items(f.Combo1), QStringList({"Гераците"}));
+
+    // A work stored with a series and a cover shows them; one without shows its author alone.
+    {
+        WorkFileBuilder b;
+        QVERIFY(b.begin(run.dir.path(), QStringLiteral("Под игото")));
+        QImage cover(60, 90, QImage::Format_RGB32);
+        cover.fill(Qt::darkRed);
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        cover.save(&buffer, "JPEG");
+        QVERIFY(b.setFact(schema::kFactSeries, QStringLiteral("Под игото")) &&
+                b.setFact(schema::kFactSeriesNumber, QStringLiteral("1")) && b.setCover(jpeg) && b.appendPage("а") &&
+                b.commit());
+    }
+    f.showWorkCard(QStringLiteral("Под игото"));
+    QVERIFY(!f.Korica->isHidden() && !f.Korica->picture().isNull());
+    QCOMPARE(f.Svedenia->text(), kVazov + QStringLiteral("\nПод игото #1"));
+    f.showWorkCard(QStringLiteral("Гераците"));
+    QVERIFY(f.Korica->isHidden());
+    QCOMPARE(f.Svedenia->text(), kElin);
+    f.hideLists();
+    QVERIFY(f.TxtTarsi->isHidden() && f.Svedenia->isHidden());
 }
 
 void TstFormB::deleting() {

@@ -472,6 +472,39 @@ private Q_SLOTS:
         QVERIFY(!b.TxtName->isReadOnly());
         QVERIFY(r.fake.messages.empty());
     }
+
+    // A dropped folder: every book in it comes in beside a progress bar, and a summary says what did not
+    // and why; the library list has the new works.
+    void droppedFolderAddsEveryBook() {
+        Run r;
+        const QString folder = r.dir.filePath("Книги");
+        QVERIFY(QDir().mkpath(folder));
+        const auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile f(folder + u'/' + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        };
+        write("Елин Пелин - Гераците.txt", QString("Старият Герак живееше в голяма къща. ").repeated(30).toUtf8());
+        write("Счупена.fb2", "<FictionBook><body>");
+        write("Иван Вазов - Под игото.txt", QString("Текст. ").repeated(30).toUtf8());
+        Govori& g = r.s().window<Govori>();
+        g.show();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(folder)});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(g.Ntext->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(g.Ntext->viewport(), &drop);
+        QVERIFY(g.batchProgress() && !g.batchProgress()->isHidden());
+        QTRY_VERIFY_WITH_TIMEOUT(!r.fake.messages.empty(), 30000);
+        QVERIFY(!g.batchProgress());
+        const QStringList summary = r.fake.lastMessage().split("\r\n");
+        QCOMPARE(summary.mid(0, 2), QStringList({"Добавени произведения: 1", "Не са добавени: 2"}));
+        QVERIFY(summary[2].startsWith("Иван Вазов - Под игото.txt: В каталога вече има произведение „Под игото“"));
+        QVERIFY(summary[3].startsWith("Счупена.fb2: "));
+        QVERIFY(r.s().window<FormB>().Combo1->findText("Гераците") >= 0);
+    }
 };
 
 QTEST_MAIN(TestGovoriCommands)

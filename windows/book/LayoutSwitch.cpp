@@ -11,7 +11,7 @@ namespace vel {
 using namespace book;
 
 void KNIGA::switchLayout() {
-    if (!work_ || building_ || workerStarted_ || Timer4->isActive() || !layoutDone_)
+    if (!work_ || building_ || workerStarted_ || recutting_ || Timer4->isActive() || !layoutDone_)
         return;
     // The work file is replaced beneath what is being read.
     stopReading();
@@ -35,10 +35,10 @@ void KNIGA::switchLayout() {
     const PageLayout before = layout_;
     const PageLayout after = before == PageLayout::Book ? PageLayout::Plain : PageLayout::Book;
     // The work on show stays open and readable until the new one is in place.
-    if (!builder_.begin(session().libraryDir(), openedName_, true) ||
-        !builder_.setFact(kLayoutFact, layoutName(after))) {
-        builder_.abandon();
-        session().platform().messageBox(builder_.errorString(), MsgButtons::Ok, MsgIcon::Critical,
+    if (!builder_->begin(session().libraryDir(), openedName_, true) ||
+        !builder_->setFact(kLayoutFact, layoutName(after))) {
+        builder_->abandon();
+        session().platform().messageBox(builder_->errorString(), MsgButtons::Ok, MsgIcon::Critical,
                                         kAttention);
         return;
     }

@@ -2,8 +2,10 @@
 
 #include "windows/KNIGA.h"
 
+#include "core/book/Recut.h"
+
 #include "core/storage/LibraryPaths.h"
-#include "ui/Background.h"
+#include "core/AsyncTask.h"
 #include "ui/PageView.h"
 #include "ui/Session.h"
 #include "windows/book/BookTexts.h"
@@ -41,12 +43,7 @@ void KNIGA::openingStep() {
     work_ = std::move(work);
     openedName_ = state.chosenTitle();
     setPageLayout(storedLayout(work_->fact(kLayoutFact)));
-    spread_ = Spread(work_->pageCount(), [this](int n) {
-        if (!work_)
-            return StoredPage{{}, {}, false};
-        const WorkFile::Page p = work_->page(n);
-        return StoredPage{p.label, p.text, p.ok};
-    });
+    spreadOverWork();
     bool ok = false;
     const int n = Combo1->currentText().trimmed().toInt(&ok);
     const auto bookmark = wholeNumber16(state.bookmark());
@@ -103,23 +100,28 @@ void KNIGA::buildStep() {
     const auto placement = rebuild              ? WorkFileBuilder::Placement::Replace
                            : state.hasNewWork() ? WorkFileBuilder::Placement::Staged
                                                 : WorkFileBuilder::Placement::New;
-    if (!builder_.begin(session().libraryDir(), name, placement)) {
+    if (!builder_->begin(session().libraryDir(), name, placement)) {
         state.setRebuildTitle({});
-        if (builder_.failure() == WorkFileBuilder::Failure::Io)
-            return buildFailedMessage(builder_.errorString());
+        if (builder_->failure() == WorkFileBuilder::Failure::Io)
+            return buildFailedMessage(builder_->errorString());
         return askForAnotherName();
     }
     // A new work is set as a book; a rebuild keeps the layout its work had.
     PageLayout layout = PageLayout::Book;
     if (rebuild) {
-        if (const auto old = WorkFile::open(builder_.finalPath()))
+        if (const auto old = WorkFile::open(builder_->finalPath()))
             layout = storedLayout(old->fact(kLayoutFact));
     }
     setPageLayout(layout);
-    if (!builder_.setFact(kLayoutFact, layoutName(layout))) {
-        builder_.abandon();
+    if (!builder_->setFact(kLayoutFact, layoutName(layout))) {
+        builder_->abandon();
         state.setRebuildTitle({});
-        return buildFailedMessage(builder_.errorString());
+        return buildFailedMessage(builder_->errorString());
+    }
+    // A rebuild keeps what the old file navigated by; a new work takes the loaded book's.
+    if (!rebuild && !builder_->setNavigation(state.panelNavigation())) {
+        builder_->abandon();
+        return buildFailedMessage(builder_->errorString());
     }
     buildName_ = name;
     building_ = true;
@@ -142,60 +144,68 @@ void KNIGA::Timer1_Timer() {
 }
 
 void KNIGA::startWorker(const PageGeometry& geometry) {
-    progress_.cancel = false;
-    progress_.laidOut = 0;
-    progress_.total = int(buildText_.size());
-    progress_.pages = 0;
-    progress_.written = 0;
+    // Set while the window's own thread still has the builder; a failure shows at the commit.
+    builder_->setFact(kCutFact, cutSignature(geometry));
+    progress_ = std::make_shared<PageBuildProgress>();
+    progress_->total = int(buildText_.size());
     Timer101_Timer();
     progressBar_->show();
     progressBar_->raise();
     Timer101->start();
     workerStarted_ = true;
     worker_ = runInBackground(
-        this, [this, text = buildText_, geometry] { return cutAndWrite(text, geometry); },
+        this,
+        [builder = std::exchange(builder_, std::make_shared<WorkFileBuilder>()), text = buildText_, geometry,
+         progress = progress_] { return cutAndWrite(builder, text, geometry, *progress); },
         [this](const BuildResult& result) { buildFinished(result); });
 }
 
-KNIGA::BuildResult KNIGA::cutAndWrite(const QString& text, const PageGeometry& geometry) {
+KNIGA::BuildResult KNIGA::cutAndWrite(std::shared_ptr<WorkFileBuilder> builder, const QString& text,
+                                      const PageGeometry& geometry, PageBuildProgress& progress) {
     BuildResult result;
-    switch (buildPages(text, geometry, progress_, [this](const QString& page) { return BOOT(page); })) {
+    result.builder = builder;
+    switch (buildPages(text, geometry, progress,
+                       [&builder = *builder](const QString& page) { return BOOT(builder, page); })) {
     case PageBuildOutcome::Written:
-        if (builder_.commit()) {
+        if (builder->commit()) {
             result.outcome = BuildOutcome::Committed;
         } else {
-            result.outcome = builder_.failure() == WorkFileBuilder::Failure::Exists
+            result.outcome = builder->failure() == WorkFileBuilder::Failure::Exists
                                  ? BuildOutcome::NameTaken
                                  : BuildOutcome::WriteFailed;
-            result.error = builder_.errorString();
+            result.error = builder->errorString();
         }
         break;
-    case PageBuildOutcome::TooManyPages:
+    case PageBuildOutcome::TooManyPages: {
         result.outcome = BuildOutcome::TooManyPages;
+        QStringList lines = kTooLong;
+        lines.insert(2, fittingShareLine(progress.fitsPercent));
+        result.error = lines.join(QStringLiteral("\r\n"));
         break;
+    }
     case PageBuildOutcome::Cancelled:
         result.outcome = BuildOutcome::Cancelled;
         break;
     case PageBuildOutcome::WriteFailed:
         result.outcome = BuildOutcome::WriteFailed;
-        result.error = builder_.errorString();
+        result.error = builder->errorString();
         break;
     }
     return result;
 }
 
-bool KNIGA::BOOT(const QString& pagePiece) {
-    return builder_.appendPage(pagePiece);
+bool KNIGA::BOOT(WorkFileBuilder& builder, const QString& pagePiece) {
+    return builder.appendPage(pagePiece);
 }
 
 void KNIGA::Timer101_Timer() {
-    const int pages = progress_.pages;
+    const int pages = progress_->pages;
     if (pages == 0) {
-        const int total = std::max(1, progress_.total.load());
-        progressBar_->setValue(int(500LL * progress_.laidOut / total));
+        const int total = std::max(1, progress_->total.load());
+        progressBar_->setValue(int(500LL * progress_->laidOut / total));
         progressBar_->setFormat(QStringLiteral("Нареждане на страниците…"));
     } else {
-        const int written = progress_.written;
+        const int written = progress_->written;
         progressBar_->setValue(500 + int(500LL * written / pages));
         progressBar_->setFormat(QStringLiteral("Записване: страница %1 от %2").arg(written).arg(pages));
     }
@@ -206,6 +216,7 @@ void KNIGA::buildFinished(const BuildResult& result) {
     workerStarted_ = false;
     if (!building_ || !isLoaded())
         return;
+    builder_ = result.builder;
     building_ = false;
     Timer101->stop();
     progressBar_->hide();
@@ -214,12 +225,12 @@ void KNIGA::buildFinished(const BuildResult& result) {
     const int keepTextAt = std::exchange(keepTextAt_, -1);
     if (keepTextAt >= 0 && result.outcome != BuildOutcome::Committed) {
         // A layout switch that did not go through: the work stays as it was, on show as it was.
-        builder_.abandon();
+        builder_->abandon();
         setPageLayout(layout_ == PageLayout::Book ? PageLayout::Plain : PageLayout::Book);
         R1->setText(QString());
         applyView();
         if (result.outcome == BuildOutcome::TooManyPages)
-            session().platform().messageBox(kTooLong.join(QStringLiteral("\r\n")), MsgButtons::Ok,
+            session().platform().messageBox(result.error, MsgButtons::Ok,
                                             MsgIcon::Critical, kAttention);
         else if (result.outcome != BuildOutcome::Cancelled)
             session().platform().messageBox(result.error, MsgButtons::Ok, MsgIcon::Critical, kAttention);
@@ -228,27 +239,22 @@ void KNIGA::buildFinished(const BuildResult& result) {
 
     switch (result.outcome) {
     case BuildOutcome::Committed: {
-        if (!builder_.stagedPath().isEmpty()) {
+        if (!builder_->stagedPath().isEmpty()) {
             const WriteResult added =
-                session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_.stagedPath());
-            builder_.abandon();
+                session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_->stagedPath());
+            builder_->abandon();
             if (added.outcome == WriteResult::Outcome::NameTaken)
                 return askForAnotherName();
             if (!added.ok())
                 return buildFailedMessage(added.error);
         }
-        work_ = WorkFile::open(builder_.finalPath());
+        work_ = WorkFile::open(builder_->finalPath());
         if (!work_ || work_->pageCount() < 1)
             return failedOpening();
         openedName_ = buildName_;
         if (buildName_ != typedTitle_)
             adoptConfirmedName(buildName_);
-        spread_ = Spread(work_->pageCount(), [this](int n) {
-            if (!work_)
-                return StoredPage{{}, {}, false};
-            const WorkFile::Page p = work_->page(n);
-            return StoredPage{p.label, p.text, p.ok};
-        });
+        spreadOverWork();
         if (keepTextAt >= 0)
             return bookmarkStep(leftPageHolding(keepTextAt));
         bookmarkStep(wholeNumber16(session().reading().bookmark()).value_or(1));
@@ -257,30 +263,35 @@ void KNIGA::buildFinished(const BuildResult& result) {
     case BuildOutcome::NameTaken:
         return askForAnotherName();
     case BuildOutcome::TooManyPages:
-        builder_.abandon();
-        return buildFailedMessage(kTooLong.join(QStringLiteral("\r\n")));
+        builder_->abandon();
+        return buildFailedMessage(result.error);
     case BuildOutcome::WriteFailed:
-        builder_.abandon();
+        builder_->abandon();
         return buildFailedMessage(result.error);
     case BuildOutcome::Cancelled:
-        builder_.abandon();
+        builder_->abandon();
         return;
     }
 }
 
 void KNIGA::stopBuild() {
-    progress_.cancel = true;
+    progress_->cancel = true;
     worker_.waitForFinished();
+    recut_.waitForFinished();
+    recutting_ = false;
     // A work finished just before the stop is complete: its record gets its reading settings. A new work
     // goes in with its record now, as it would have a moment later.
-    bool committed =
-        workerStarted_ && worker_.resultCount() > 0 && worker_.result().outcome == BuildOutcome::Committed;
-    workerStarted_ = false;
-    if (building_ && committed && !builder_.stagedPath().isEmpty()) {
-        committed =
-            session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_.stagedPath()).ok();
+    bool committed = false;
+    if (workerStarted_ && worker_.resultCount() > 0) {
+        builder_ = worker_.result().builder;
+        committed = worker_.result().outcome == BuildOutcome::Committed;
     }
-    builder_.abandon();
+    workerStarted_ = false;
+    if (building_ && committed && !builder_->stagedPath().isEmpty()) {
+        committed =
+            session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_->stagedPath()).ok();
+    }
+    builder_->abandon();
     if (building_) {
         building_ = false;
         Timer101->stop();
@@ -328,6 +339,73 @@ int KNIGA::leftPageHolding(int pos) const {
         }
     }
     return page % 2 == 1 ? page : page - 1;
+}
+
+void KNIGA::spreadOverWork() {
+    spread_ = Spread(work_->pageCount(), [this](int n) {
+        if (!work_)
+            return StoredPage{{}, {}, false};
+        const WorkFile::Page p = work_->page(n);
+        return StoredPage{p.label, p.text, p.ok};
+    });
+}
+
+bool KNIGA::recutForView(int leftPage) {
+    if (!work_ || building_ || recutting_ || !layoutDone_ || !isVisible())
+        return recutting_;
+    const PageGeometry geometry = pageGeometryOf(*R1);
+    const QString cutFor = cutSignature(geometry);
+    // A work that says what it was cut for is cut anew for any other view; one that does not (cut before
+    // that was kept) only when a page on show does not fit.
+    const QString stored = work_->fact(kCutFact);
+    const bool stale = stored.isEmpty() ? !showsWhole(*R1) || !showsWhole(*R2) : stored != cutFor;
+    if (!stale || cutFor == recutFor_)
+        return false;
+    stopReading();
+    recutFor_ = cutFor;
+    recutting_ = true;
+    combo11->hide();
+    // Nothing is shown clipped meanwhile.
+    R1->setText(QString());
+    R2->setText(QString());
+    progress_ = std::make_shared<PageBuildProgress>();
+    progress_->total = 1;
+    Timer101_Timer();
+    progressBar_->show();
+    progressBar_->raise();
+    Timer101->start();
+    recut_ = runInBackground(
+        this,
+        [dir = session().libraryDir(), name = openedName_, geometry, leftPage, progress = progress_] {
+            return recutWork(dir, name, geometry, leftPage, *progress);
+        },
+        [this](const RecutOutcome& result) { recutFinished(result); });
+    return true;
+}
+
+void KNIGA::recutFinished(const RecutOutcome& result) {
+    recut_.waitForFinished();
+    if (!recutting_)
+        return; // stopped with the book
+    recutting_ = false;
+    Timer101->stop();
+    progressBar_->hide();
+    int left = spread_.pageCounter() - 1;
+    if (result.outcome == PageBuildOutcome::Written) {
+        QString why;
+        std::unique_ptr<WorkFile> work = WorkFile::open(work_->path(), &why);
+        if (!work || work->pageCount() < 1)
+            return failedOpening(why.isEmpty() ? kUnreadable.join(QStringLiteral("\r\n")) : why);
+        work_ = std::move(work);
+        spreadOverWork();
+        left = result.leftPage;
+    } else if (result.outcome != PageBuildOutcome::Cancelled) {
+        // The work stays as it was cut; the reader is told why it could not be fitted.
+        session().platform().messageBox(
+            result.error.isEmpty() ? kUnreadable.join(QStringLiteral("\r\n")) : result.error, MsgButtons::Ok,
+            MsgIcon::Critical, kAttention);
+    }
+    bookmarkStep(left);
 }
 
 } // namespace vel

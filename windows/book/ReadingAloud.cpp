@@ -22,7 +22,7 @@ void KNIGA::toggleReading() {
         stopReading();
         return;
     }
-    if (!work_ || building_ || Timer4->isActive() || !spread_.isOpen())
+    if (!work_ || isBuilding() || Timer4->isActive() || !spread_.isOpen())
         return;
     Speaker& speaker = session().speaker();
     speakerLinks_ = {

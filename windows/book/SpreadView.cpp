@@ -1,6 +1,7 @@
 // The spread on show: the pages set in their layout, the labels and the page box, placed on the window.
 
 #include "windows/KNIGA.h"
+#include "windows/book/BookFinder.h"
 
 #include "core/book/BookGeometry.h"
 #include "ui/PageView.h"
@@ -63,13 +64,25 @@ void KNIGA::fitTopButtons() {
 }
 
 void KNIGA::Form_Resize() {
-    // A window manager that sizes the window after the layout step gets the pages placed again.
-    if (layoutDone_ && !isMinimized())
+    // A window manager that sizes the window after the layout step gets the pages placed again, and cut
+    // again when they no longer fit.
+    if (layoutDone_ && !isMinimized()) {
         applyLayout(false);
+        if (spread_.lastPage() > 0)
+            recutForView(spread_.pageCounter() - 1);
+    }
 }
 
 void KNIGA::applyView() {
+    if (recutting_)
+        return; // the pages on show wait for the new cut
     const SpreadView& v = spread_.view();
+    Label1->setText(v.label1);
+    Label2->setText(v.label2);
+    setPageBox(v.pageBox);
+    // Before the layout step the views still have their design size, too small for a page.
+    if (!layoutDone_)
+        return;
     // Whether a page opens a paragraph or ends inside one is told by the pages around it.
     PageFlow left, right;
     if (work_ && layout_ == PageLayout::Book) {
@@ -91,9 +104,9 @@ void KNIGA::applyView() {
         R2->setPageFlow(right);
         R2->setText(v.rightText);
     }
-    Label1->setText(v.label1);
-    Label2->setText(v.label2);
-    setPageBox(v.pageBox);
+    finder_->spreadShown(spread_.cursor() - 1);
+    if (spread_.lastPage() > 0)
+        recutForView(spread_.pageCounter() - 1);
 }
 
 void KNIGA::setPageBox(const QString& text) {

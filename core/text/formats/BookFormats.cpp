@@ -5,6 +5,7 @@
 #include "core/text/formats/Html.h"
 #include "core/text/formats/OfficeXml.h"
 #include "core/text/formats/Rtf.h"
+#include "core/text/formats/Sfb.h"
 #include "core/text/formats/Zip.h"
 
 #include <QDir>
@@ -26,7 +27,7 @@ constexpr Suffix kSuffixes[] = {
     {".txt", BookFormat::PlainText}, {".fb2", BookFormat::Fb2},  {".epub", BookFormat::Epub},
     {".docx", BookFormat::Docx},     {".odt", BookFormat::Odt},  {".rtf", BookFormat::Rtf},
     {".html", BookFormat::Html},     {".htm", BookFormat::Html}, {".xhtml", BookFormat::Html},
-    {".doc", BookFormat::Doc},       {".zip", BookFormat::Zip},
+    {".doc", BookFormat::Doc},       {".sfb", BookFormat::Sfb},  {".zip", BookFormat::Zip},
 };
 
 // A listing of a zip's books names no more than this many; the rest are counted.
@@ -98,8 +99,17 @@ TextImportResult readZippedEntry(const ZipRead& read, const QString& entry);
 
 TextImportResult readPackage(BookFormat format, const ZipRead& read) {
     switch (format) {
-    case BookFormat::Epub:
-        return readEpub(read(isEpubTextEntry));
+    case BookFormat::Epub: {
+        QString coverName;
+        TextImportResult book = readEpub(read(isEpubTextEntry), &coverName);
+        if (book.ok() && !coverName.isEmpty()) {
+            // Only the cover among the pictures; a damaged one costs the book nothing.
+            const ZipContents cover = read([&](const QString& name) { return name == coverName; });
+            if (cover.ok() && !cover.entries.isEmpty())
+                book.loaded.cover = cover.entries.front().data;
+        }
+        return book;
+    }
     case BookFormat::Docx:
         return readDocx(read(isDocxTextEntry));
     case BookFormat::Odt:
@@ -116,7 +126,7 @@ TextImportResult readPackage(BookFormat format, const ZipRead& read) {
     const QStringList books = bookEntries(listing.names);
     if (books.isEmpty())
         return failure(
-            QStringLiteral("В архива няма книга (текст, FB2, EPUB, HTML, DOCX, ODT, RTF или DOC)"));
+            QStringLiteral("В архива няма книга (текст, FB2, SFB, EPUB, HTML, DOCX, ODT, RTF или DOC)"));
     if (books.size() > 1)
         return failure(severalBooksText(books));
     return readZippedEntry(read, books.front());
@@ -130,6 +140,8 @@ TextImportResult readBytesAs(BookFormat format, const QByteArray& bytes, bool in
         return readRtf(bytes);
     case BookFormat::Html:
         return readHtml(bytes);
+    case BookFormat::Sfb:
+        return readSfb(bytes);
     case BookFormat::PlainText:
         return decodeText(bytes);
     case BookFormat::Doc: {

@@ -8,7 +8,7 @@
 
 namespace vel {
 
-enum class BookFormat { PlainText, Doc, Fb2, Epub, Docx, Odt, Rtf, Html, Zip };
+enum class BookFormat { PlainText, Doc, Fb2, Epub, Docx, Odt, Rtf, Html, Sfb, Zip };
 
 // By the file's name alone; PlainText for ".txt", nothing for a name no reader takes.
 std::optional<BookFormat> bookFormatByName(const QString& path);

@@ -57,7 +57,12 @@ QString rootFile(const QByteArray& container) {
 struct Package {
     QString title;
     QStringList authors;
+    QString series;
+    QString seriesNumber;
+    QString cover; // the cover image's path in the archive
     QStringList documents; // in reading order
+    QString nav;           // EPUB 3 navigation document
+    QString ncx;           // EPUB 2 table of contents
     bool wellFormed = true;
     bool tooManyParts = false;
 };
@@ -74,6 +79,10 @@ Package readPackage(const QByteArray& opf, const QString& base) {
     XmlReader xml(opf);
     QHash<QString, QString> manifest;
     QStringList linear, nonLinear;
+    // EPUB 3 names a collection and refines it with its position; calibre's meta say the same.
+    QHash<QString, QString> collections, positions;
+    QString collectionOrder, calibreSeries, calibreIndex, coverItem, coverImage;
+    QString ncxId;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
@@ -92,13 +101,41 @@ Package readPackage(const QByteArray& opf, const QString& base) {
             const QString who = xml.elementText();
             if (!who.isEmpty() && (role.isEmpty() || role == u"aut"))
                 p.authors << who;
+        } else if (name == u"meta") {
+            const QStringView property = a.value(QStringLiteral("property"));
+            const QStringView metaName = a.value(QStringLiteral("name"));
+            const QString content = a.value(QStringLiteral("content")).toString().simplified();
+            if (property == u"belongs-to-collection") {
+                const QString id = a.value(QStringLiteral("id")).toString();
+                if (!collections.contains(id)) {
+                    collections.insert(id, xml.elementText().simplified());
+                    if (collectionOrder.isNull())
+                        collectionOrder = id;
+                }
+            } else if (property == u"group-position") {
+                positions.insert(a.value(QStringLiteral("refines")).toString().remove(0, 1),
+                                 xml.elementText().simplified());
+            } else if (metaName == u"calibre:series") {
+                calibreSeries = content;
+            } else if (metaName == u"calibre:series_index") {
+                calibreIndex = content;
+            } else if (metaName == u"cover") {
+                coverItem = content;
+            }
         } else if ((name == u"item" || name == u"itemref") &&
                    manifest.size() + linear.size() + nonLinear.size() >= 2 * kMaxSpineItems) {
             p.tooManyParts = true;
             break;
         } else if (name == u"item") {
-            manifest.insert(a.value(QStringLiteral("id")).toString(),
-                            resolve(base, a.value(QStringLiteral("href")).toString()));
+            const QString href = resolve(base, a.value(QStringLiteral("href")).toString());
+            manifest.insert(a.value(QStringLiteral("id")).toString(), href);
+            const QList<QStringView> properties = a.value(QStringLiteral("properties")).split(u' ');
+            if (properties.contains(u"nav"))
+                p.nav = href;
+            if (properties.contains(u"cover-image"))
+                coverImage = href;
+        } else if (name == u"spine") {
+            ncxId = a.value(QStringLiteral("toc")).toString();
         } else if (name == u"itemref") {
             const QString doc = manifest.value(a.value(QStringLiteral("idref")).toString());
             if (!doc.isEmpty())
@@ -107,21 +144,99 @@ Package readPackage(const QByteArray& opf, const QString& base) {
     }
     p.wellFormed = !xml.hasError();
     p.documents = linear + nonLinear;
+    p.ncx = manifest.value(ncxId);
     p.tooManyParts = p.tooManyParts || p.documents.size() > kMaxSpineItems;
+    if (!collectionOrder.isNull() && !collections.value(collectionOrder).isEmpty()) {
+        p.series = collections.value(collectionOrder);
+        p.seriesNumber = positions.value(collectionOrder);
+    } else {
+        p.series = calibreSeries;
+        p.seriesNumber = calibreSeries.isEmpty() ? QString() : calibreIndex;
+    }
+    // calibre writes whole numbers as "1.0".
+    if (p.seriesNumber.endsWith(QStringLiteral(".0")))
+        p.seriesNumber.chop(2);
+    p.cover = !coverImage.isEmpty() ? coverImage : manifest.value(coverItem);
     return p;
+}
+
+// "chapter.xhtml#id" relative to the document that says it, as the chapters' targets are keyed.
+QString targetKey(const QString& base, const QString& href) {
+    const QString fragment = href.section(u'#', 1);
+    const QString document = href.startsWith(u'#') ? base : resolve(base.section(u'/', 0, -2), href);
+    return fragment.isEmpty() ? document : document + u'#' + fragment;
+}
+
+// The EPUB 3 navigation document's table of contents: nested lists of links.
+std::vector<BookLines::OutlineItem> readNavOutline(const QByteArray& bytes, const QString& path) {
+    std::vector<BookLines::OutlineItem> items;
+    XmlReader xml(bytes);
+    int navDepth = 0, lists = 0;
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            const QStringView name = xml.name();
+            if (name == u"nav") {
+                bool toc = false;
+                for (const QXmlStreamAttribute& a : xml.attributes())
+                    toc = toc || (a.name() == u"type" && a.value().split(u' ').contains(u"toc"));
+                if (navDepth > 0 || toc)
+                    ++navDepth;
+                else
+                    xml.skipCurrentElement();
+            } else if (navDepth > 0 && name == u"ol") {
+                ++lists;
+            } else if (navDepth > 0 && name == u"a" && lists > 0) {
+                const QString href = xml.attributes().value(QStringLiteral("href")).toString();
+                const QString label = xml.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
+                items.push_back({lists, label, targetKey(path, href)});
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (xml.name() == u"nav" && navDepth > 0)
+                --navDepth;
+            else if (xml.name() == u"ol" && navDepth > 0)
+                --lists;
+        }
+    }
+    return items;
+}
+
+// The EPUB 2 table of contents: nested navigation points, each with a label and a place.
+std::vector<BookLines::OutlineItem> readNcxOutline(const QByteArray& bytes, const QString& path) {
+    std::vector<BookLines::OutlineItem> items;
+    std::vector<size_t> open; // the items of the points being read
+    XmlReader xml(bytes);
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            const QStringView name = xml.name();
+            if (name == u"navPoint") {
+                open.push_back(items.size());
+                items.push_back({int(open.size()), {}, {}});
+            } else if (name == u"text" && !open.empty() && items[open.back()].heading.isEmpty()) {
+                items[open.back()].heading = xml.readElementText().simplified();
+            } else if (name == u"content" && !open.empty()) {
+                items[open.back()].target =
+                    targetKey(path, xml.attributes().value(QStringLiteral("src")).toString());
+            }
+        } else if (token == QXmlStreamReader::EndElement && xml.name() == u"navPoint" && !open.empty()) {
+            open.pop_back();
+        }
+    }
+    return items;
 }
 
 } // namespace
 
 bool isEpubTextEntry(const QString& name) {
-    static const QStringList endings = {".xml", ".opf", ".xhtml", ".html", ".htm", ".xht"};
+    static const QStringList endings = {".xml", ".opf", ".xhtml", ".html", ".htm", ".xht", ".ncx"};
     for (const QString& e : endings)
         if (name.endsWith(e, Qt::CaseInsensitive))
             return true;
     return false;
 }
 
-TextImportResult readEpub(const ZipContents& zip) {
+TextImportResult readEpub(const ZipContents& zip, QString* coverEntry) {
     TextImportResult result;
     if (!zip.ok()) {
         result.error = zipFailureText(zip.failure);
@@ -160,6 +275,7 @@ TextImportResult readEpub(const ZipContents& zip) {
         if (!bytes)
             continue;
         BookLines chapter;
+        chapter.target(doc);
         XmlReader xml(*bytes);
         if (!readXhtml(xml, chapter)) {
             // A chapter over the limits is not read some other way; one only left open is tag soup.
@@ -168,12 +284,23 @@ TextImportResult readEpub(const ZipContents& zip) {
                 break;
             }
             chapter = BookLines();
+            chapter.target(doc);
             readTagSoup(decodeText(*bytes).loaded.text, chapter);
         }
+        chapter.qualifyTargets(doc);
         lines.append(chapter);
     }
+    // The book's own table of contents, when it has one, stands instead of the headings of its text.
+    if (const QByteArray* nav = files.value(package.nav))
+        lines.setOutline(readNavOutline(*nav, package.nav));
+    else if (const QByteArray* ncx = files.value(package.ncx))
+        lines.setOutline(readNcxOutline(*ncx, package.ncx));
     result.loaded.title = package.title;
     result.loaded.author = package.authors.join(QStringLiteral(", "));
+    result.loaded.series = package.series;
+    result.loaded.seriesNumber = package.seriesNumber;
+    if (coverEntry)
+        *coverEntry = package.cover;
     finishBook(lines, result);
     return result;
 }

@@ -4,6 +4,7 @@
 #include "core/text/formats/XmlRead.h"
 
 #include <QSet>
+#include <algorithm>
 
 namespace vel {
 
@@ -25,10 +26,36 @@ QString personName(XmlReader& xml) {
     return name.isEmpty() ? nickname : name;
 }
 
-void readTitleInfo(XmlReader& xml, LoadedText& out) {
+// An attribute by its local name, whatever prefix the book gave its namespace ("l:href", "xlink:href").
+QStringView localAttribute(const QXmlStreamAttributes& attributes, QStringView name) {
+    for (const QXmlStreamAttribute& a : attributes)
+        if (a.name() == name)
+            return a.value();
+    return {};
+}
+
+// The id of the cover's binary, from <coverpage><image l:href="#id"/>.
+QString coverId(XmlReader& xml) {
+    QString id;
+    while (xml.readNextStartElement()) {
+        const QStringView href = localAttribute(xml.attributes(), u"href");
+        if (id.isEmpty() && xml.name() == u"image" && href.startsWith(u'#'))
+            id = href.mid(1).toString();
+        xml.skipCurrentElement();
+    }
+    return id;
+}
+
+void readTitleInfo(XmlReader& xml, LoadedText& out, QString& cover) {
     QStringList authors;
     while (xml.readNextStartElement()) {
-        if (xml.name() == u"book-title") {
+        if (xml.name() == u"sequence" && out.series.isEmpty()) {
+            out.series = xml.attributes().value(QStringLiteral("name")).toString().simplified();
+            out.seriesNumber = xml.attributes().value(QStringLiteral("number")).toString().simplified();
+            xml.skipCurrentElement();
+        } else if (xml.name() == u"coverpage") {
+            cover = coverId(xml);
+        } else if (xml.name() == u"book-title") {
             out.title = xml.elementText();
         } else if (xml.name() == u"author") {
             const QString a = personName(xml);
@@ -39,6 +66,14 @@ void readTitleInfo(XmlReader& xml, LoadedText& out) {
         }
     }
     out.author = authors.join(QStringLiteral(", "));
+}
+
+// A link's target without its leading '#', whatever prefix its namespace has.
+QString linkTarget(const QXmlStreamAttributes& attributes) {
+    for (const QXmlStreamAttribute& a : attributes)
+        if (a.name() == u"href")
+            return a.value().startsWith(u'#') ? a.value().mid(1).toString() : QString();
+    return {};
 }
 
 const QSet<QString>& blockElements() {
@@ -61,7 +96,9 @@ TextImportResult readFb2(const QByteArray& bytes) {
     bool inBody = false;
     bool notesBody = false;
     int stanza = 0;
+    int sections = 0; // depth of the section being read
     QString pendingMarker; // a note's number, put before its first paragraph
+    QString cover;         // the id of the cover's binary
     while (!xml.atEnd()) {
         switch (xml.readNext()) {
         case QXmlStreamReader::StartElement: {
@@ -69,10 +106,13 @@ TextImportResult readFb2(const QByteArray& bytes) {
             if (name == u"description") {
                 while (xml.readNextStartElement()) {
                     if (xml.name() == u"title-info")
-                        readTitleInfo(xml, out);
+                        readTitleInfo(xml, out, cover);
                     else
                         xml.skipCurrentElement();
                 }
+            } else if (name == u"binary" && !cover.isEmpty() && out.cover.isEmpty() &&
+                       xml.attributes().value(QStringLiteral("id")) == cover) {
+                out.cover = QByteArray::fromBase64(xml.readElementText().toLatin1());
             } else if (name == u"binary" || name == u"image" || name == u"stylesheet") {
                 xml.skipCurrentElement();
             } else if (name == u"body") {
@@ -95,8 +135,13 @@ TextImportResult readFb2(const QByteArray& bytes) {
             } else if (name == u"stanza") {
                 if (stanza++ > 0)
                     lines.blankLine();
+            } else if (name == u"section" && !notesBody) {
+                ++sections;
+            } else if (name == u"title" && sections > 0) {
+                lines.startHeading(sections);
             } else if (name == u"section" && notesBody) {
                 lines.endLine();
+                lines.startNote(xml.attributes().value(QStringLiteral("id")).toString());
                 pendingMarker.clear();
                 if (xml.readNextStartElement()) {
                     if (xml.name() == u"title") {
@@ -109,7 +154,8 @@ TextImportResult readFb2(const QByteArray& bytes) {
                     }
                 }
             } else if (name == u"a" && xml.attributes().value(QStringLiteral("type")) == u"note") {
-                lines.text(noteMarker(xml.elementText()));
+                const QString key = linkTarget(xml.attributes());
+                lines.noteReference(key, noteMarker(xml.elementText()));
             }
             break;
         }
@@ -118,6 +164,13 @@ TextImportResult readFb2(const QByteArray& bytes) {
             if (name == u"body") {
                 inBody = false;
                 lines.endLine();
+            } else if (name == u"title" && sections > 0 && !notesBody) {
+                lines.endHeading();
+            } else if (name == u"section") {
+                if (notesBody)
+                    lines.endNote();
+                lines.endLine();
+                sections = notesBody ? sections : std::max(0, sections - 1);
             } else if (name == u"title" || name == u"section" || name == u"poem" || name == u"epigraph" ||
                        name == u"cite" || name == u"tr" || blockElements().contains(name.toString())) {
                 lines.endLine();

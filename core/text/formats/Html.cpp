@@ -40,6 +40,18 @@ bool isNote(const QXmlStreamAttributes& attributes) {
     return false;
 }
 
+bool isNoteReference(const QXmlStreamAttributes& attributes) {
+    for (const QXmlStreamAttribute& a : attributes)
+        if ((a.name() == u"type" || a.name() == u"role") && a.value().contains(QStringLiteral("noteref")))
+            return true;
+    return false;
+}
+
+int headingLevel(QStringView name) {
+    return name.size() == 2 && name[0] == u'h' && name[1] >= u'1' && name[1] <= u'6' ? name[1].unicode() - '0'
+                                                                                      : 0;
+}
+
 void readHead(XmlReader& xml, QString* title, QString* author) {
     while (xml.readNextStartElement()) {
         const QString name = xml.name().toString().toLower();
@@ -76,12 +88,23 @@ bool readXhtml(XmlReader& xml, BookLines& lines, QString* title, QString* author
                 break;
             }
             ++depth;
-            if (noteDepth == 0 && isNote(xml.attributes())) {
+            const QXmlStreamAttributes attributes = xml.attributes();
+            if (noteDepth == 0 && isNote(attributes)) {
                 out->endLine();
                 noteDepth = depth;
                 out = &lines.notes();
+                out->startNote(attributes.value(QStringLiteral("id")).toString());
             }
-            if (name == u"br") {
+            if (name == u"a" && isNoteReference(attributes)) {
+                const QString href = attributes.value(QStringLiteral("href")).toString();
+                out->noteReference(href.section(u'#', 1), noteMarker(xml.readElementText(
+                                                              QXmlStreamReader::IncludeChildElements)));
+                --depth;
+                break;
+            }
+            if (const int level = headingLevel(name); level > 0 && noteDepth == 0) {
+                out->startHeading(level);
+            } else if (name == u"br") {
                 out->endLine();
             } else if (name == u"hr") {
                 out->blankLine();
@@ -90,16 +113,20 @@ bool readXhtml(XmlReader& xml, BookLines& lines, QString* title, QString* author
                 if (name == u"pre" && preDepth == 0)
                     preDepth = depth;
             }
+            if (const QStringView id = attributes.value(QStringLiteral("id")); !id.isEmpty() && noteDepth == 0)
+                out->target(u'#' + id.toString());
             break;
         }
         case QXmlStreamReader::EndElement: {
             const QString name = xml.name().toString().toLower();
-            if (blocks().contains(name))
+            if (headingLevel(name) > 0 && noteDepth == 0)
+                out->endHeading();
+            else if (blocks().contains(name))
                 out->endLine();
             if (depth == preDepth)
                 preDepth = 0;
             if (depth == noteDepth) {
-                out->endLine();
+                out->endNote();
                 out = &lines;
                 noteDepth = 0;
             }

@@ -16,6 +16,7 @@ const QString kDocxBody = QStringLiteral("word/document.xml");
 const QString kDocxFootnotes = QStringLiteral("word/footnotes.xml");
 const QString kDocxEndnotes = QStringLiteral("word/endnotes.xml");
 const QString kDocxCore = QStringLiteral("docProps/core.xml");
+const QString kDocxStyles = QStringLiteral("word/styles.xml");
 const QString kOdtBody = QStringLiteral("content.xml");
 const QString kOdtMeta = QStringLiteral("meta.xml");
 
@@ -57,20 +58,57 @@ void readProperties(const QByteArray* bytes, const QStringList& authorElements, 
     }
 }
 
+// The outline level (1 for the first) of Word's paragraph styles that are headings: by their name "heading N"
+// (ids are translated with the user interface) or by an outline level of their own.
+QHash<QString, int> readDocxHeadingStyles(const QByteArray* bytes) {
+    QHash<QString, int> levels;
+    if (!bytes)
+        return levels;
+    XmlReader xml(*bytes);
+    QString style;
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement && xml.name() == u"style") {
+            style.clear();
+        } else if (token != QXmlStreamReader::StartElement) {
+            continue;
+        } else if (xml.name() == u"style") {
+            const bool paragraph = xml.attributes().value(QStringLiteral("w:type")) == u"paragraph";
+            style = paragraph ? xml.attributes().value(QStringLiteral("w:styleId")).toString() : QString();
+        } else if (!style.isEmpty() && xml.name() == u"name") {
+            const QString name = xml.attributes().value(QStringLiteral("w:val")).toString().toLower();
+            if (name.startsWith(u"heading ") && name.size() == 9 && name[8].isDigit() && name[8] != u'0')
+                levels.insert(style, name[8].digitValue());
+        } else if (!style.isEmpty() && xml.name() == u"outlineLvl" && !levels.contains(style)) {
+            const int level = xml.attributes().value(QStringLiteral("w:val")).toInt() + 1;
+            if (level >= 1 && level <= 9)
+                levels.insert(style, level);
+        }
+    }
+    return levels;
+}
+
 // Word runs: text only inside w:t, breaks and tabs as elements; deleted text, field codes and the fallback
 // copies of drawings are not part of what the reader sees.
 class DocxWalker {
 public:
-    explicit DocxWalker(QHash<QString, QString> notes = {}) : notes_(std::move(notes)) {}
+    explicit DocxWalker(QHash<QString, QString> notes = {}, QHash<QString, int> headings = {})
+        : notes_(std::move(notes)), headings_(std::move(headings)) {}
 
     bool walk(XmlReader& xml, BookLines& lines) {
         bool inText = false;
+        bool inHeading = false;
         while (!xml.atEnd()) {
             switch (xml.readNext()) {
             case QXmlStreamReader::StartElement: {
                 const QStringView n = xml.name();
-                if (n == u"Fallback" || n == u"del" || n == u"instrText" || n == u"delText" ||
-                    n == u"sdtPr" || n == u"rPr" || n == u"pPr") {
+                if (n == u"pPr") {
+                    if (const int level = headingLevel(xml); level > 0) {
+                        lines.startHeading(level);
+                        inHeading = true;
+                    }
+                } else if (n == u"Fallback" || n == u"del" || n == u"instrText" || n == u"delText" ||
+                           n == u"sdtPr" || n == u"rPr") {
                     xml.skipCurrentElement();
                 } else if (n == u"t") {
                     inText = true;
@@ -94,18 +132,23 @@ public:
                         break;
                     }
                     const QString marker = noteMarker(QString::number(count_));
-                    lines.literal(marker);
+                    lines.noteReference(marker, marker);
+                    lines.notes().startNote(marker);
                     lines.notes().literal(QString(marker + u' '));
                     lines.notes().text(notes_.value(key));
-                    lines.notes().endLine();
+                    lines.notes().endNote();
                 }
                 break;
             }
             case QXmlStreamReader::EndElement:
-                if (xml.name() == u"t")
+                if (xml.name() == u"t") {
                     inText = false;
-                else if (xml.name() == u"p")
+                } else if (xml.name() == u"p") {
                     lines.endLine();
+                    if (inHeading)
+                        lines.endHeading();
+                    inHeading = false;
+                }
                 break;
             case QXmlStreamReader::Characters:
                 if (inText)
@@ -120,7 +163,28 @@ public:
     }
 
 private:
+    // Reads a paragraph's properties up to their end: the outline level its style or itself gives.
+    int headingLevel(XmlReader& xml) const {
+        int level = 0;
+        int depth = 1;
+        while (depth > 0 && !xml.atEnd()) {
+            const auto token = xml.readNext();
+            if (token == QXmlStreamReader::EndElement) {
+                --depth;
+            } else if (token == QXmlStreamReader::StartElement) {
+                ++depth;
+                const QString value = xml.attributes().value(QStringLiteral("w:val")).toString();
+                if (xml.name() == u"pStyle" && level == 0)
+                    level = headings_.value(value);
+                else if (xml.name() == u"outlineLvl" && value.toInt() < 9)
+                    level = value.toInt() + 1;
+            }
+        }
+        return level;
+    }
+
     QHash<QString, QString> notes_;
+    QHash<QString, int> headings_;
     int count_ = 0;
 };
 
@@ -172,7 +236,8 @@ void readDocxNotes(const QByteArray* bytes, const QString& element, QHash<QStrin
 } // namespace
 
 bool isDocxTextEntry(const QString& name) {
-    return name == kDocxBody || name == kDocxFootnotes || name == kDocxEndnotes || name == kDocxCore;
+    return name == kDocxBody || name == kDocxFootnotes || name == kDocxEndnotes || name == kDocxCore ||
+           name == kDocxStyles;
 }
 
 bool isOdtTextEntry(const QString& name) {
@@ -191,7 +256,7 @@ TextImportResult readDocx(const ZipContents& zip) {
 
     TextImportResult result;
     BookLines lines;
-    DocxWalker walker(std::move(notes));
+    DocxWalker walker(std::move(notes), readDocxHeadingStyles(find(zip, kDocxStyles)));
     XmlReader xml(*body);
     if (!walker.walk(xml, lines))
         return fail(xmlFailureText(xml));
@@ -224,6 +289,9 @@ TextImportResult readOdt(const ZipContents& zip) {
             } else if (n == u"text:p" || n == u"text:h") {
                 ++paragraphs;
                 out->endLine();
+                if (n == u"text:h" && out == &lines)
+                    lines.startHeading(
+                        std::max(1, xml.attributes().value(QStringLiteral("text:outline-level")).toInt()));
                 if (!pendingMarker.isEmpty()) {
                     out->literal(QString(pendingMarker + u' '));
                     pendingMarker.clear();
@@ -237,10 +305,11 @@ TextImportResult readOdt(const ZipContents& zip) {
                 out->endLine();
             } else if (n == u"text:note-citation") {
                 const QString marker = noteMarker(xml.elementText());
-                out->literal(marker);
+                out->noteReference(marker, marker);
                 pendingMarker = marker;
             } else if (n == u"text:note-body") {
                 out = &lines.notes();
+                out->startNote(pendingMarker);
             }
             break;
         }
@@ -249,8 +318,10 @@ TextImportResult readOdt(const ZipContents& zip) {
             if (n == u"text:p" || n == u"text:h") {
                 --paragraphs;
                 out->endLine();
+                if (n == u"text:h" && out == &lines)
+                    lines.endHeading();
             } else if (n == u"text:note-body") {
-                out->endLine();
+                out->endNote();
                 out = &lines;
                 pendingMarker.clear();
             }

@@ -156,7 +156,7 @@ public:
                 ++pos_;
                 flushBytes(state);
                 if (state.dest == Dest::Footnote && (stack.empty() || stack.back().dest != Dest::Footnote))
-                    lines_.notes().endLine();
+                    lines_.notes().endNote();
                 if (stack.empty())
                     return failure(QStringLiteral("Файлът RTF е повреден (излишна затваряща скоба)"));
                 state = stack.back();
@@ -232,6 +232,10 @@ private:
         flushBytes(s);
         if (BookLines* o = out(s))
             o->endLine();
+        if (heading_ && s.dest == Dest::Body) {
+            lines_.endHeading();
+            heading_ = false;
+        }
     }
 
     void controlWord(GroupState& s) {
@@ -316,10 +320,18 @@ private:
         } else if (word == "footnote") {
             flushBytes(s);
             const QString marker = noteMarker(QString::number(++notes_));
-            put(s, marker);
+            if (s.dest == Dest::Body)
+                lines_.noteReference(marker, marker);
+            else
+                put(s, marker);
             s.dest = Dest::Footnote;
-            lines_.notes().endLine();
+            lines_.notes().startNote(marker);
             lines_.notes().literal(QString(marker + u' '));
+        } else if (word == "outlinelevel" && s.dest == Dest::Body && param >= 0 && param < 9) {
+            // A heading's paragraph: it runs to the paragraph's end.
+            flushBytes(s);
+            lines_.startHeading(int(param) + 1);
+            heading_ = true;
         } else if (word == "ansicpg") {
             documentCodePage_ = int(param);
         } else if (word == "f") {
@@ -404,6 +416,7 @@ private:
     bool starred_ = false;
     int documentCodePage_ = 1252;
     int notes_ = 0;
+    bool heading_ = false;
     QHash<int, int> fontCharset_;
     QHash<int, std::shared_ptr<QStringDecoder>> decoders_;
     QString title_;

@@ -1,6 +1,7 @@
 #pragma once
-// The one way a window runs work off its own thread: the job runs in Qt's thread pool and its result comes
-// back to the window's thread through a watcher the window owns.
+// The one way work runs off the calling thread: a job runs in Qt's thread pool and owns what it builds, and
+// hands it back as its result. A window gets the result on its own thread through a watcher it owns; plain
+// code waits on the returned future (a job not yet started is then run by the waiting thread itself).
 
 #include <QFuture>
 #include <QFutureWatcher>
@@ -25,6 +26,11 @@ template <class Job, class Done> auto runInBackground(QObject* owner, Job job, D
     QFuture<Result> future = QtConcurrent::run(std::move(job));
     watcher->setFuture(future);
     return future;
+}
+
+// A job run in the pool whose result the caller waits for.
+template <class Job> auto startTask(Job job) {
+    return QtConcurrent::run(std::move(job));
 }
 
 } // namespace vel
