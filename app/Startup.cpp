@@ -5,7 +5,7 @@
 #include "core/commands/Audiobook.h"
 #include "core/commands/Import.h"
 #include "core/commands/Navigate.h"
-#include "core/commands/Opds.h"
+#include "core/opds/OpdsWalk.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryHome.h"

@@ -30,17 +30,20 @@ QString entryDetails(const OpdsEntry& e) {
     if (!e.authors.isEmpty())
         html += QStringLiteral("<p><b>%1</b></p>").arg(e.author().toHtmlEscaped());
     if (!e.series.isEmpty()) {
-        const QString series = e.seriesNumber.isEmpty() ? e.series : e.series + QStringLiteral(" #") + e.seriesNumber;
+        const QString series =
+            e.seriesNumber.isEmpty() ? e.series : e.series + QStringLiteral(" #") + e.seriesNumber;
         html += QStringLiteral("<p>Поредица: %1</p>").arg(series.toHtmlEscaped());
     }
     if (!e.summary.isEmpty())
-        html += QStringLiteral("<p>%1</p>").arg(e.summary.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>")));
+        html +=
+            QStringLiteral("<p>%1</p>").arg(e.summary.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>")));
     return html;
 }
 
 } // namespace
 
-Katalog::Katalog(Session& session) : Window(session, QStringLiteral("Katalog")), browser_(session.libraryDir()) {
+Katalog::Katalog(Session& session)
+    : Window(session, QStringLiteral("Katalog")), browser_(session.libraryDir()) {
     setWindowTitle(QStringLiteral("Онлайн каталози"));
     setWindowIcon(QIcon(designPicture(QStringLiteral("icon"), QSize(32, 32))));
     Window::setBackColor(0xE0F0F8);
@@ -56,7 +59,8 @@ Katalog::Katalog(Session& session) : Window(session, QStringLiteral("Katalog")),
     CommandTarsi = button(*this, QStringLiteral("CommandTarsi"), QStringLiteral("Търси"));
     CommandNazad = button(*this, QStringLiteral("CommandNazad"), QStringLiteral("◀ Назад"));
     CommandPredishna = button(*this, QStringLiteral("CommandPredishna"), QStringLiteral("Предишна страница"));
-    CommandSledvashta = button(*this, QStringLiteral("CommandSledvashta"), QStringLiteral("Следваща страница"));
+    CommandSledvashta =
+        button(*this, QStringLiteral("CommandSledvashta"), QStringLiteral("Следваща страница"));
     List1 = add(new QListWidget(this), ControlKind::ListBox, QStringLiteral("List1"));
     PictureKorica = add(new QLabel(this), ControlKind::PictureBox, QStringLiteral("PictureKorica"));
     PictureKorica->setFixedSize(160, 240);
@@ -69,7 +73,8 @@ Katalog::Katalog(Session& session) : Window(session, QStringLiteral("Katalog")),
     CommandOtkaz = button(*this, QStringLiteral("CommandOtkaz"), QStringLiteral("Отказ"));
     LabelSastoyanie = add(new QLabel(this), ControlKind::Label, QStringLiteral("LabelSastoyanie"));
     LabelSastoyanie->setWordWrap(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{Combo1, TextAdres, TextTarsene, List1, TextOpisanie, LabelSastoyanie})
+    for (QWidget* w : std::initializer_list<QWidget*>{Combo1, TextAdres, TextTarsene, List1, TextOpisanie,
+                                                      LabelSastoyanie})
         setDesignFont(w, QStringLiteral("Arial"), 11);
 
     auto* top = new QHBoxLayout;
@@ -170,8 +175,9 @@ void Katalog::Combo1_Click() {
 void Katalog::CommandOtvori_Click() {
     const QUrl url = QUrl::fromUserInput(TextAdres->text().trimmed());
     if (!isWebUrl(url)) {
-        session().platform().messageBox(QStringLiteral("Въведете адрес на каталог, който започва с http:// или https://"),
-                                        MsgButtons::Ok, MsgIcon::Exclamation, kTitle);
+        session().platform().messageBox(
+            QStringLiteral("Въведете адрес на каталог, който започва с http:// или https://"), MsgButtons::Ok,
+            MsgIcon::Exclamation, kTitle);
         return;
     }
     openCatalogue(url);
@@ -185,16 +191,19 @@ void Katalog::openCatalogue(const QUrl& url) {
 
 void Katalog::CommandZapazi_Click() {
     const QUrl url = QUrl::fromUserInput(TextAdres->text().trimmed());
-    const QString name = browser_.url() == url && !browser_.feed().title.isEmpty() ? browser_.feed().title : url.host();
+    const QString name =
+        browser_.url() == url && !browser_.feed().title.isEmpty() ? browser_.feed().title : url.host();
     if (!addCatalogue(session().libraryDir(), {name, url})) {
-        session().platform().messageBox(QStringLiteral("Каталогът не може да бъде запомнен: адресът трябва да започва "
-                                                       "с http:// или https://, а папката на библиотеката да "
-                                                       "позволява запис."),
-                                        MsgButtons::Ok, MsgIcon::Exclamation, kTitle);
+        session().platform().messageBox(
+            QStringLiteral("Каталогът не може да бъде запомнен: адресът трябва да започва "
+                           "с http:// или https://, а папката на библиотеката да "
+                           "позволява запис."),
+            MsgButtons::Ok, MsgIcon::Exclamation, kTitle);
         return;
     }
     const QList<OpdsCatalogue> list = loadCatalogues(session().libraryDir());
-    const auto at = std::find_if(list.begin(), list.end(), [&](const OpdsCatalogue& c) { return c.url == url; });
+    const auto at =
+        std::find_if(list.begin(), list.end(), [&](const OpdsCatalogue& c) { return c.url == url; });
     fillCatalogues(int(at - list.begin()));
 }
 
@@ -237,7 +246,8 @@ void Katalog::Dobavi_Click() {
     if (row < 0 || row >= browser_.feed().entries.size() || !browser_.feed().entries[row].isBook())
         return;
     const ScreenMetrics screen = session().platform().screen();
-    browser_.add(row, QSize(screen.widthTwips / screen.twipsPerPixelX, screen.heightTwips / screen.twipsPerPixelY));
+    browser_.add(
+        row, QSize(screen.widthTwips / screen.twipsPerPixelX, screen.heightTwips / screen.twipsPerPixelY));
     ProgressBar1->setRange(0, 0);
     showBusy(browser_.isBusy());
     LabelSastoyanie->setText(QStringLiteral("Изтегляне на „%1“…").arg(browser_.feed().entries[row].title));
@@ -264,7 +274,8 @@ void Katalog::showBusy(bool busy) {
     CommandTarsi->setEnabled(idle && browser_.canSearch());
     TextTarsene->setEnabled(browser_.canSearch());
     const int row = List1->currentRow();
-    Dobavi->setEnabled(idle && row >= 0 && row < browser_.feed().entries.size() && browser_.feed().entries[row].isBook());
+    Dobavi->setEnabled(idle && row >= 0 && row < browser_.feed().entries.size() &&
+                       browser_.feed().entries[row].isBook());
     ProgressBar1->setVisible(busy);
     CommandOtkaz->setVisible(busy);
     if (busy)

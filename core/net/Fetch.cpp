@@ -135,7 +135,8 @@ void Fetch::onFinished() {
                          .arg(status)
                          .arg(reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString(),
                               shown(url_));
-        } else if (expected_ >= 0 && received_ != expected_ && netError != QNetworkReply::OperationCanceledError) {
+        } else if (expected_ >= 0 && received_ != expected_ &&
+                   netError != QNetworkReply::OperationCanceledError) {
             // Also when the server closed the connection early: the reader is told what is missing.
             error_ = QStringLiteral("Изтеглянето е непълно (%1 от %2 байта):\r\n%3")
                          .arg(received_)

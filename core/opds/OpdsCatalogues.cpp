@@ -46,10 +46,12 @@ bool addCatalogue(const QString& libraryDir, const OpdsCatalogue& catalogue) {
         return false;
     QSettings file(cataloguesFilePath(libraryDir), QSettings::IniFormat);
     QList<OpdsCatalogue> list = readersCatalogues(file);
-    const QString name = catalogue.name.simplified().isEmpty() ? catalogue.url.host() : catalogue.name.simplified();
+    const QString name =
+        catalogue.name.simplified().isEmpty() ? catalogue.url.host() : catalogue.name.simplified();
     if (catalogue.url == defaultCatalogue().url)
         return true;
-    auto same = std::find_if(list.begin(), list.end(), [&](const OpdsCatalogue& c) { return c.url == catalogue.url; });
+    auto same = std::find_if(list.begin(), list.end(),
+                             [&](const OpdsCatalogue& c) { return c.url == catalogue.url; });
     if (same != list.end())
         same->name = name;
     else

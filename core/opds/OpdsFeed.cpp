@@ -60,12 +60,8 @@ QString plainFromHtml(QString html) {
         from = m.capturedEnd();
     }
     out += QStringView(html).mid(from);
-    static const std::array<std::pair<const char*, const char*>, 6> named{{{"&nbsp;", " "},
-                                                                            {"&lt;", "<"},
-                                                                            {"&gt;", ">"},
-                                                                            {"&quot;", "\""},
-                                                                            {"&apos;", "'"},
-                                                                            {"&amp;", "&"}}};
+    static const std::array<std::pair<const char*, const char*>, 6> named{
+        {{"&nbsp;", " "}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}}};
     for (const auto& [entity, text] : named)
         out.replace(QLatin1String(entity), QLatin1String(text));
     return out;
@@ -81,8 +77,10 @@ QString collapsed(const QString& text) {
 
 OpdsLink readLink(const QXmlStreamReader& xml, const QUrl& base) {
     const QXmlStreamAttributes a = xml.attributes();
-    return OpdsLink{resolved(base, a.value(QLatin1String("href")).toString()), a.value(QLatin1String("rel")).toString().trimmed(),
-                    a.value(QLatin1String("type")).toString().trimmed(), a.value(QLatin1String("title")).toString().simplified()};
+    return OpdsLink{resolved(base, a.value(QLatin1String("href")).toString()),
+                    a.value(QLatin1String("rel")).toString().trimmed(),
+                    a.value(QLatin1String("type")).toString().trimmed(),
+                    a.value(QLatin1String("title")).toString().simplified()};
 }
 
 // Summary or content text: xhtml as its text, escaped html stripped, plain text as it is.
@@ -106,7 +104,8 @@ OpdsEntry readEntry(XmlReader& xml, const QUrl& base) {
         } else if (name == u"author") {
             while (xml.readNextStartElement()) {
                 if (xml.name() == u"name") {
-                    if (const QString n = xml.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
+                    if (const QString n =
+                            xml.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
                         !n.isEmpty())
                         e.authors << n;
                 } else {
@@ -167,11 +166,16 @@ void readFeedLink(OpdsFeed& feed, const OpdsLink& link) {
 } // namespace
 
 bool isBackwardRel(const QString& rel) {
-    static const QStringList backward{QStringLiteral("self"),     QStringLiteral("start"),
-                                      QStringLiteral("up"),       QStringLiteral("first"),
-                                      QStringLiteral("last"),     QStringLiteral("previous"),
-                                      QStringLiteral("prev"),     QStringLiteral("next"),
-                                      QStringLiteral("search"),   QStringLiteral("http://opds-spec.org/sort/start"),
+    static const QStringList backward{QStringLiteral("self"),
+                                      QStringLiteral("start"),
+                                      QStringLiteral("up"),
+                                      QStringLiteral("first"),
+                                      QStringLiteral("last"),
+                                      QStringLiteral("previous"),
+                                      QStringLiteral("prev"),
+                                      QStringLiteral("next"),
+                                      QStringLiteral("search"),
+                                      QStringLiteral("http://opds-spec.org/sort/start"),
                                       QStringLiteral("http://opds-spec.org/shelf")};
     return backward.contains(rel.trimmed().toLower());
 }
@@ -180,7 +184,8 @@ OpdsParse parseOpdsFeed(const QByteArray& bytes, const QUrl& base) {
     OpdsParse r;
     XmlReader xml(bytes);
     if (!xml.readNextStartElement() || xml.name() != u"feed") {
-        r.error = QStringLiteral("Страницата не е каталог OPDS:\r\n") + base.toDisplayString(QUrl::RemoveUserInfo);
+        r.error =
+            QStringLiteral("Страницата не е каталог OPDS:\r\n") + base.toDisplayString(QUrl::RemoveUserInfo);
         return r;
     }
     OpdsFeed& feed = r.feed;

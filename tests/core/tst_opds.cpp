@@ -4,9 +4,9 @@
 #include "LoopbackServer.h"
 #include "core/book/Fonts.h"
 #include "core/commands/Import.h"
-#include "core/commands/Opds.h"
 #include "core/net/BookDownload.h"
 #include "core/opds/OpdsCatalogues.h"
+#include "core/opds/OpdsWalk.h"
 
 #include <QDir>
 #include <QNetworkAccessManager>
@@ -20,23 +20,26 @@ using namespace vel::test;
 namespace {
 
 QByteArray feed(const QString& title, const QString& links, const QString& entries) {
-    return (QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                           "<feed xmlns=\"http://www.w3.org/2005/Atom\" xmlns:dcterms=\"http://purl.org/dc/terms/\">"
-                           "<title>%1</title>%2%3</feed>")
+    return (QStringLiteral(
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                "<feed xmlns=\"http://www.w3.org/2005/Atom\" xmlns:dcterms=\"http://purl.org/dc/terms/\">"
+                "<title>%1</title>%2%3</feed>")
                 .arg(title, links, entries))
         .toUtf8();
 }
 
-QString navEntry(const QString& title, const QString& href, const QString& rel = QStringLiteral("subsection")) {
+QString navEntry(const QString& title, const QString& href,
+                 const QString& rel = QStringLiteral("subsection")) {
     return QStringLiteral("<entry><title>%1</title><id>%2</id><link rel=\"%3\" href=\"%2\" "
                           "type=\"application/atom+xml;profile=opds-catalog;kind=navigation\"/></entry>")
         .arg(title, href, rel);
 }
 
 QString bookEntry(const QString& title, const QString& author, const QString& file) {
-    return QStringLiteral("<entry><title>%1</title><id>%3</id><author><name>%2</name></author>"
-                          "<link rel=\"http://opds-spec.org/acquisition\" href=\"%3\" type=\"application/fb2+zip\"/>"
-                          "</entry>")
+    return QStringLiteral(
+               "<entry><title>%1</title><id>%3</id><author><name>%2</name></author>"
+               "<link rel=\"http://opds-spec.org/acquisition\" href=\"%3\" type=\"application/fb2+zip\"/>"
+               "</entry>")
         .arg(title, author, file);
 }
 
@@ -46,7 +49,8 @@ QString feedLink(const QString& rel, const QString& href) {
 }
 
 const QByteArray kFb2 =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\">"
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><FictionBook "
+    "xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\">"
     "<description><title-info><author><first-name>Иван</first-name><last-name>Вазов</last-name></author>"
     "<book-title>Чичовци</book-title></title-info></description><body><section>"
     "<p>Това беше в едно време, когато градчето спеше.</p><p>И никой не знаеше какво ще стане.</p>"
@@ -61,17 +65,20 @@ private Q_SLOTS:
 
     void readsEntriesAndChoosesTheBestFormat() {
         const QByteArray page = feed(
-            "Нови", feedLink("next", "?page=2") + feedLink("start", "/catalog.opds") +
-                        "<link rel=\"search\" href=\"/search?q={searchTerms}&amp;p={startPage?}\" "
-                        "type=\"application/atom+xml\"/>",
+            "Нови",
+            feedLink("next", "?page=2") + feedLink("start", "/catalog.opds") +
+                "<link rel=\"search\" href=\"/search?q={searchTerms}&amp;p={startPage?}\" "
+                "type=\"application/atom+xml\"/>",
             "<entry><title>Под  игото</title><id>b1</id><author><name>Иван Вазов</name></author>"
             "<author><name>Друг</name></author><dcterms:isPartOf number=\"1\">Епопея</dcterms:isPartOf>"
-            "<summary type=\"html\">&lt;p&gt;Роман &amp;amp; още&lt;/p&gt;&lt;br/&gt;за Април&amp;#33;</summary>"
+            "<summary type=\"html\">&lt;p&gt;Роман &amp;amp; още&lt;/p&gt;&lt;br/&gt;за "
+            "Април&amp;#33;</summary>"
             "<link rel=\"http://opds-spec.org/image/thumbnail\" href=\"/th/1.jpg\" type=\"image/jpeg\"/>"
             "<link rel=\"http://opds-spec.org/acquisition\" href=\"b1.pdf\" type=\"application/pdf\"/>"
             "<link rel=\"http://opds-spec.org/acquisition\" href=\"b1.txt.zip\" type=\"application/zip\"/>"
             "<link rel=\"http://opds-spec.org/acquisition\" href=\"b1.epub\" type=\"application/epub+zip\"/>"
-            "<link rel=\"http://opds-spec.org/acquisition/buy\" href=\"b1.fb2\" type=\"application/fb2+xml\"/>"
+            "<link rel=\"http://opds-spec.org/acquisition/buy\" href=\"b1.fb2\" "
+            "type=\"application/fb2+xml\"/>"
             "<link rel=\"related\" href=\"/author/1\" type=\"application/atom+xml;profile=opds-catalog\"/>"
             "</entry>"
             "<entry><title>Само PDF</title><link rel=\"http://opds-spec.org/acquisition/open-access\" "
@@ -103,14 +110,16 @@ private Q_SLOTS:
         const QByteArray description =
             "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\">"
             "<Url type=\"text/html\" template=\"/web?q={searchTerms}\"/>"
-            "<Url type=\"application/atom+xml\" template=\"/s.opds?q={searchTerms}\"/></OpenSearchDescription>";
+            "<Url type=\"application/atom+xml\" "
+            "template=\"/s.opds?q={searchTerms}\"/></OpenSearchDescription>";
         QCOMPARE(openSearchTemplate(description, QUrl("http://h/os.xml")), "http://h/s.opds?q={searchTerms}");
     }
 
     // Not a feed at all: an error, never an empty catalogue.
     void refusesPagesThatAreNoFeed() {
-        for (const QByteArray& bytes : {QByteArray("<html><body>Hello</body></html>"), QByteArray("{\"a\": 1}"),
-                                        QByteArray("<feed><entry><title>cut off")}) {
+        for (const QByteArray& bytes :
+             {QByteArray("<html><body>Hello</body></html>"), QByteArray("{\"a\": 1}"),
+              QByteArray("<feed><entry><title>cut off")}) {
             const OpdsParse parsed = parseOpdsFeed(bytes, QUrl("http://h/x"));
             QVERIFY2(!parsed.ok(), bytes.constData());
         }
@@ -118,17 +127,20 @@ private Q_SLOTS:
 
     void walksNavigationAndPagesOnce() {
         LoopbackServer server;
-        server.route("/root", {200, feed("Каталог", feedLink("self", "/root") + feedLink("start", "/root"),
-                                          navEntry("Автори", "/authors") + navEntry("Нови", "/new") +
-                                              navEntry("Начало", "/root", "start") + navEntry("Пак", "/root"))});
-        server.route("/authors",
-                     {200, feed("Автори", feedLink("up", "/root"), navEntry("Вазов", "/a/vazov") + navEntry("Нови", "/new"))});
+        server.route("/root",
+                     {200, feed("Каталог", feedLink("self", "/root") + feedLink("start", "/root"),
+                                navEntry("Автори", "/authors") + navEntry("Нови", "/new") +
+                                    navEntry("Начало", "/root", "start") + navEntry("Пак", "/root"))});
+        server.route("/authors", {200, feed("Автори", feedLink("up", "/root"),
+                                            navEntry("Вазов", "/a/vazov") + navEntry("Нови", "/new"))});
         server.route("/a/vazov", {200, feed("Вазов", feedLink("next", "/a/vazov?p=2"),
                                             bookEntry("Чичовци", "Иван Вазов", "/b/1.fb2.zip"))});
-        server.route("/a/vazov?p=2", {200, feed("Вазов 2", feedLink("previous", "/a/vazov") + feedLink("next", "/a/vazov"),
-                                                bookEntry("Под игото", "Иван Вазов", "/b/2.fb2.zip"))});
-        server.route("/new", {200, feed("Нови", {}, bookEntry("Чичовци", "Иван Вазов", "/b/1.fb2.zip") +
-                                                        bookEntry("Гераците", "Елин Пелин", "/b/3.fb2.zip"))});
+        server.route("/a/vazov?p=2",
+                     {200, feed("Вазов 2", feedLink("previous", "/a/vazov") + feedLink("next", "/a/vazov"),
+                                bookEntry("Под игото", "Иван Вазов", "/b/2.fb2.zip"))});
+        server.route("/new", {200, feed("Нови", {},
+                                        bookEntry("Чичовци", "Иван Вазов", "/b/1.fb2.zip") +
+                                            bookEntry("Гераците", "Елин Пелин", "/b/3.fb2.zip"))});
         QTemporaryDir dir;
         StartOptions options;
         options.mode = StartMode::Opds;
@@ -167,7 +179,8 @@ private Q_SLOTS:
                                  "<Url type=\"application/atom+xml\" template=\"/find?q={searchTerms}\"/>"
                                  "</OpenSearchDescription>",
                                  "application/opensearchdescription+xml"});
-        server.route("/find", {200, feed("Намерени", {}, bookEntry("Бай Ганьо", "Алеко Константинов", "/b/g.fb2"))});
+        server.route("/find",
+                     {200, feed("Намерени", {}, bookEntry("Бай Ганьо", "Алеко Константинов", "/b/g.fb2"))});
         StartOptions options;
         options.mode = StartMode::Opds;
         options.opdsUrl = server.url("/root").toString();
@@ -192,9 +205,11 @@ private Q_SLOTS:
         auto opened = Catalogue::open(dir.path());
         QVERIFY(opened);
         const ImportRequest request{{}, "Чичовци", "Иван Вазов"};
-        const ImportResult cut = importFromUrl(*opened.catalogue, dir.path(), server.url("/cut.fb2"), request);
+        const ImportResult cut =
+            importFromUrl(*opened.catalogue, dir.path(), server.url("/cut.fb2"), request);
         QVERIFY2(cut.error.contains("непълно"), qPrintable(cut.error));
-        const ImportResult missing = importFromUrl(*opened.catalogue, dir.path(), server.url("/none.fb2"), request);
+        const ImportResult missing =
+            importFromUrl(*opened.catalogue, dir.path(), server.url("/none.fb2"), request);
         QVERIFY(missing.error.contains("404"));
         QVERIFY(recordsOf(dir.path()).empty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"BAZA.mdb"});

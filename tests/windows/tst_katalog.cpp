@@ -18,12 +18,14 @@ using namespace vel::test;
 namespace {
 
 const QByteArray kFb2 =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\">"
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><FictionBook "
+    "xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\">"
     "<description><title-info><book-title>Друго</book-title></title-info></description><body><section>"
     "<p>Това беше в едно време, когато градчето спеше.</p></section></body></FictionBook>";
 
 QByteArray feed(const QString& entries) {
-    return (QStringLiteral("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Проба</title>%1</feed>").arg(entries))
+    return (QStringLiteral("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Проба</title>%1</feed>")
+                .arg(entries))
         .toUtf8();
 }
 
@@ -38,13 +40,14 @@ private Q_SLOTS:
         LoopbackServer server;
         server.route("/root", {200, feed("<entry><title>Нови</title><link href=\"/new\" "
                                          "type=\"application/atom+xml;profile=opds-catalog\"/></entry>")});
-        server.route("/new", {200, feed("<entry><title>Чичовци</title><author><name>Иван Вазов</name></author>"
-                                        "<summary>Повест</summary>"
-                                        "<link rel=\"http://opds-spec.org/acquisition\" href=\"/b.fb2\" "
-                                        "type=\"application/x-fictionbook+xml\"/></entry>"
-                                        "<entry><title>Липсваща</title><author><name>Някой</name></author>"
-                                        "<link rel=\"http://opds-spec.org/acquisition\" href=\"/gone.fb2\" "
-                                        "type=\"application/x-fictionbook+xml\"/></entry>")});
+        server.route("/new",
+                     {200, feed("<entry><title>Чичовци</title><author><name>Иван Вазов</name></author>"
+                                "<summary>Повест</summary>"
+                                "<link rel=\"http://opds-spec.org/acquisition\" href=\"/b.fb2\" "
+                                "type=\"application/x-fictionbook+xml\"/></entry>"
+                                "<entry><title>Липсваща</title><author><name>Някой</name></author>"
+                                "<link rel=\"http://opds-spec.org/acquisition\" href=\"/gone.fb2\" "
+                                "type=\"application/x-fictionbook+xml\"/></entry>")});
         server.route("/b.fb2", {200, kFb2, "application/x-fictionbook+xml"});
         QTemporaryDir dir;
         writeCatalogue(dir.path(), {{"", ""}});

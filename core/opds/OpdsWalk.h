@@ -34,7 +34,8 @@ OpdsParse fetchOpdsPage(QNetworkAccessManager& network, const QUrl& url);
 
 // The search results' first page for the words, through the page's search link (an OpenSearch description
 // is fetched first). Empty with *error set when the catalogue offers no search.
-QUrl opdsSearchUrl(QNetworkAccessManager& network, const OpdsFeed& feed, const QString& words, QString* error);
+QUrl opdsSearchUrl(QNetworkAccessManager& network, const OpdsFeed& feed, const QString& words,
+                   QString* error);
 
 // Follows navigation entries and next pages depth first, in the order the pages give, within the start's
 // host; every page is read once, and self, start, up and paging-back links are never taken. A book is

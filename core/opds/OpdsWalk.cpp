@@ -1,4 +1,4 @@
-#include "core/commands/Opds.h"
+#include "core/opds/OpdsWalk.h"
 
 #include "core/commands/Import.h"
 #include "core/net/Fetch.h"
@@ -24,7 +24,8 @@ OpdsParse fetchOpdsPage(QNetworkAccessManager& network, const QUrl& url) {
     return parseOpdsFeed(fetch.data(), fetch.finalUrl());
 }
 
-QUrl opdsSearchUrl(QNetworkAccessManager& network, const OpdsFeed& feed, const QString& words, QString* error) {
+QUrl opdsSearchUrl(QNetworkAccessManager& network, const OpdsFeed& feed, const QString& words,
+                   QString* error) {
     QString searchTemplate = feed.searchTemplate;
     if (searchTemplate.isEmpty() && !feed.searchDescription.isEmpty()) {
         Fetch fetch(network, feed.searchDescription, kFeedLimits);
@@ -124,8 +125,9 @@ int runOpds(const StartOptions& options, QTextStream& out, QTextStream& err) {
     for (const QString& error : walked.errors)
         err << error << '\n';
     if (walked.truncated)
-        err << QStringLiteral("Прочетени са първите %1 страници на каталога. / Only the first %1 pages of the "
-                              "catalogue were read.\n")
+        err << QStringLiteral(
+                   "Прочетени са първите %1 страници на каталога. / Only the first %1 pages of the "
+                   "catalogue were read.\n")
                    .arg(kMaxWalkPages);
     out.flush();
     err.flush();
