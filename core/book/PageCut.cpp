@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -172,6 +173,30 @@ bool isDroppableResidue(const QString& text, int from) {
     return true;
 }
 
+// What a thread's cuts learn and keep for its next ones: the break points of the words met and the widths
+// of the characters of each font. A folder of small books cut one after another would otherwise start each
+// book from nothing. A memo of pure functions of their keys, so sharing it changes no result.
+struct ThreadMemory {
+    Hyphenator::Buffers buffers;
+    QHash<QString, std::shared_ptr<std::vector<float>>> advances; // by font key, -1 until measured
+};
+
+ThreadMemory& threadMemory() {
+    thread_local ThreadMemory memory;
+    return memory;
+}
+
+std::shared_ptr<std::vector<float>> threadAdvances(const QFont& font) {
+    auto& all = threadMemory().advances;
+    // A bound: a cut still under way keeps its own table.
+    if (all.size() >= 16)
+        all.clear();
+    auto& table = all[font.key()];
+    if (!table)
+        table = std::make_shared<std::vector<float>>(0x10000, -1.0f);
+    return table;
+}
+
 // The cutter's hyphenation of one paragraph, word by word as the lines need it.
 //
 // A page view lays its text out with a soft hyphen at every hyphenation point; the cutter must find the same
@@ -190,7 +215,7 @@ class LazyHyphens {
 public:
     LazyHyphens(const Hyphenator& h, const QFont& font, qreal lineWidth, qreal indent)
         : hyphenator_(h), metrics_(font), lineWidth_(lineWidth), indent_(indent),
-          slack_(std::max<qreal>(2, lineWidth * 0.02)) {
+          slack_(std::max<qreal>(2, lineWidth * 0.02)), advances_(threadAdvances(font)) {
         hyphenWidth_ = metrics_.horizontalAdvance(QChar(0x00AD));
         if (hyphenWidth_ <= 0)
             hyphenWidth_ = metrics_.horizontalAdvance(QLatin1Char('-'));
@@ -332,7 +357,7 @@ public:
 
 private:
     qreal advance(char16_t c) {
-        float& a = advances_[c];
+        float& a = (*advances_)[c];
         if (a < 0)
             a = float(metrics_.horizontalAdvance(QChar(c)));
         return a;
@@ -395,8 +420,8 @@ private:
     qreal indent_;
     qreal slack_; // how far the forecast may be out over a line: kerning, rounding
     qreal hyphenWidth_ = 0;
-    std::vector<float> advances_ = std::vector<float>(0x10000, -1); // measured as met
-    Hyphenator::Buffers buffers_;
+    std::shared_ptr<std::vector<float>> advances_; // measured as met
+    Hyphenator::Buffers& buffers_ = threadMemory().buffers;
     std::vector<int> found_;
 
     // A word already hyphenated, and when: a window laid out before its generation lacks its hyphens.

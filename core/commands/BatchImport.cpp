@@ -7,6 +7,7 @@
 #include "core/text/formats/BookFormats.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
 #include <QThread>
@@ -19,8 +20,10 @@ namespace vel {
 
 namespace {
 
-// Works that enter the catalogue through one transaction at most.
+// Works that enter the catalogue through one transaction at most, and how long a finished one waits for
+// others to go in with it.
 constexpr size_t kChunk = 64;
+constexpr qint64 kChunkWaitMs = 250;
 
 ImportResult refused(ImportResult r, const QString& reason, const QString& reasonEn) {
     r.reason = reason;
@@ -151,8 +154,16 @@ std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, co
         chunk.clear();
     };
 
+    // Finished works wait a moment to enter the catalogue together, one flush and one transaction for many,
+    // while the reports still come several times a second.
+    QElapsedTimer waiting;
     submit();
     while (!running.empty()) {
+        if (!chunk.empty()) {
+            const auto left = std::chrono::milliseconds(std::max<qint64>(0, kChunkWaitMs - waiting.elapsed()));
+            if (running.front().second.wait_for(left) == std::future_status::timeout)
+                commit();
+        }
         auto [i, future] = std::move(running.front());
         running.pop_front();
         PreparedWork w = future.get();
@@ -170,10 +181,10 @@ std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, co
             continue;
         }
         known.insert(w.result.title);
+        if (chunk.empty())
+            waiting.start();
         chunk.emplace_back(i, std::move(w));
-        const bool nextReady = !running.empty() && running.front().second.wait_for(std::chrono::seconds(0)) ==
-                                                       std::future_status::ready;
-        if (chunk.size() >= kChunk || !nextReady)
+        if (chunk.size() >= kChunk)
             commit();
     }
     commit();

@@ -247,6 +247,13 @@ WriteResult addWorks(Catalogue& cat, const QString& libraryDir,
         steps[i].target = *target;
     }
 
+    // The files reach the disk before any record names them; a batch's together, in one pass.
+    QStringList staged;
+    for (const auto& work : works)
+        staged << work.second;
+    if (const qsizetype unsynced = fileops::syncFiles(libraryDir, staged); unsynced >= 0)
+        return fileFailure(steps[size_t(unsynced)].target, errno);
+
     // The records first, noted as pending: from here on any open can tell whether each file made it.
     Database& db = cat.database();
     const QDir dir(libraryDir);

@@ -48,7 +48,8 @@ WriteResult addWork(Catalogue& cat, const QString& libraryDir, const CatalogueRe
 // The same for many works at once (the unpacker's merge), in stored order: one transaction for all the
 // records, then the files, then one transaction for the notes. stagedFile of each lies in a locked
 // temporary file or folder inside the library. Works whose file name is taken by then are left out and
-// named in *taken; the result fails only when the catalogue could not be changed (nothing is added then).
+// named in *taken; the result fails only when the files cannot be flushed to the disk or the catalogue could
+// not be changed (nothing is added then).
 WriteResult addWorks(Catalogue& cat, const QString& libraryDir,
                      const std::vector<std::pair<CatalogueRecord, QString>>& works, QStringList* added,
                      QStringList* taken);

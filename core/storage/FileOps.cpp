@@ -198,6 +198,26 @@ bool syncFile(const QString& path) {
     return ok;
 }
 
+qsizetype syncFiles(const QString& dir, const QStringList& paths) {
+    // Below this a pass over the whole file system may cost more than it saves.
+    constexpr qsizetype kFilesForOnePass = 4;
+    if (paths.size() >= kFilesForOnePass) {
+        const int fd = ::open(native(dir.isEmpty() ? QStringLiteral(".") : dir).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            const bool ok = ::syncfs(fd) == 0;
+            ::close(fd);
+            if (ok)
+                return -1;
+        }
+    }
+    // One by one: also to find which file a failed pass could not write (it may have been another's).
+    for (qsizetype i = 0; i < paths.size(); ++i)
+        if (!syncFile(paths[i]))
+            return i;
+    return -1;
+}
+
 void syncDir(const QString& dir) {
     const int fd = ::open(native(dir.isEmpty() ? QStringLiteral(".") : dir).constData(),
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);

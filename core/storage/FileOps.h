@@ -2,6 +2,7 @@
 // File steps for writing a database beside its final name and putting it in place in one atomic step.
 
 #include <QString>
+#include <QStringList>
 
 namespace vel::fileops {
 
@@ -44,6 +45,11 @@ bool isLockedByWriter(const QString& path);
 
 // Flushes a file's content to the disk.
 bool syncFile(const QString& path);
+// Flushes several files of one folder to the disk. Many at once are flushed with their whole file system in
+// one pass (one disk flush, not one per file), which reports a write error of any file on it; only then are
+// they flushed one by one. Returns the index of the first file that could not be written (errno tells why),
+// or -1 when all are on the disk.
+qsizetype syncFiles(const QString& dir, const QStringList& paths);
 // Flushes a folder's entries (after a rename) to the disk.
 void syncDir(const QString& dir);
 

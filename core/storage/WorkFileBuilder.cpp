@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace vel {
@@ -20,6 +21,25 @@ QString shown(const QString& path) {
 bool pathTaken(const QString& path) {
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0; // a dangling link still takes the name
+}
+
+// An empty work file with all its tables, made once: writing it out costs far less than creating the
+// tables anew in each work, which counts when a folder of small books comes in.
+const QByteArray& emptyWorkFile() {
+    static const QByteArray bytes = [] {
+        Database db;
+        if (!db.open(QStringLiteral(":memory:"), Database::Mode::Create) ||
+            !db.exec(QStringLiteral("CREATE TABLE Knigi1 (Stranica TEXT, TekstStranica TEXT);"
+                                    "CREATE TABLE Svedenia (Ime TEXT PRIMARY KEY, Stoinost TEXT);") +
+                     schema::kNavigationTablesSql))
+            return QByteArray();
+        sqlite3_int64 size = 0;
+        unsigned char* data = sqlite3_serialize(db.handle(), "main", &size, 0);
+        QByteArray image(reinterpret_cast<const char*>(data), qsizetype(data ? size : 0));
+        sqlite3_free(data);
+        return image;
+    }();
+    return bytes;
 }
 } // namespace
 
@@ -60,12 +80,20 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
 
     // The temporary file is thrown away on any failure, so it needs no journal; it is flushed to the disk
     // once, before it takes the final name.
-    const bool ok = db_.open(temp_.path(), Database::Mode::Create) &&
+    const QByteArray& empty = emptyWorkFile();
+    QFile seed(temp_.path());
+    const bool seeded = !empty.isEmpty() && seed.open(QIODevice::WriteOnly) && seed.write(empty) == empty.size() &&
+                        seed.flush();
+    const QString seedError = seed.errorString();
+    seed.close();
+    if (!seeded) {
+        abandon();
+        return fail(Failure::Io,
+                    QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shown(finalPath_), seedError));
+    }
+    const bool ok = db_.open(temp_.path(), Database::Mode::ReadWrite) &&
                     db_.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
-                                            "PRAGMA locking_mode = EXCLUSIVE; BEGIN;"
-                                            "CREATE TABLE Knigi1 (Stranica TEXT, TekstStranica TEXT);"
-                                            "CREATE TABLE Svedenia (Ime TEXT PRIMARY KEY, Stoinost TEXT);") +
-                                schema::kNavigationTablesSql);
+                                            "PRAGMA locking_mode = EXCLUSIVE; BEGIN;"));
     if (ok)
         insert_ = Statement(db_, QStringLiteral("INSERT INTO Knigi1 (rowid, Stranica, TekstStranica) "
                                                 "VALUES (?1, ?2, ?3)"));
@@ -200,7 +228,8 @@ bool WorkFileBuilder::commit() {
     const QString why = written ? QStringLiteral("грешка при запис на диска") : db_.reason();
     insert_ = Statement();
     db_.close();
-    if (!written || !fileops::syncFile(temp_.path())) {
+    // A staged file is flushed by addWorks, together with the others that go in with it.
+    if (!written || (placement_ != Placement::Staged && !fileops::syncFile(temp_.path()))) {
         abandon();
         return fail(Failure::Io,
                     QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shown(finalPath_), why));
