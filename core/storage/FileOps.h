@@ -19,6 +19,8 @@ public:
 
     bool isValid() const { return !path_.isEmpty(); }
     const QString& path() const { return path_; }
+    // The descriptor that holds the lock, open for reading and writing (a file's); -1 when none.
+    int handle() const { return fd_; }
     // Gives up the lock; the file or folder stays (or has been renamed away by then).
     void unlock();
     // Removes the file (and any journal beside it) or the folder with its contents, then unlocks.

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vel {
 
@@ -81,15 +82,11 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
     // The temporary file is thrown away on any failure, so it needs no journal; it is flushed to the disk
     // once, before it takes the final name.
     const QByteArray& empty = emptyWorkFile();
-    QFile seed(temp_.path());
-    const bool seeded = !empty.isEmpty() && seed.open(QIODevice::WriteOnly) && seed.write(empty) == empty.size() &&
-                        seed.flush();
-    const QString seedError = seed.errorString();
-    seed.close();
-    if (!seeded) {
+    if (empty.isEmpty() || ::pwrite(temp_.handle(), empty.constData(), size_t(empty.size()), 0) != empty.size()) {
+        const QString why = empty.isEmpty() ? QStringLiteral("SQLite") : fileops::errnoReason(errno);
         abandon();
         return fail(Failure::Io,
-                    QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shown(finalPath_), seedError));
+                    QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shown(finalPath_), why));
     }
     const bool ok = db_.open(temp_.path(), Database::Mode::ReadWrite) &&
                     db_.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
