@@ -207,6 +207,9 @@ qsizetype syncFiles(const QString& dir, const QStringList& paths) {
         if (fd >= 0) {
             const bool ok = ::syncfs(fd) == 0;
             ::close(fd);
+            for (qsizetype i = 0; ok && i < paths.size(); ++i)
+                if (::access(native(paths[i]).constData(), F_OK) != 0)
+                    return i;
             if (ok)
                 return -1;
         }

@@ -1,5 +1,6 @@
 // The storage layer below the catalogue: the cursor, path rules, work files and their atomic building.
 #include "core/storage/Catalogue.h"
+#include "core/storage/CatalogueRecords.h"
 #include "core/storage/Database.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <sqlite3.h>
+#include <memory>
 
 using namespace vel;
 
@@ -65,6 +67,7 @@ private slots:
 
     void buildIsAtomic();
     void abandonedBuildLeavesNothing();
+    void batchFlushedBeforeItsRecords();
     void takenNameIsRefused();
     void rebuildKeepsOldUntilCommit();
     void pageLimit();
@@ -381,6 +384,35 @@ void TestStorage::abandonedBuildLeavesNothing() {
     QCOMPARE(fileops::removeLeftovers(dir.path()), 1);
     QVERIFY(!QFile::exists(left));
     QCOMPARE(fileNames(dir.path()).size(), 1);
+}
+
+// A batch's staged files reach the disk before any record names them: one that cannot be flushed stops the
+// batch before the catalogue changes.
+void TestStorage::batchFlushedBeforeItsRecords() {
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<WorkFileBuilder>> builders;
+    std::vector<std::pair<CatalogueRecord, QString>> works;
+    QStringList staged;
+    for (int i = 0; i < 5; ++i) {
+        const QString title = QStringLiteral("Том %1").arg(i);
+        auto& b = *builders.emplace_back(std::make_unique<WorkFileBuilder>());
+        QVERIFY(b.begin(dir.path(), title, WorkFileBuilder::Placement::Staged));
+        QVERIFY(b.appendPage(QStringLiteral("страница")));
+        QVERIFY(b.commit());
+        works.push_back({CatalogueRecord{title, QStringLiteral("Автор"), {}, {}, {}, {}, {}}, b.stagedPath()});
+        staged << b.stagedPath();
+    }
+    QCOMPARE(fileops::syncFiles(dir.path(), staged), -1);
+    works[3].second = dir.filePath(QStringLiteral(".velmora-build-gone.tmp"));
+    staged[3] = works[3].second;
+    QCOMPARE(fileops::syncFiles(dir.path(), staged), 3);
+
+    auto opened = Catalogue::open(dir.path());
+    QVERIFY(opened);
+    QStringList added, taken;
+    QVERIFY(!addWorks(*opened.catalogue, dir.path(), works, &added, &taken).ok());
+    QVERIFY(added.isEmpty() && titledRecords(*opened.catalogue).empty());
+    QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.mdb")}), QStringList{QStringLiteral("BAZA.mdb")});
 }
 
 void TestStorage::takenNameIsRefused() {
