@@ -13,7 +13,7 @@ packages=(
   libespeak-ng-dev espeak-ng-data qt6-multimedia-dev libqt6multimedia6 libsndfile1-dev
   xvfb xauth
   openbox xdotool wmctrl x11-utils x11-apps python3
-  clang libclang-rt-14-dev
+  clang libclang-rt-dev
 )
 
 missing=()
