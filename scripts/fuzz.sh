@@ -48,6 +48,8 @@ limits=(-timeout=10 -rss_limit_mb=512 -malloc_limit_mb=256)
 run() {
   local t=$1 seeds=fuzz/corpus/$1 work=build-fuzz/corpus/$1 log=build-fuzz/logs/$1.log
   local dict=()
+  # A CI run starts from the seeds alone and keeps nothing it finds but failures.
+  [ $ci -eq 1 ] && work=$(mktemp -d) && log=build-fuzz/logs/ci-$1.log
   mkdir -p "$work"
   case $t in
     fb2|epub|docx|odt|html) dict=(-dict=fuzz/dict/xml.dict) ;;
@@ -61,7 +63,8 @@ run() {
   fi
   build-fuzz/fuzz/fuzz_$t "${limits[@]}" "${dict[@]}" -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="$seeds/failed-" "$work" "$seeds" >>"$log" 2>&1 || { tail -40 "$log"; return 1; }
-  echo "fuzz_$t: $(grep -E '^#[0-9]+ +DONE' "$log" | tail -1)"
+  echo "fuzz_$t: $(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1)"
+  [ $ci -eq 0 ] || rm -rf "$work"
 }
 
 status=0
