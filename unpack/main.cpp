@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     if (archive.isEmpty()) {
         err << "RAZ.exe: " << QStringLiteral("Архивът на библиотеката не е намерен:");
         for (const QString& c : vel::unpack::archiveCandidates(QCoreApplication::applicationDirPath()))
-            err << ' ' << shownPath(c);
+            err << ' ' << vel::shownPath(c);
         err << '\n';
         return 1;
     }
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     err << "RAZ.exe: "
         << QStringLiteral("разархивирани %1 произведения в %2")
                .arg(report.placed.size())
-               .arg(shownPath(library))
+               .arg(vel::shownPath(library))
         << '\n';
     err.flush();
 
