@@ -61,7 +61,8 @@ using CutProgress = std::function<bool(int done, int total)>;
 // the view lays out into the same lines and needs no scrolling. A page never ends inside a hyphenated word:
 // when its last line would end in a hyphen, the page ends before that word, which opens the next page, so
 // every stored page holds whole words and is filled to its last line. A page holds at least one line. An
-// empty text gives one empty page. Reentrant: may run in any thread; `progress` is called in that thread.
+// empty text gives one empty page. Reentrant: may run in any thread. Long texts are laid out in shares in
+// Qt's thread pool; `progress` is called from those threads, one call at a time.
 PageCut cutPages(const QString& text, const PageGeometry& geometry, const CutProgress& progress = {});
 
 // The document position where the page starting at `fromPos` ends in `doc` (a view's laid-out document):
