@@ -820,6 +820,23 @@ PageCut cutPages(const QString& text, const PageGeometry& geometry, const CutPro
     return Cutter(text, geometry).run(progress);
 }
 
+std::vector<PageSpan> cutOpeningPages(const QString& text, int from, const PageGeometry& geometry,
+                                      int count) {
+    from = std::clamp(from, 0, int(text.size()));
+    // Only the last pages of a beginning can differ from the whole's (a page's end looks one line on), so a
+    // beginning is long enough once it holds two pages more than wanted.
+    for (qsizetype take = 16 * 1024;; take *= 2) {
+        const bool whole = from + take >= text.size();
+        PageCut cut = cutPages(text.mid(from, whole ? -1 : take), geometry);
+        if (whole || cut.pages.size() >= std::size_t(count) + 2) {
+            cut.pages.resize(std::min(cut.pages.size(), std::size_t(std::max(0, count))));
+            for (PageSpan& page : cut.pages)
+                page.start += from;
+            return cut.pages;
+        }
+    }
+}
+
 int viewPageEnd(const QTextDocument& doc, int fromPos, int viewportHeight) {
     const qreal margin = doc.documentMargin();
     PageFitter fitter(viewportHeight - 2 * margin, emptyLineHeight(doc.defaultFont()));

@@ -65,6 +65,11 @@ using CutProgress = std::function<bool(int done, int total)>;
 // Qt's thread pool; `progress` is called from those threads, one call at a time.
 PageCut cutPages(const QString& text, const PageGeometry& geometry, const CutProgress& progress = {});
 
+// The first `count` pages of the text from `from` on, as cutPages cuts the whole of it there, found from a
+// beginning of that text only, so that they can be shown at once while the whole is cut. Positions are in
+// `text`.
+std::vector<PageSpan> cutOpeningPages(const QString& text, int from, const PageGeometry& geometry, int count);
+
 // The document position where the page starting at `fromPos` ends in `doc` (a view's laid-out document):
 // the same rule as cutPages applied to the lines from the one holding `fromPos`, as if they were shown from
 // the top of a viewport `viewportHeight` pixels high with the document's margin.
