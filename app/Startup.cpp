@@ -5,6 +5,7 @@
 #include "core/commands/Audiobook.h"
 #include "core/commands/Import.h"
 #include "core/commands/Navigate.h"
+#include "core/opds/OpdsWalk.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryHome.h"
@@ -39,6 +40,7 @@ const char kUsage[] =
     "  velmora [--library ПАПКА] --import ФАЙЛ... [--title ЗАГЛАВИЕ --author АВТОР] [--screen ШxВ]\n"
     "                                              [--layout book|plain] [--jobs N]\n"
     "  velmora [--library ПАПКА] --list\n"
+    "  velmora --opds АДРЕС [--search ДУМИ]\n"
     "  velmora [--library ПАПКА] --audiobook ЗАГЛАВИЕ [--pages A-Б] --out ФАЙЛ\n"
     "  velmora [--library ПАПКА] --contents ЗАГЛАВИЕ\n"
     "  velmora [--library ПАПКА] --search ЗАГЛАВИЕ ДУМИ...\n"
@@ -48,7 +50,8 @@ const char kUsage[] =
     "  ФАЙЛ              текстов файл (.txt) или документ (.doc), зареден направо в текстовото поле\n"
     "  --import ФАЙЛ...  добавя произведенията от файловете без прозорци: текстът се зарежда, редовете\n"
     "                    се съединяват и се нарязва на страници както в прозореца на книгата.\n"
-    "                    Файл с име „Автор - Заглавие.txt“ дава автора и заглавието си сам\n"
+    "                    Файл с име „Автор - Заглавие.txt“ дава автора и заглавието си сам;\n"
+    "                    вместо файл може да се даде уеб адрес (http:// или https://) на книга\n"
     "  --title ЗАГЛАВИЕ  заглавието (само при един файл)\n"
     "  --author АВТОР    авторът\n"
     "  --screen ШxВ      екранът, за който се нарязват страниците, в пиксели (1024x768)\n"
@@ -58,6 +61,9 @@ const char kUsage[] =
     "  --jobs N          колко произведения се нарязват едновременно (по подразбиране: броя ядра)\n"
     "  --list            показва каталога: заглавие, автор, страници, отбелязана страница, поредица\n"
     "                    (с табулации)\n"
+    "  --opds АДРЕС      показва книгите на онлайн каталог OPDS, като следва разделите му до книгите:\n"
+    "                    заглавие, автор и адрес на най-добрия формат (с табулации)\n"
+    "  --opds АДРЕС --search ДУМИ  само книгите, които търсенето на каталога намира\n"
     "  --audiobook ЗАГЛАВИЕ  изговаря страниците на произведението във ФАЙЛ (.wav, .flac или .ogg)\n"
     "                    с гласа и скоростта от speech.ini в библиотеката\n"
     "  --pages A-Б       само страници от A до Б (или само A)\n"
@@ -72,6 +78,7 @@ const char kUsage[] =
     "  velmora [--library DIR] --import FILE... [--title TITLE --author AUTHOR] [--screen WxH]\n"
     "                                           [--layout book|plain] [--jobs N]\n"
     "  velmora [--library DIR] --list\n"
+    "  velmora --opds URL [--search WORDS]\n"
     "  velmora [--library DIR] --audiobook TITLE [--pages A-B] --out FILE\n"
     "  velmora [--library DIR] --contents TITLE\n"
     "  velmora [--library DIR] --search TITLE WORDS...\n"
@@ -81,7 +88,8 @@ const char kUsage[] =
     "  FILE              a text file (.txt) or document (.doc) loaded straight into the text panel\n"
     "  --import FILE...  add the files as works without any window: the text is loaded, its lines are\n"
     "                    joined and it is cut into pages as the book window cuts it.\n"
-    "                    A file named \"Author - Title.txt\" gives its author and title itself\n"
+    "                    A file named \"Author - Title.txt\" gives its author and title itself;\n"
+    "                    a web address (http:// or https://) of a book may stand for a file\n"
     "  --title TITLE     the title (one file only)\n"
     "  --author AUTHOR   the author\n"
     "  --screen WxH      the screen the pages are cut for, in pixels (1024x768)\n"
@@ -90,6 +98,9 @@ const char kUsage[] =
     "  --layout plain    set the text as it is, without hyphens or margins\n"
     "  --jobs N          how many works are cut at once (the number of cores by default)\n"
     "  --list            print the catalogue: title, author, pages, bookmark, series (tab-separated)\n"
+    "  --opds URL        print the books of an online OPDS catalogue, following its sections down to\n"
+    "                    the books: title, author and address of the best format (tab-separated)\n"
+    "  --opds URL --search WORDS  only the books the catalogue's search finds\n"
     "  --audiobook TITLE speak the work's pages into FILE (.wav, .flac or .ogg) with the voice and\n"
     "                    rate of speech.ini in the library\n"
     "  --pages A-B       only pages A to B (or A alone)\n"
@@ -134,7 +145,7 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
     StartOptions o;
     o.libraryDir = defaultLibraryDir;
     bool import = false, list = false, titled = false, authored = false, screened = false, laidOut = false;
-    bool audiobook = false, paged = false, outed = false, contents = false, search = false;
+    bool audiobook = false, paged = false, outed = false, contents = false, search = false, opds = false;
     bool onlyFiles = false;
     auto fail = [&o](const QString& message) {
         o.error = message;
@@ -213,6 +224,11 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
                     both("Липсва заглавието след --audiobook.", "The title after --audiobook is missing."));
             o.audiobookTitle = v.trimmed();
             audiobook = true;
+        } else if (isOption(a, "--opds")) {
+            if (!value(i, QStringLiteral("--opds"), &v) || v.trimmed().isEmpty())
+                return fail(both("Липсва адресът след --opds.", "The address after --opds is missing."));
+            o.opdsUrl = v.trimmed();
+            opds = true;
         } else if (isOption(a, "--contents") || isOption(a, "--search")) {
             const bool searching = isOption(a, "--search");
             const QString name = QString::fromLatin1(searching ? "--search" : "--contents");
@@ -240,9 +256,16 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
     if (o.help)
         return o;
 
-    if (int(import) + int(list) + int(audiobook) + int(contents) + int(search) > 1)
-        return fail(both("--import, --list, --audiobook, --contents и --search не вървят заедно.",
-                         "--import, --list, --audiobook, --contents and --search do not go together."));
+    // With --opds, --search takes the words to look for in the catalogue, not a work's title.
+    if (opds && search) {
+        search = false;
+        o.searchWords = (QStringList{o.workTitle} + o.files).join(u' ').simplified();
+        o.workTitle.clear();
+        o.files.clear();
+    }
+    if (int(import) + int(list) + int(audiobook) + int(contents) + int(search) + int(opds) > 1)
+        return fail(both("--import, --list, --audiobook, --contents, --search и --opds не вървят заедно.",
+                         "--import, --list, --audiobook, --contents, --search and --opds do not go together."));
     if (!audiobook && (paged || outed))
         return fail(both("--pages и --out вървят само с --audiobook.",
                          "--pages and --out go only with --audiobook."));
@@ -261,6 +284,10 @@ StartOptions parseStartOptions(const QStringList& args, const QString& defaultLi
             return fail(both("Липсва --out ФАЙЛ за --audiobook.", "--audiobook needs --out FILE."));
         if (!o.files.isEmpty())
             return fail(both("--audiobook не приема файлове.", "--audiobook takes no files."));
+    } else if (opds) {
+        o.mode = StartMode::Opds;
+        if (!o.files.isEmpty())
+            return fail(both("--opds не приема файлове.", "--opds takes no files."));
     } else if (contents) {
         o.mode = StartMode::Contents;
         if (!o.files.isEmpty())
@@ -390,7 +417,8 @@ int runVelmora(int argc, char** argv) {
         QTextStream out(stdout), err(stderr);
         return runAudiobook(opts, out, err);
     }
-    if (early.mode == StartMode::List || early.mode == StartMode::Contents || early.mode == StartMode::Search) {
+    if (early.mode == StartMode::List || early.mode == StartMode::Contents || early.mode == StartMode::Search ||
+        early.mode == StartMode::Opds) {
         QCoreApplication app(argc, argv);
         const StartOptions opts =
             parseStartOptions(rawArguments.resolve(QCoreApplication::arguments()),
@@ -400,6 +428,8 @@ int runVelmora(int argc, char** argv) {
             return runContents(opts, out, err);
         if (opts.mode == StartMode::Search)
             return runSearch(opts, out, err);
+        if (opts.mode == StartMode::Opds)
+            return runOpds(opts, out, err);
         return runList(opts, out, err);
     }
     if (early.mode == StartMode::Import) {

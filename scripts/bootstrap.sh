@@ -13,6 +13,7 @@ packages=(
   libespeak-ng-dev espeak-ng-data qt6-multimedia-dev libqt6multimedia6 libsndfile1-dev
   xvfb xauth
   openbox xdotool wmctrl x11-utils x11-apps python3
+  ca-certificates
   clang libclang-rt-14-dev
 )
 

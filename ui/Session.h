@@ -19,8 +19,8 @@ class AudioOutput;
 class Speaker;
 class Window;
 
-// The five windows by what they are for; a window opens, shows and hides another by its role.
-enum class Role { Main, Library, Book, NameDialog, MinimizedBook };
+// The windows by what they are for; a window opens, shows and hides another by its role.
+enum class Role { Main, Library, Book, NameDialog, MinimizedBook, OnlineCatalogue };
 
 // What another window asks of the library window.
 enum class LibraryRequest {

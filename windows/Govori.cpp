@@ -132,6 +132,9 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
         pictureButton(*this, QStringLiteral("Command15"), {10980, 120, 1455, 495},
                       QStringLiteral("Чете на глас избрания текст; без избран текст включва или изключва четенето "
                                      "при всяко избиране (Esc спира; десен бутон: скорост и глас)"));
+    Command16 = pictureButton(*this, QStringLiteral("Command16"), {12800, 120, 1455, 495},
+                              QStringLiteral("Онлайн каталози: книги направо от интернет"));
+    Command16->setPicture(designPicture(QStringLiteral("Govori.Command16"), QSize(97, 33)));
     Command9->setPicture(Picture11->picture());
     Command14->setPicture(Picture21->picture());
     Command1->setPicture(Picture31->picture());
@@ -184,6 +187,7 @@ Govori::Govori(Session& session) : Window(session, QStringLiteral("Govori")) {
     connect(Command2, &PictureButton::clicked, this, &Govori::Command2_Click);
     connect(Command7, &PictureButton::clicked, this, &Govori::Command7_Click);
     connect(Command15, &PictureButton::clicked, this, &Govori::Command15_Click);
+    connect(Command16, &PictureButton::clicked, this, &Govori::Command16_Click);
     Command15->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Command15, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
         offerSpeechChoices(this->session().speaker(), this->session().platform(), Command15->mapToGlobal(at));
@@ -417,6 +421,8 @@ void Govori::Form_Unload() {
     stopPanelSpeech();
     session().close(Role::Library);
     session().close(Role::MinimizedBook);
+    // A download under way stops with it and leaves nothing behind.
+    session().close(Role::OnlineCatalogue);
 }
 
 void Govori::Timer2_Timer() {
@@ -832,6 +838,10 @@ void Govori::Command15_Click() {
         stopPanelSpeech();
     speaker.setSettings(settings);
     showReadingSwitch();
+}
+
+void Govori::Command16_Click() {
+    session().show(Role::OnlineCatalogue);
 }
 
 void Govori::speakSelection(const QString& text) {

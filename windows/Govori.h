@@ -48,6 +48,7 @@ public:
     PictureButton* Command7;
     PictureButton* Command5;  // lies over Command7
     PictureButton* Command15; // reading the panel's selection aloud: on or off
+    PictureButton* Command16; // the online catalogues
     RichTextView* Ntext;
     QPlainTextEdit* Text1;
     PictureBox* PictureEtiket;
@@ -114,6 +115,7 @@ public:
     void Command2_Click();
     void Command7_Click();
     void Command15_Click();
+    void Command16_Click();
 
     void Ntext_MouseDown();
     void Ntext_MouseMove();

@@ -5,6 +5,7 @@
 #include "windows/FormB.h"
 #include "windows/Govori.h"
 #include "windows/KNIGA.h"
+#include "windows/Katalog.h"
 #include "windows/Popravka.h"
 
 namespace vel {
@@ -21,6 +22,7 @@ void registerWindows(Session& session) {
     add<KNIGA>(session);
     add<Popravka>(session);
     add<Form2>(session);
+    add<Katalog>(session);
 }
 
 } // namespace vel

@@ -1,5 +1,5 @@
 #pragma once
-// The five windows the session makes by role.
+// The windows the session makes by role.
 
 namespace vel {
 

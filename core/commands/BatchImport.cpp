@@ -45,7 +45,7 @@ ImportItems importItems(const QStringList& given) {
     QList<QByteArray> files;
     for (const QString& entry : given) {
         const QByteArray bytes = QFile::encodeName(entry);
-        if (!QFileInfo(entry).isDir()) {
+        if (isWebAddress(entry) || !QFileInfo(entry).isDir()) {
             files << bytes;
             continue;
         }
@@ -56,7 +56,7 @@ ImportItems importItems(const QStringList& given) {
     }
     for (const QByteArray& file : std::as_const(files)) {
         const RawPath held(file);
-        const QStringList books = zippedBooks(held.path());
+        const QStringList books = isWebAddress(held.shown()) ? QStringList() : zippedBooks(held.path());
         if (books.size() < 2) {
             result.items << ImportItem{file};
             continue;

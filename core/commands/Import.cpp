@@ -8,6 +8,7 @@
 #include "core/book/Recut.h"
 #include "core/catalogue/Cover.h"
 #include "core/catalogue/CatalogueWalks.h"
+#include "core/net/BookDownload.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/Colors.h"
 #include "core/storage/FaultPoint.h"
@@ -22,6 +23,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QNetworkAccessManager>
 #include <QTextStream>
 #include <algorithm>
 
@@ -31,13 +33,6 @@ namespace {
 
 // The entry form refuses a text panel holding less.
 constexpr int kMinTextLength = 3;
-
-QString oneLine(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    text.replace(u'\n', u' ');
-    text.replace(u'\t', u' ');
-    return text;
-}
 
 void reportReconcile(const ReconcileReport& report, QTextStream& err) {
     const QStringList bg = report.messages();
@@ -62,6 +57,13 @@ QString alreadyThere(const QString& title) {
 
 QString alreadyThereEn(const QString& title) {
     return QStringLiteral("The catalogue already holds a work titled \"%1\".").arg(title);
+}
+
+QString oneLine(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(u'\n', u' ');
+    text.replace(u'\t', u' ');
+    return text;
 }
 
 NewWorkStyle newWorkStyle(TextSource source) {
@@ -109,10 +111,13 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
     r.author = request.author;
 
     // The main window's file command: the text with its line breaks joined, in the font it gets there.
-    const TextSource source = sourceForFile(request.file);
-    TextImportResult loaded = request.entry.isEmpty() ? readPanelText(request.file, source)
-                                                      : readZippedBook(request.file, request.entry);
-    const QString shownFile = request.name.isEmpty() ? request.file : request.name;
+    const QString sourceName = request.sourceName.isEmpty() ? request.file : request.sourceName;
+    const TextSource source = sourceForFile(sourceName);
+    // A download's temporary name says nothing: its first bytes tell the format.
+    TextImportResult loaded = !request.entry.isEmpty()        ? readZippedBook(request.file, request.entry)
+                              : !request.sourceName.isEmpty() ? readBook(request.file)
+                                                              : readPanelText(request.file, source);
+    const QString shownFile = request.name.isEmpty() ? sourceName : request.name;
     if (!loaded.ok())
         return failed(std::move(w), oneLine(QString(loaded.error).replace(request.file, shownFile)));
     if (loaded.loaded.damaged)
@@ -228,6 +233,29 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     return w.result;
 }
 
+bool isWebAddress(const QString& argument) {
+    return argument.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
+           argument.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
+}
+
+ImportResult importFromUrl(Catalogue& cat, const QString& libraryDir, const QUrl& url,
+                           const ImportRequest& request) {
+    QNetworkAccessManager network;
+    BookDownload download(network, url, libraryDir);
+    if (!download.waitForFinished()) {
+        ImportResult r;
+        r.title = request.title;
+        r.author = request.author;
+        r.reason = oneLine(download.error());
+        r.error = r.reason;
+        return r;
+    }
+    ImportRequest fromFile = request;
+    fromFile.file = download.path();
+    fromFile.sourceName = download.sourceName();
+    return importWork(cat, libraryDir, fromFile);
+}
+
 int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     if (options.mode != StartMode::Import || !options.error.isEmpty() || options.files.isEmpty())
         return 2;
@@ -270,7 +298,26 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
         out.flush();
         err.flush();
     };
-    importBatch(*opened.catalogue, options.libraryDir, found.items, batch, report);
+    // Files go through the batch; a web address is fetched and imported in its place in the order.
+    QList<ImportItem> files;
+    const auto importFiles = [&] {
+        if (!files.isEmpty())
+            importBatch(*opened.catalogue, options.libraryDir, files, batch, report);
+        files.clear();
+    };
+    for (const ImportItem& item : found.items) {
+        const QString given = QFile::decodeName(item.file);
+        if (!isWebAddress(given)) {
+            files << item;
+            continue;
+        }
+        importFiles();
+        const ImportRequest request{{}, options.title, options.author, options.screen, options.layout};
+        report(BatchItem{given, importFromUrl(*opened.catalogue, options.libraryDir, QUrl(given, QUrl::StrictMode),
+                                              request)},
+               0, 0);
+    }
+    importFiles();
     return failures == 0 ? 0 : 1;
 }
 

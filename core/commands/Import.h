@@ -17,6 +17,7 @@
 #include <utility>
 
 class QTextStream;
+class QUrl;
 
 namespace vel {
 
@@ -46,6 +47,9 @@ struct ImportRequest {
     PageLayout layout = PageLayout::Book;
     QString entry{}; // a book inside the zip `file`; empty for the file itself
     QString name{};  // the file as shown and as its name names the work; empty: `file`
+    // The name the book had where it came from (a download's); its format and names are read from it, and
+    // the file's own first bytes decide over it.
+    QString sourceName{};
 };
 
 struct ImportResult {
@@ -79,7 +83,18 @@ QString alreadyThereEn(const QString& title);
 // record. A failure at any step leaves the library as it was.
 ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportRequest& request);
 
-// --import: every file in turn; a report per file (added works on out, failures on err).
+// A book fetched from the web into the library folder and imported as a file is; the download is removed
+// afterwards whatever happened. Waits in a local event loop.
+ImportResult importFromUrl(Catalogue& cat, const QString& libraryDir, const QUrl& url,
+                           const ImportRequest& request);
+
+// Whether a command-line argument is a web address rather than a file.
+bool isWebAddress(const QString& argument);
+
+// A message as one line of a report: line breaks and tabs become spaces.
+QString oneLine(QString text);
+
+// --import: every file or web address in turn; a report per file (added works on out, failures on err).
 // Returns 0 when all were added, 1 when some were not, 2 for a command line it cannot use.
 int runImport(const StartOptions& options, QTextStream& out, QTextStream& err);
 

@@ -16,6 +16,7 @@ enum class StartMode {
     Audiobook, // a work's pages spoken into an audio file
     Contents,  // a work's contents printed
     Search,    // the hits of words in a work printed
+    Opds,      // the books of an online catalogue printed
 };
 
 struct StartOptions {
@@ -34,6 +35,9 @@ struct StartOptions {
     int firstPage = 0;
     int lastPage = 0;
     QString outFile;
+    // Opds: the catalogue page to start from and the words to search it for (none: walk it all).
+    QString opdsUrl;
+    QString searchWords;
     bool help = false;
     QString error; // a command line that could not be understood (Bulgarian / English)
 };

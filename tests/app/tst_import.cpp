@@ -291,6 +291,13 @@ private slots:
         QCOMPARE(parse({}).libraryDir, QStringLiteral("/def"));
         o = parse({"книга.txt"});
         QVERIFY(o.mode == StartMode::Window && o.files == QStringList{"книга.txt"});
+        o = parse({"--opds", "http://h/c.opds", "--search", " под  игото "});
+        QVERIFY(o.error.isEmpty() && o.mode == StartMode::Opds && o.searchWords == u"под игото");
+        // Beside --opds, --search takes words, given apart or together; alone, it searches a work.
+        o = parse({"--search", "под", "--opds", "http://h/c.opds", "игото"});
+        QVERIFY(o.error.isEmpty() && o.mode == StartMode::Opds && o.searchWords == u"под игото");
+        o = parse({"--search", "Под игото", "чорбаджи"});
+        QVERIFY(o.mode == StartMode::Search && o.workTitle == u"Под игото" && o.searchWords.isEmpty());
 
         for (const QStringList& args : QList<QStringList>{{"--import"},
                                                           {"--import", "a.txt", "b.txt", "--title", "Т"},
@@ -301,7 +308,10 @@ private slots:
                                                           {"--layout", "plain", "a.txt"},
                                                           {"--title", "Т", "a.txt"},
                                                           {"a.txt", "b.txt"},
-                                                          {"--import", "a.txt", "--author"}}) {
+                                                          {"--import", "a.txt", "--author"},
+                                                          {"--opds", "http://h/c", "--list"},
+                                                          {"--search", "думи"},
+                                                          {"--opds", "http://h/c", "a.txt"}}) {
             // Refused, in both languages.
             QVERIFY2(parse(args).error.contains(" / "), qPrintable(args.join(u' ')));
         }
