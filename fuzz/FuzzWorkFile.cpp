@@ -1,4 +1,5 @@
-// Opening a work file that came from anywhere, and reading every page of it.
+// Opening a work file that came from anywhere and reading all of it as the book window does: every page,
+// where pages start, the contents, notes and marks (each found on its page) and the cover.
 #include "core/storage/WorkFile.h"
 
 #include <QFile>
@@ -16,10 +17,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return 0;
         file.write(reinterpret_cast<const char*>(data), qint64(size));
     }
-    if (const auto work = vel::WorkFile::open(path)) {
-        for (int n = 1; n <= work->pageCount(); ++n)
-            if (!work->page(n).ok)
-                break;
-    }
+    const auto work = vel::WorkFile::open(path);
+    if (!work)
+        return 0;
+    for (int n = 1; n <= work->pageCount(); ++n)
+        if (!work->page(n).ok)
+            break;
+    work->pageStarts();
+    for (const vel::ContentsEntry& e : work->contents())
+        work->pageAt(e.position);
+    for (const vel::NoteAnchor& note : work->notes())
+        work->pageAt(note.position);
+    for (const vel::BookMark& mark : work->marks())
+        work->pageAt(mark.position);
+    work->cover();
     return 0;
 }

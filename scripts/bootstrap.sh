@@ -14,7 +14,7 @@ packages=(
   xvfb xauth
   openbox xdotool wmctrl x11-utils x11-apps python3
   ca-certificates
-  clang libclang-rt-14-dev
+  clang libclang-rt-dev
 )
 
 missing=()

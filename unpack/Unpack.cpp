@@ -5,6 +5,7 @@
 #include "core/storage/CatalogueSchema.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/RawNames.h"
 #include "core/storage/WorkFile.h"
 
 #include <QDir>
@@ -75,7 +76,7 @@ QString readArchive(const QString& archivePath, const QString& dir, UnpackReport
     if (archive_read_open_filename(a.get(), QFile::encodeName(archivePath).constData(), 64 * 1024) !=
         ARCHIVE_OK)
         return QStringLiteral("Архивът %1 не може да бъде отворен: %2")
-            .arg(QDir::toNativeSeparators(archivePath), archiveError(a.get()));
+            .arg(shownPath(archivePath), archiveError(a.get()));
 
     const qint64 cap = unpackCap(archivePath);
     qint64 total = 0;
@@ -87,7 +88,7 @@ QString readArchive(const QString& archivePath, const QString& dir, UnpackReport
             break;
         if (r < ARCHIVE_WARN)
             return QStringLiteral("Архивът %1 е повреден: %2")
-                .arg(QDir::toNativeSeparators(archivePath), archiveError(a.get()));
+                .arg(shownPath(archivePath), archiveError(a.get()));
         const QString name = entryName(entry);
         if (archive_entry_filetype(entry) == AE_IFDIR)
             continue;
@@ -117,12 +118,12 @@ QString readArchive(const QString& archivePath, const QString& dir, UnpackReport
                 break;
             if (n < 0)
                 return QStringLiteral("Архивът %1 е повреден: %2")
-                    .arg(QDir::toNativeSeparators(archivePath), archiveError(a.get()));
+                    .arg(shownPath(archivePath), archiveError(a.get()));
             written += n;
             total += n;
             if (written > declared)
                 return QStringLiteral("Архивът %1 е повреден: %2 е по-голям от заявения си размер.")
-                    .arg(QDir::toNativeSeparators(archivePath), name);
+                    .arg(shownPath(archivePath), name);
             if (out.write(buffer.constData(), n) != n)
                 return QStringLiteral("Папката на библиотеката не приема файла %1: %2")
                     .arg(name, out.error() == QFileDevice::ResourceError
@@ -133,8 +134,7 @@ QString readArchive(const QString& archivePath, const QString& dir, UnpackReport
             return QStringLiteral("Папката на библиотеката не приема файла %1: %2")
                 .arg(name, out.errorString());
         if (written != declared)
-            return QStringLiteral("Архивът %1 е повреден: %2 е непълен.")
-                .arg(QDir::toNativeSeparators(archivePath), name);
+            return QStringLiteral("Архивът %1 е повреден: %2 е непълен.").arg(shownPath(archivePath), name);
     }
     return QString();
 }
@@ -159,7 +159,7 @@ UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir
     UnpackReport report;
     if (!QDir().mkpath(libraryDir)) {
         report.error = QStringLiteral("Папката на библиотеката %1 не може да бъде създадена.")
-                           .arg(QDir::toNativeSeparators(libraryDir));
+                           .arg(shownPath(libraryDir));
         return report;
     }
     // The library's own catalogue first: a damaged one is left alone, and nothing is unpacked beside it.
@@ -180,7 +180,7 @@ UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir
     fileops::LockedTemp staging = fileops::createStagingFolder(libraryDir, &reason);
     if (!staging.isValid()) {
         report.error = QStringLiteral("В папката на библиотеката %1 не може да се пише: %2.")
-                           .arg(QDir::toNativeSeparators(libraryDir), reason);
+                           .arg(shownPath(libraryDir), reason);
         return report;
     }
     const auto cleanUp = qScopeGuard([&staging] { staging.remove(); });
@@ -190,7 +190,7 @@ UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir
 
     const QDir staged(staging.path());
     if (!QFileInfo(staged.filePath(QString::fromLatin1(kCatalogFileName))).isFile()) {
-        report.error = QStringLiteral("В архива %1 няма каталог.").arg(QDir::toNativeSeparators(archivePath));
+        report.error = QStringLiteral("В архива %1 няма каталог.").arg(shownPath(archivePath));
         return report;
     }
     std::vector<CatalogueRecord> records;
@@ -268,7 +268,7 @@ bool packLibrary(const QString& libraryDir, const QString& archivePath, QString*
     const QDir dir(libraryDir);
     const QString catalogue = QString::fromLatin1(kCatalogFileName);
     if (!QFileInfo(dir.filePath(catalogue)).isFile()) {
-        *error = QStringLiteral("В %1 няма каталог.").arg(QDir::toNativeSeparators(libraryDir));
+        *error = QStringLiteral("В %1 няма каталог.").arg(shownPath(libraryDir));
         return false;
     }
     QStringList names =

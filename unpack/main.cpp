@@ -1,6 +1,7 @@
 // RAZ.exe: unpacks the sample library into the reader's library folder and starts the program again on it.
 // It has no window of its own: it reports on the standard error and by its exit status.
 #include "core/storage/LibraryHome.h"
+#include "core/storage/RawNames.h"
 #include "unpack/Unpack.h"
 
 #include <QCoreApplication>
@@ -91,7 +92,7 @@ int main(int argc, char** argv) {
     if (archive.isEmpty()) {
         err << "RAZ.exe: " << QStringLiteral("Архивът на библиотеката не е намерен:");
         for (const QString& c : vel::unpack::archiveCandidates(QCoreApplication::applicationDirPath()))
-            err << ' ' << QDir::toNativeSeparators(c);
+            err << ' ' << vel::shownPath(c);
         err << '\n';
         return 1;
     }
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
     err << "RAZ.exe: "
         << QStringLiteral("разархивирани %1 произведения в %2")
                .arg(report.placed.size())
-               .arg(QDir::toNativeSeparators(library))
+               .arg(vel::shownPath(library))
         << '\n';
     err.flush();
 

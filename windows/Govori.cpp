@@ -5,6 +5,7 @@
 #include "core/storage/Colors.h"
 #include "core/storage/LibraryHome.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/RawNames.h"
 #include "core/text/formats/BookFormats.h"
 #include "core/AsyncTask.h"
 #include "ui/Design.h"
@@ -508,12 +509,13 @@ void Govori::loadIntoPanel(const QString& path, TextSource source) {
     load->previousCaption = windowTitle();
     load->background = readsInBackground(path, source, backgroundLoadFrom);
 
+    // A name that is not UTF-8 arrives as a descriptor's path; the caption names the file itself.
     if (source == TextSource::PlainText) {
         Ntext->setText(QString());
         Ntext->setText(kWaitMessage);
-        setWindowTitle(path);
+        setWindowTitle(shownPath(path));
     } else {
-        setWindowTitle(path);
+        setWindowTitle(shownPath(path));
         Ntext->setText(QString());
         Ntext->setText(kWaitMessage);
     }

@@ -196,6 +196,10 @@ KNIGA::KNIGA(Session& session) : Window(session, QStringLiteral("KNIGA")) {
     connect(TimerPosleden, &QTimer::timeout, this, &KNIGA::TimerPosleden_Timer);
     connect(Timer1, &QTimer::timeout, this, &KNIGA::Timer1_Timer);
     connect(Timer101, &QTimer::timeout, this, &KNIGA::Timer101_Timer);
+    recutSettle_ = new QTimer(this);
+    recutSettle_->setSingleShot(true);
+    recutSettle_->setInterval(250);
+    connect(recutSettle_, &QTimer::timeout, this, &KNIGA::viewSettled);
     connect(R1, &RichTextView::clicked, this, &KNIGA::R1_Click);
     connect(R2, &RichTextView::clicked, this, &KNIGA::R2_Click);
     connect(Image1, &PictureBox::clicked, this, &KNIGA::Image1_Click);

@@ -160,6 +160,10 @@ private:
     void failedOpening(const QString& damaged = {});
     void showLibrary();
     void applyView();
+    void showPages(const QString& leftText, const QString& rightText, bool afterParagraphEnd,
+                   bool textAfterLeft, bool textAfterRight);
+    // The first spread of the text being built from `from` on, while the whole of it is cut.
+    void showOpeningWhileBuilding(int from);
     void applyPageMargins();
     // The left page of the spread that shows the text at `pos` of the open work.
     int leftPageHolding(int pos) const;
@@ -178,6 +182,7 @@ private:
     // A stored work cut for another page size is cut anew for this one before it is shown: true when
     // that has begun. The reader's place is kept by its position in the text.
     bool recutForView(int leftPage);
+    void viewSettled();
     // The spread over the open work file, nothing read yet.
     void spreadOverWork();
     void recutFinished(const RecutOutcome& result);
@@ -209,7 +214,11 @@ private:
     QFuture<RecutOutcome> recut_;
     bool recutting_ = false;
     QString recutFor_; // the view a re-cut was last made for: never twice for the same
-
+    // A window manager sizes a window after it is shown, so a view that needs a re-cut waits until it has
+    // kept its size a moment: one re-cut for the size it ends at, not one for each size on the way.
+    QTimer* recutSettle_ = nullptr;
+    bool viewSettled_ = false;
+    ReadingPlace keptPlace_; // the place the last re-cut was given, while the reader stays on its spread
 
     PageLayout layout_ = PageLayout::Book; // new works are set as books
     ClickLabel* layoutSwitch_ = nullptr;

@@ -1,5 +1,7 @@
 #include "core/book/PageCut.h"
 
+#include "core/AsyncTask.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QHash>
@@ -13,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -690,36 +693,34 @@ public:
         std::atomic<int> done{0};
         std::atomic<qint64> linesDone{0};
         std::atomic<bool> cancelled{false};
-        auto poll = [&](std::size_t k) {
-            return [&, k, seen = std::size_t(0)](int step) mutable {
-                linesDone += qint64(lines[k].size() - std::exchange(seen, lines[k].size()));
-                done += step;
-                return !cancelled;
-            };
-        };
-        std::vector<std::unique_ptr<QThread>> helpers;
-        for (std::size_t k = 1; k < count; ++k) {
-            helpers.emplace_back(QThread::create([&, k] {
-                ParagraphLayouter(text_, geometry_, poll(k)).run(points[k], points[k + 1], lines[k]);
-            }));
-            helpers.back()->start();
-        }
         const int linesPerPage = std::max(1, int((available + kEpsilon) / std::max(1, lineHeight)));
+        // Whichever share has news reports it; one at a time, and a share that finds another reporting goes
+        // on laying out rather than wait, since the next step reports again.
+        std::mutex reporting;
         auto report = [&] {
-            if (progress && !cancelled && !progress(done, size))
+            if (!cancelled && progress && !progress(done, size))
                 cancelled = true;
             if (!cancelled && overLimit(done, linesDone, linesPerPage, size))
                 cancelled = true;
             return !cancelled;
         };
-        auto poll0 = poll(0);
-        ParagraphLayouter(text_, geometry_, [&](int step) {
-            poll0(step);
-            return report();
-        }).run(points[0], points[1], lines[0]);
-        for (auto& helper : helpers)
-            while (!helper->wait(QDeadlineTimer(50)))
-                report();
+        auto poll = [&](std::size_t k) {
+            return [&, k, seen = std::size_t(0)](int step) mutable {
+                linesDone += qint64(lines[k].size() - std::exchange(seen, lines[k].size()));
+                done += step;
+                if (std::unique_lock lock(reporting, std::try_to_lock); lock.owns_lock())
+                    return report();
+                return !cancelled;
+            };
+        };
+        std::vector<QFuture<void>> shares;
+        for (std::size_t k = 1; k < count; ++k)
+            shares.push_back(startTask([&, k] {
+                ParagraphLayouter(text_, geometry_, poll(k)).run(points[k], points[k + 1], lines[k]);
+            }));
+        ParagraphLayouter(text_, geometry_, poll(0)).run(points[0], points[1], lines[0]);
+        for (QFuture<void>& share : shares)
+            share.waitForFinished(); // a share no pool thread has taken yet is laid out here
         if (status_ == PageCut::Status::TooManyPages)
             return finish(result);
         if (cancelled || !report()) {
@@ -842,6 +843,23 @@ private:
 
 PageCut cutPages(const QString& text, const PageGeometry& geometry, const CutProgress& progress) {
     return Cutter(text, geometry).run(progress);
+}
+
+std::vector<PageSpan> cutOpeningPages(const QString& text, int from, const PageGeometry& geometry,
+                                      int count) {
+    from = std::clamp(from, 0, int(text.size()));
+    // Only the last pages of a beginning can differ from the whole's (a page's end looks one line on), so a
+    // beginning is long enough once it holds two pages more than wanted.
+    for (qsizetype take = 16 * 1024;; take *= 2) {
+        const bool whole = from + take >= text.size();
+        PageCut cut = cutPages(text.mid(from, whole ? -1 : take), geometry);
+        if (whole || cut.pages.size() >= std::size_t(count) + 2) {
+            cut.pages.resize(std::min(cut.pages.size(), std::size_t(std::max(0, count))));
+            for (PageSpan& page : cut.pages)
+                page.start += from;
+            return cut.pages;
+        }
+    }
 }
 
 int viewPageEnd(const QTextDocument& doc, int fromPos, int viewportHeight) {

@@ -61,8 +61,14 @@ using CutProgress = std::function<bool(int done, int total)>;
 // the view lays out into the same lines and needs no scrolling. A page never ends inside a hyphenated word:
 // when its last line would end in a hyphen, the page ends before that word, which opens the next page, so
 // every stored page holds whole words and is filled to its last line. A page holds at least one line. An
-// empty text gives one empty page. Reentrant: may run in any thread; `progress` is called in that thread.
+// empty text gives one empty page. Reentrant: may run in any thread. Long texts are laid out in shares in
+// Qt's thread pool; `progress` is called from those threads, one call at a time.
 PageCut cutPages(const QString& text, const PageGeometry& geometry, const CutProgress& progress = {});
+
+// The first `count` pages of the text from `from` on, as cutPages cuts the whole of it there, found from a
+// beginning of that text only, so that they can be shown at once while the whole is cut. Positions are in
+// `text`.
+std::vector<PageSpan> cutOpeningPages(const QString& text, int from, const PageGeometry& geometry, int count);
 
 // The document position where the page starting at `fromPos` ends in `doc` (a view's laid-out document):
 // the same rule as cutPages applied to the lines from the one holding `fromPos`, as if they were shown from

@@ -69,7 +69,7 @@ bool needsRecut(const QString& storedSignature, const PageGeometry& geometry) {
 }
 
 RecutOutcome recutWork(const QString& libraryDir, const QString& name, const PageGeometry& geometry,
-                       int bookmark, PageBuildProgress& progress) {
+                       ReadingPlace place, PageBuildProgress& progress) {
     RecutOutcome r;
     const std::optional<QString> path = workFilePath(libraryDir, name);
     std::unique_ptr<WorkFile> old = path ? WorkFile::open(*path, &r.error) : nullptr;
@@ -84,7 +84,8 @@ RecutOutcome recutWork(const QString& libraryDir, const QString& name, const Pag
         r.error = QStringLiteral("Файлът %1 не може да бъде прочетен.").arg(*path);
         return r;
     }
-    const int place = pageStart(*gathered, bookmark);
+    r.position = place.position >= 0 ? std::min(place.position, int(gathered->text.size()))
+                                     : pageStart(*gathered, place.leftPage);
 
     WorkFileBuilder builder;
     bool ok = builder.begin(libraryDir, name, WorkFileBuilder::Placement::Replace);
@@ -106,7 +107,7 @@ RecutOutcome recutWork(const QString& libraryDir, const QString& name, const Pag
         builder.abandon();
         return r;
     }
-    r.leftPage = leftPageAtPosition(pages, place);
+    r.leftPage = leftPageAtPosition(pages, r.position);
     return r;
 }
 

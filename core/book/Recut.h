@@ -38,16 +38,23 @@ int leftPageAtPosition(const std::vector<PageSpan>& pages, int pos);
 // What a stored work needs to be shown whole in a view of `geometry`: nothing when it was cut for it.
 bool needsRecut(const QString& storedSignature, const PageGeometry& geometry);
 
+// The reader's place: the left page on show and, when known, the text position it stands for. A work cut
+// anew twice while the reader stays put keeps the first place, not the start of the spread it landed on.
+struct ReadingPlace {
+    int leftPage = 1;
+    int position = -1; // -1: where the left page starts
+};
+
 struct RecutOutcome {
     PageBuildOutcome outcome = PageBuildOutcome::WriteFailed;
     int leftPage = 1; // where the reader's place is now
+    int position = 0; // the text position that place stands for
     QString error;    // a Bulgarian sentence, when it failed
 };
 // Cuts the stored work `name` of the library anew for `geometry` (its layout is the work's own) and puts the
 // new file in place of the old one, which stays whole until then; the facts it kept go with it. The reader at
-// left page `bookmark` before is at `leftPage` after: the spread holding the same place in the text.
-// Runs in any thread.
+// `place` before is at `leftPage` after: the spread holding the same place in the text. Runs in any thread.
 RecutOutcome recutWork(const QString& libraryDir, const QString& name, const PageGeometry& geometry,
-                       int bookmark, PageBuildProgress& progress);
+                       ReadingPlace place, PageBuildProgress& progress);
 
 } // namespace vel

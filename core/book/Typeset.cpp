@@ -74,6 +74,14 @@ Typesetting Typesetting::of(PageLayout layout, const QFont& font) {
     return t;
 }
 
+bool endsParagraph(QStringView page) {
+    return page.isEmpty() || page.endsWith(u'\n') || page.endsWith(u'\r') || page.endsWith(QChar(0x2029));
+}
+
+PageFlow pageFlowOf(bool afterParagraphEnd, QStringView page, bool textFollows) {
+    return {afterParagraphEnd, textFollows && !endsParagraph(page)};
+}
+
 QMargins pageMargins(PageLayout layout, QSize box, PageSide side) {
     if (layout == PageLayout::Plain)
         return {};

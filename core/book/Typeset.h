@@ -52,6 +52,10 @@ struct PageFlow {
     bool paragraphGoesOn = false; // its last line is not its paragraph's last: it is justified too
     bool operator==(const PageFlow&) const = default;
 };
+// Whether a page's text ends its last paragraph.
+bool endsParagraph(QStringView page);
+// The flow of `page`, told by whether the text before it ended a paragraph and whether text follows it.
+PageFlow pageFlowOf(bool afterParagraphEnd, QStringView page, bool textFollows);
 
 // A text as it is laid out: the original with soft hyphens added where its words may break. The added
 // hyphens exist only here; positions map both ways.

@@ -4,6 +4,7 @@
 #include "core/storage/Catalogue.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/RawNames.h"
 #include "core/storage/WorkFile.h"
 
 #include <sndfile.h>
@@ -79,7 +80,7 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
     // The work: its catalogue record and its pages.
     if (!QFileInfo::exists(catalogPath(options.libraryDir)))
         return fail(QStringLiteral("Няма каталог %1 / There is no catalogue %1")
-                        .arg(QDir::toNativeSeparators(catalogPath(options.libraryDir))));
+                        .arg(shownPath(catalogPath(options.libraryDir))));
     Catalogue::OpenResult opened = Catalogue::open(options.libraryDir);
     if (!opened)
         return fail(opened.error.simplified());
@@ -114,12 +115,11 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
     // Written beside the target, renamed over it only when complete.
     const QFileInfo target(QDir::current(), options.outFile);
     if (target.isDir())
-        return fail(
-            QStringLiteral("%1 е папка. / %1 is a folder.").arg(QDir::toNativeSeparators(target.filePath())));
+        return fail(QStringLiteral("%1 е папка. / %1 is a folder.").arg(shownPath(target.filePath())));
     QTemporaryFile temp(target.absoluteDir().filePath(QStringLiteral(".velmora-audio-XXXXXX.tmp")));
     if (!temp.open())
         return fail(QStringLiteral("В папката %1 не може да се пише. / The folder %1 cannot be written to.")
-                        .arg(QDir::toNativeSeparators(target.absolutePath())));
+                        .arg(shownPath(target.absolutePath())));
     // An audio file for anyone to play, not the private one a temporary file starts as.
     temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                         QFileDevice::ReadOther);
@@ -159,9 +159,10 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
         for (sf_count_t at = 0; at < frames; at += kFramesPerWrite) {
             const sf_count_t block = std::min(kFramesPerWrite, frames - at);
             if (sf_write_short(file.get(), spoken.samples.data() + at, block) != block)
-                return fail(QStringLiteral("\nАудиофайлът не може да бъде записан: %1 / The audio file cannot "
-                                           "be written: %1")
-                                .arg(QString::fromLocal8Bit(sf_strerror(file.get()))));
+                return fail(
+                    QStringLiteral("\nАудиофайлът не може да бъде записан: %1 / The audio file cannot "
+                                   "be written: %1")
+                        .arg(QString::fromLocal8Bit(sf_strerror(file.get()))));
         }
         written += frames;
     }
@@ -175,12 +176,11 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
     if (ec)
         return fail(
             QStringLiteral("\nФайлът %1 не може да бъде записан: %2 / The file %1 cannot be written: %2")
-                .arg(QDir::toNativeSeparators(target.absoluteFilePath()),
-                     QString::fromLocal8Bit(ec.message().c_str())));
+                .arg(shownPath(target.absoluteFilePath()), QString::fromLocal8Bit(ec.message().c_str())));
     temp.setAutoRemove(false);
     const double seconds = double(written) / engine->sampleRate();
     out << QStringLiteral("\n%1: %2 стр. / pages, %3\n")
-               .arg(QDir::toNativeSeparators(target.absoluteFilePath()))
+               .arg(shownPath(target.absoluteFilePath()))
                .arg(count)
                .arg(clock(seconds));
     out.flush();

@@ -142,8 +142,7 @@ std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, co
             ImportResult r = w.result;
             w.builder->abandon();
             if (taken.contains(w.record.name)) {
-                const QString path =
-                    QDir::toNativeSeparators(workFilePath(libraryDir, r.title).value_or(r.title));
+                const QString path = shownPath(workFilePath(libraryDir, r.title).value_or(r.title));
                 r = refused(r, QStringLiteral("Файлът %1 вече съществува.").arg(path),
                             QStringLiteral("The work file %1 exists already.").arg(path));
             } else if (!added.contains(w.record.name)) {

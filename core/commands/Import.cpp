@@ -6,8 +6,8 @@
 #include "core/book/Fonts.h"
 #include "core/book/PageBuild.h"
 #include "core/book/Recut.h"
-#include "core/catalogue/Cover.h"
 #include "core/catalogue/CatalogueWalks.h"
+#include "core/catalogue/Cover.h"
 #include "core/net/BookDownload.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/Colors.h"
@@ -153,15 +153,15 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
 
     const std::optional<QString> workFile = workFilePath(libraryDir, r.title);
     if (!workFile)
-        return failed(std::move(w), QStringLiteral("Заглавието „%1“ не може да бъде име на файл.").arg(r.title),
+        return failed(std::move(w),
+                      QStringLiteral("Заглавието „%1“ не може да бъде име на файл.").arg(r.title),
                       QStringLiteral("The title \"%1\" cannot name a file.").arg(r.title));
     if (titleTaken && titleTaken(r.title))
         return failed(std::move(w), alreadyThere(r.title), alreadyThereEn(r.title));
     const QFileInfo existing(*workFile);
     if (existing.exists() || existing.isSymLink())
-        return failed(std::move(w),
-                      QStringLiteral("Файлът %1 вече съществува.").arg(QDir::toNativeSeparators(*workFile)),
-                      QStringLiteral("The work file %1 exists already.").arg(QDir::toNativeSeparators(*workFile)));
+        return failed(std::move(w), QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(*workFile)),
+                      QStringLiteral("The work file %1 exists already.").arg(shownPath(*workFile)));
 
     // A structured book's paragraphs are whole already. The text is joined in place: one copy of it is held,
     // and a second only while a joined text's navigation is carried across.
@@ -187,14 +187,17 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
     const PageGeometry geometry = bookPageGeometry(request.screen.width(), request.screen.height(),
                                                    style.font, style.size, request.layout);
     if (!builder.setFact(kLayoutFact, layoutName(request.layout)) ||
-        !builder.setFact(kCutFact, cutSignature(geometry)) || !builder.setFact(schema::kFactAuthor, r.author) ||
-        !builder.setNavigation(navigationForText(loaded.loaded.navigation, structured ? text : bookText, text)))
+        !builder.setFact(kCutFact, cutSignature(geometry)) ||
+        !builder.setFact(schema::kFactAuthor, r.author) ||
+        !builder.setNavigation(
+            navigationForText(loaded.loaded.navigation, structured ? text : bookText, text)))
         return builderFailed();
     if (!loaded.loaded.series.isEmpty() &&
         (!builder.setFact(schema::kFactSeries, loaded.loaded.series) ||
          !builder.setFact(schema::kFactSeriesNumber, loaded.loaded.seriesNumber)))
         return builderFailed();
-    if (const QByteArray cover = coverThumbnail(loaded.loaded.cover); !cover.isEmpty() && !builder.setCover(cover))
+    if (const QByteArray cover = coverThumbnail(loaded.loaded.cover);
+        !cover.isEmpty() && !builder.setCover(cover))
         return builderFailed();
     switch (buildPages(text, geometry, progress,
                        [&builder](const QString& page) { return builder.appendPage(page); })) {
@@ -263,7 +266,7 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     if (!QDir().mkpath(options.libraryDir)) {
         err << QStringLiteral("Папката на библиотеката не може да бъде създадена: %1 / The library folder "
                               "cannot be created: %1\n")
-                   .arg(QDir::toNativeSeparators(options.libraryDir));
+                   .arg(shownPath(options.libraryDir));
         return 1;
     }
     Catalogue::OpenResult opened = Catalogue::open(options.libraryDir);
@@ -327,7 +330,7 @@ int runList(const StartOptions& options, QTextStream& out, QTextStream& err) {
     // Listing never creates a catalogue.
     if (!QFileInfo::exists(catalogPath(options.libraryDir))) {
         err << QStringLiteral("Няма каталог %1 / There is no catalogue %1\n")
-                   .arg(QDir::toNativeSeparators(catalogPath(options.libraryDir)));
+                   .arg(shownPath(catalogPath(options.libraryDir)));
         return 1;
     }
     // A write-protected catalogue is still listed; only a writable library is put right first.

@@ -4,6 +4,7 @@
 #include "core/storage/Catalogue.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/RawNames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,7 +30,7 @@ int failWith(QTextStream& err, const QString& error) {
 std::unique_ptr<WorkFile> openLibraryWork(const QString& libraryDir, const QString& title, QString* error) {
     const QString catalogue = catalogPath(libraryDir);
     if (!QFileInfo::exists(catalogue)) {
-        *error = QStringLiteral("Няма каталог %1 / There is no catalogue %1").arg(QDir::toNativeSeparators(catalogue));
+        *error = QStringLiteral("Няма каталог %1 / There is no catalogue %1").arg(shownPath(catalogue));
         return nullptr;
     }
     Catalogue::OpenResult opened = Catalogue::open(libraryDir, true);
@@ -42,7 +43,8 @@ std::unique_ptr<WorkFile> openLibraryWork(const QString& libraryDir, const QStri
     if (path && hasTitle(*opened.catalogue, title))
         work = WorkFile::open(*path);
     if (!work || work->pageCount() < 1) {
-        *error = QStringLiteral("В библиотеката няма произведение „%1“. / The library holds no work titled \"%1\".")
+        *error = QStringLiteral(
+                     "В библиотеката няма произведение „%1“. / The library holds no work titled \"%1\".")
                      .arg(title);
         return nullptr;
     }
@@ -69,8 +71,8 @@ int runSearch(const StartOptions& options, QTextStream& out, QTextStream& err) {
     const auto work = openLibraryWork(options.libraryDir, options.workTitle, &error);
     if (!work)
         return failWith(err, error);
-    for (const SearchHit& hit : searchWork(work->pageCount(), [&](int n) { return work->page(n).text; },
-                                                 options.files.join(u' ')))
+    for (const SearchHit& hit : searchWork(
+             work->pageCount(), [&](int n) { return work->page(n).text; }, options.files.join(u' ')))
         out << hit.page << '\t' << oneField(hit.context) << '\n';
     out.flush();
     return 0;

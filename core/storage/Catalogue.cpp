@@ -4,6 +4,7 @@
 #include "core/storage/FaultPoint.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/RawNames.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -16,10 +17,6 @@ namespace vel {
 namespace {
 
 using namespace schema;
-
-QString shown(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
 
 bool pathTaken(const QString& path) {
     struct stat st;
@@ -72,13 +69,13 @@ Catalogue::OpenResult Catalogue::open(const QString& libraryDir, bool readOnly) 
 
     bool created = false;
     if (!pathTaken(path) && readOnly)
-        return failed(QStringLiteral("Каталогът %1 липсва.").arg(shown(path)));
+        return failed(QStringLiteral("Каталогът %1 липсва.").arg(shownPath(path)));
     if (!pathTaken(path)) {
         QString reason;
         const auto made = createCatalogue(libraryDir, path, &reason);
         if (made == fileops::PublishResult::Failed)
             return failed(QStringLiteral("Каталогът %1 липсва и не може да бъде създаден: %2.")
-                              .arg(shown(path), reason));
+                              .arg(shownPath(path), reason));
         created = made == fileops::PublishResult::Ok;
     }
 
@@ -88,8 +85,8 @@ Catalogue::OpenResult Catalogue::open(const QString& libraryDir, bool readOnly) 
         if (cat->db_.errorCode() == SQLITE_READONLY)
             return failed(
                 QStringLiteral("Каталогът %1 е защитен срещу запис и библиотеката не може да го променя.")
-                    .arg(shown(path)));
-        return failed(QStringLiteral("Каталогът %1 не може да бъде отворен.").arg(shown(path)));
+                    .arg(shownPath(path)));
+        return failed(QStringLiteral("Каталогът %1 не може да бъде отворен.").arg(shownPath(path)));
     }
 
     // Reading the schema is the first real read: a foreign or damaged file shows itself here, unchanged.
@@ -97,28 +94,28 @@ Catalogue::OpenResult Catalogue::open(const QString& libraryDir, bool readOnly) 
     if (probe.step() != Statement::Step::Row) {
         const int code = cat->db_.errorCode() & 0xff;
         if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
-            return failed(
-                QStringLiteral("Файлът %1 не е каталог на библиотеката или е повреден.").arg(shown(path)));
-        return failed(QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shown(path)));
+            return failed(QStringLiteral("Файлът %1 не е каталог на библиотеката или е повреден.")
+                              .arg(shownPath(path)));
+        return failed(QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shownPath(path)));
     }
     probe = Statement();
 
     if (!cat->db_.plainSchema({kTable}))
         return failed(QStringLiteral("Файлът %1 не е каталог на библиотеката: съдържа изгледи, тригери или "
                                      "изчислявани полета.")
-                          .arg(shown(path)));
+                          .arg(shownPath(path)));
     const QStringList cols = cat->db_.columns(kTable);
     if (cols.isEmpty())
-        return failed(QStringLiteral("Във файла %1 няма таблица Phones.").arg(shown(path)));
+        return failed(QStringLiteral("Във файла %1 няма таблица Phones.").arg(shownPath(path)));
     for (const QString& f : kFields) {
         if (!cols.contains(f, Qt::CaseInsensitive))
             return failed(
-                QStringLiteral("В таблицата Phones на файла %1 липсва полето %2.").arg(shown(path), f));
+                QStringLiteral("В таблицата Phones на файла %1 липсва полето %2.").arg(shownPath(path), f));
     }
 
     cat->rs_ = std::make_unique<Recordset>(cat->db_, kTable);
     if (!cat->rs_->isValid())
-        return failed(QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shown(path)));
+        return failed(QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shownPath(path)));
 
     result.status = created ? OpenStatus::Created : OpenStatus::Opened;
     result.catalogue = std::move(cat);
@@ -227,8 +224,9 @@ bool Catalogue::noteRead(const QString& title) {
     if (!db_.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Name TEXT PRIMARY KEY, At INTEGER)")
                       .arg(schema::kLastReadTable)))
         return false;
-    Statement st(db_, QStringLiteral("INSERT OR REPLACE INTO %1 (Name, At) VALUES (?1, ?2)")
-                          .arg(schema::kLastReadTable));
+    Statement st(
+        db_,
+        QStringLiteral("INSERT OR REPLACE INTO %1 (Name, At) VALUES (?1, ?2)").arg(schema::kLastReadTable));
     st.bind(1, title);
     st.bindInt64(2, QDateTime::currentMSecsSinceEpoch());
     return st.step() == Statement::Step::Done;

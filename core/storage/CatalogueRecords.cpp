@@ -4,6 +4,7 @@
 #include "core/storage/FaultPoint.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/RawNames.h"
 #include "core/storage/WorkFile.h"
 
 #include <QDir>
@@ -32,10 +33,6 @@ bool pathTaken(const QString& path) {
     return ::lstat(native(path).constData(), &st) == 0;
 }
 
-QString shown(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
 WriteResult failure(const QString& bg, const QString& en, bool diskFull = false) {
     WriteResult r;
     r.outcome = WriteResult::Outcome::Failed;
@@ -55,13 +52,13 @@ WriteResult catalogueFailure(Database& db) {
 
 WriteResult fileFailure(const QString& path, int err) {
     if (err == ENOSPC || err == EDQUOT)
-        return failure(QStringLiteral("Файлът %1 не може да бъде записан: няма свободно място на диска.")
-                           .arg(shown(path)),
-                       QStringLiteral("The file %1 cannot be written: the disk is full.").arg(shown(path)),
-                       true);
-    return failure(
-        QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shown(path), fileops::errnoReason(err)),
-        QStringLiteral("The file %1 cannot be written (error %2).").arg(shown(path)).arg(err));
+        return failure(
+            QStringLiteral("Файлът %1 не може да бъде записан: няма свободно място на диска.")
+                .arg(shownPath(path)),
+            QStringLiteral("The file %1 cannot be written: the disk is full.").arg(shownPath(path)), true);
+    return failure(QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+                       .arg(shownPath(path), fileops::errnoReason(err)),
+                   QStringLiteral("The file %1 cannot be written (error %2).").arg(shownPath(path)).arg(err));
 }
 
 bool ensurePendingTable(Database& db) {
@@ -321,8 +318,8 @@ WriteResult addWork(Catalogue& cat, const QString& libraryDir, const CatalogueRe
     WriteResult taken;
     taken.outcome = WriteResult::Outcome::NameTaken;
     if (target) {
-        taken.error = QStringLiteral("Файлът %1 вече съществува.").arg(shown(*target));
-        taken.errorEn = QStringLiteral("The work file %1 exists already.").arg(shown(*target));
+        taken.error = QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(*target));
+        taken.errorEn = QStringLiteral("The work file %1 exists already.").arg(shownPath(*target));
     }
     if (target && pathTaken(*target))
         return taken;
@@ -381,8 +378,8 @@ WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir) {
                 t.commit();
             return failure(
                 QStringLiteral("Файлът %1 не може да бъде изтрит: %2.")
-                    .arg(shown(*path), reason.isEmpty() ? fileops::errnoReason(err) : reason),
-                QStringLiteral("The file %1 cannot be deleted (error %2).").arg(shown(*path)).arg(err));
+                    .arg(shownPath(*path), reason.isEmpty() ? fileops::errnoReason(err) : reason),
+                QStringLiteral("The file %1 cannot be deleted (error %2).").arg(shownPath(*path)).arg(err));
         }
         result.fileRemoved = true;
     }

@@ -1,5 +1,6 @@
 #include "core/storage/RawNames.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 
@@ -25,7 +26,7 @@ QString readableName(const QByteArray& bytes) {
 QString shownPath(const QString& path) {
     static const QString kFds = QStringLiteral("/proc/self/fd/");
     if (!path.startsWith(kFds))
-        return path;
+        return QDir::toNativeSeparators(path);
     const qsizetype end = path.indexOf(u'/', kFds.size());
     const QByteArray link = QFile::encodeName(path.left(end < 0 ? path.size() : end));
     QByteArray target(4096, Qt::Uninitialized);
@@ -33,7 +34,7 @@ QString shownPath(const QString& path) {
     if (n <= 0)
         return path;
     target.truncate(n);
-    return readableName(target) + (end < 0 ? QString() : path.mid(end));
+    return QDir::toNativeSeparators(readableName(target) + (end < 0 ? QString() : path.mid(end)));
 }
 
 RawPath::RawPath(QByteArray bytes, bool createFolder) : bytes_(std::move(bytes)) {

@@ -13,7 +13,7 @@ bool isUtf8(const QByteArray& bytes);
 // A name's bytes as a reader can read them: UTF-8 as it is, other bytes as U+FFFD.
 QString readableName(const QByteArray& bytes);
 
-// A path as a reader can read it; one reached through /proc/self/fd shows where it leads.
+// A path as messages name it: one reached through /proc/self/fd shows where it leads.
 QString shownPath(const QString& path);
 
 // A path held by its bytes. One that is not UTF-8 is opened once (without reading anything) and reached

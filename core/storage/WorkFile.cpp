@@ -1,6 +1,7 @@
 #include "core/storage/WorkFile.h"
 
 #include "core/storage/CatalogueSchema.h"
+#include "core/storage/RawNames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,10 +12,6 @@
 namespace vel {
 
 namespace {
-QString shown(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
 qint64 scalar(Database& db, const QString& sql, bool* ok) {
     Statement st(db, sql);
     if (st.step() != Statement::Step::Row) {
@@ -33,27 +30,27 @@ std::unique_ptr<WorkFile> WorkFile::open(const QString& path, QString* error) {
     };
     const QFileInfo info(path);
     if (!info.exists())
-        return setError(QStringLiteral("Файлът %1 не съществува.").arg(shown(path)));
+        return setError(QStringLiteral("Файлът %1 не съществува.").arg(shownPath(path)));
     if (!info.isFile())
-        return setError(QStringLiteral("%1 не е файл.").arg(shown(path)));
+        return setError(QStringLiteral("%1 не е файл.").arg(shownPath(path)));
 
     std::unique_ptr<WorkFile> wf(new WorkFile);
     if (!wf->db_.open(path, Database::Mode::ReadOnly))
-        return setError(QStringLiteral("Файлът %1 не може да бъде отворен.").arg(shown(path)));
+        return setError(QStringLiteral("Файлът %1 не може да бъде отворен.").arg(shownPath(path)));
 
     const QStringList cols = wf->db_.columns(QStringLiteral("Knigi1"));
     if (!cols.isEmpty() && !wf->db_.plainSchema({QStringLiteral("Knigi1"), QStringLiteral("Svedenia")}))
         return setError(
             QStringLiteral("Файлът %1 не е произведение от библиотеката: съдържа изгледи, тригери "
                            "или изчислявани полета.")
-                .arg(shown(path)));
+                .arg(shownPath(path)));
     if (cols.isEmpty()) {
         if (wf->db_.errorCode() == SQLITE_NOTADB || (wf->db_.errorCode() & 0xff) == SQLITE_CORRUPT)
             return setError(QStringLiteral("Файлът %1 не е произведение от библиотеката или е повреден.")
-                                .arg(shown(path)));
+                                .arg(shownPath(path)));
         if (wf->db_.errorCode() != 0 && wf->db_.errorCode() != SQLITE_DONE)
-            return setError(QStringLiteral("Файлът %1 не може да бъде прочетен.").arg(shown(path)));
-        return setError(QStringLiteral("Във файла %1 няма таблица Knigi1.").arg(shown(path)));
+            return setError(QStringLiteral("Файлът %1 не може да бъде прочетен.").arg(shownPath(path)));
+        return setError(QStringLiteral("Във файла %1 няма таблица Knigi1.").arg(shownPath(path)));
     }
     QString labelCol, textCol;
     for (const QString& c : cols) {
@@ -64,8 +61,8 @@ std::unique_ptr<WorkFile> WorkFile::open(const QString& path, QString* error) {
     }
     if (labelCol.isEmpty() || textCol.isEmpty())
         return setError(QStringLiteral("В таблицата Knigi1 на файла %1 липсва поле %2.")
-                            .arg(shown(path), labelCol.isEmpty() ? QStringLiteral("stranica")
-                                                                 : QStringLiteral("TekstStranica")));
+                            .arg(shownPath(path), labelCol.isEmpty() ? QStringLiteral("stranica")
+                                                                     : QStringLiteral("TekstStranica")));
 
     wf->textColumn_ = textCol;
     wf->byRowid_ = Statement(wf->db_, QStringLiteral("SELECT %1, %2 FROM Knigi1 WHERE rowid = ?1")
@@ -76,7 +73,7 @@ std::unique_ptr<WorkFile> WorkFile::open(const QString& path, QString* error) {
     const qint64 first = scalar(wf->db_, QStringLiteral("SELECT min(rowid) FROM Knigi1"), &ok);
     const qint64 last = scalar(wf->db_, QStringLiteral("SELECT max(rowid) FROM Knigi1"), &ok);
     if (!ok)
-        return setError(QStringLiteral("Файлът %1 не може да бъде прочетен.").arg(shown(path)));
+        return setError(QStringLiteral("Файлът %1 не може да бъде прочетен.").arg(shownPath(path)));
     if (declared > 0 && first == 1 && last == declared && declared <= INT_MAX) {
         wf->count_ = int(declared);
     } else {
@@ -86,7 +83,7 @@ std::unique_ptr<WorkFile> WorkFile::open(const QString& path, QString* error) {
         while ((s = st.step()) == Statement::Step::Row)
             wf->rowids_.push_back(st.int64(0));
         if (s == Statement::Step::Error)
-            return setError(QStringLiteral("Файлът %1 не може да бъде прочетен.").arg(shown(path)));
+            return setError(QStringLiteral("Файлът %1 не може да бъде прочетен.").arg(shownPath(path)));
         wf->count_ = int(std::min<size_t>(wf->rowids_.size(), INT_MAX));
     }
     if (!wf->db_.columns(QStringLiteral("Svedenia")).isEmpty()) {
@@ -111,7 +108,8 @@ QByteArray WorkFile::cover() {
 
 std::vector<ContentsEntry> WorkFile::contents() {
     std::vector<ContentsEntry> out;
-    Statement st(db_, QStringLiteral("SELECT Level, Heading, Position FROM Contents ORDER BY Position, rowid"));
+    Statement st(db_,
+                 QStringLiteral("SELECT Level, Heading, Position FROM Contents ORDER BY Position, rowid"));
     while (st.isValid() && st.step() == Statement::Step::Row)
         out.push_back({int(std::clamp<qint64>(st.int64(0), 1, 9)), st.text(1), int(st.int64(2))});
     return out;
@@ -127,9 +125,11 @@ std::vector<NoteAnchor> WorkFile::notes() {
 
 std::vector<BookMark> WorkFile::marks() {
     std::vector<BookMark> out;
-    Statement st(db_, QStringLiteral("SELECT rowid, Position, Made, Words FROM Marks ORDER BY Position, rowid"));
+    Statement st(db_,
+                 QStringLiteral("SELECT rowid, Position, Made, Words FROM Marks ORDER BY Position, rowid"));
     while (st.isValid() && st.step() == Statement::Step::Row)
-        out.push_back({st.int64(0), int(st.int64(1)), QDateTime::fromString(st.text(2), Qt::ISODate), st.text(3)});
+        out.push_back(
+            {st.int64(0), int(st.int64(1)), QDateTime::fromString(st.text(2), Qt::ISODate), st.text(3)});
     return out;
 }
 
@@ -147,7 +147,8 @@ const std::vector<qint64>& WorkFile::pageStarts() {
             at += st.textLength(0);
         }
     } else {
-        Statement st(db_, QStringLiteral("SELECT %1 FROM Knigi1 ORDER BY rowid").arg(Database::quoted(textColumn_)));
+        Statement st(
+            db_, QStringLiteral("SELECT %1 FROM Knigi1 ORDER BY rowid").arg(Database::quoted(textColumn_)));
         while (st.isValid() && st.step() == Statement::Step::Row && pageStarts_.size() < size_t(count_)) {
             pageStarts_.push_back(at);
             at += st.textLength(0);
@@ -174,7 +175,8 @@ bool openForMarks(Database& db, const QString& path, QString* error) {
     if (db.open(path, Database::Mode::ReadWrite) && db.exec(vel::schema::kNavigationTablesSql))
         return true;
     if (error)
-        *error = QStringLiteral("Във файла %1 не може да бъде записано: %2.").arg(shown(path), db.reason());
+        *error =
+            QStringLiteral("Във файла %1 не може да бъде записано: %2.").arg(shownPath(path), db.reason());
     return false;
 }
 } // namespace
@@ -189,7 +191,8 @@ bool WorkFile::addMark(const QString& path, BookMark& mark, QString* error) {
     st.bind(3, mark.words);
     if (st.step() != Statement::Step::Done) {
         if (error)
-            *error = QStringLiteral("Във файла %1 не може да бъде записано: %2.").arg(shown(path), db.reason());
+            *error = QStringLiteral("Във файла %1 не може да бъде записано: %2.")
+                         .arg(shownPath(path), db.reason());
         return false;
     }
     mark.id = db.lastInsertRowid();
@@ -204,7 +207,8 @@ bool WorkFile::removeMark(const QString& path, qint64 id, QString* error) {
     st.bindInt64(1, id);
     if (st.step() != Statement::Step::Done) {
         if (error)
-            *error = QStringLiteral("Във файла %1 не може да бъде записано: %2.").arg(shown(path), db.reason());
+            *error = QStringLiteral("Във файла %1 не може да бъде записано: %2.")
+                         .arg(shownPath(path), db.reason());
         return false;
     }
     return true;

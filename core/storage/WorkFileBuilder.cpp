@@ -3,6 +3,7 @@
 #include "core/storage/CatalogueSchema.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/RawNames.h"
 #include "core/storage/WorkFile.h"
 
 #include <QDir>
@@ -15,10 +16,6 @@
 namespace vel {
 
 namespace {
-QString shown(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
 bool pathTaken(const QString& path) {
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0; // a dangling link still takes the name
@@ -71,13 +68,14 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
     }
     finalPath_ = *path;
     if (placement_ != Placement::Replace && pathTaken(finalPath_))
-        return fail(Failure::Exists, QStringLiteral("Файлът %1 вече съществува.").arg(shown(finalPath_)));
+        return fail(Failure::Exists, QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(finalPath_)));
 
     QString reason;
     temp_ = fileops::createTempFile(libraryDir, &reason);
     if (!temp_.isValid())
-        return fail(Failure::Io,
-                    QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shown(finalPath_), reason));
+        return fail(
+            Failure::Io,
+            QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shownPath(finalPath_), reason));
 
     // The temporary file is thrown away on any failure, so it needs no journal; it is flushed to the disk
     // once, before it takes the final name.
@@ -86,7 +84,7 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
         const QString why = empty.isEmpty() ? QStringLiteral("SQLite") : fileops::errnoReason(errno);
         abandon();
         return fail(Failure::Io,
-                    QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shown(finalPath_), why));
+                    QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shownPath(finalPath_), why));
     }
     const bool ok = db_.open(temp_.path(), Database::Mode::ReadWrite) &&
                     db_.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
@@ -97,8 +95,9 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
     if (!ok || !insert_.isValid()) {
         const QString why = db_.reason();
         abandon();
-        return fail(Failure::Io,
-                    QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shown(finalPath_), why));
+        return fail(
+            Failure::Io,
+            QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shownPath(finalPath_), why));
     }
     // The work's own name goes with it, so a file that lost its record can still be named.
     return setFact(QStringLiteral("title"), name);
@@ -119,7 +118,7 @@ bool WorkFileBuilder::appendPage(const QString& text) {
     if (!ok)
         return fail(Failure::Io, QStringLiteral("Страница %1 не може да бъде записана във файла %2: %3.")
                                      .arg(number)
-                                     .arg(shown(finalPath_), db_.reason()));
+                                     .arg(shownPath(finalPath_), db_.reason()));
     pages_ = number;
     return true;
 }
@@ -131,7 +130,8 @@ bool WorkFileBuilder::setFact(const QString& name, const QString& value) {
     st.bind(1, name);
     st.bind(2, value);
     if (st.step() != Statement::Step::Done)
-        return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
+        return fail(Failure::Io,
+                    QStringLiteral("Файлът %1 не може да бъде записан.").arg(shownPath(finalPath_)));
     return true;
 }
 
@@ -140,11 +140,13 @@ bool WorkFileBuilder::setCover(const QByteArray& image) {
         return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
     if (!db_.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Image BLOB); DELETE FROM %1;")
                       .arg(schema::kCoverTable)))
-        return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
+        return fail(Failure::Io,
+                    QStringLiteral("Файлът %1 не може да бъде записан.").arg(shownPath(finalPath_)));
     Statement st(db_, QStringLiteral("INSERT INTO %1 (Image) VALUES (?1)").arg(schema::kCoverTable));
     st.bindBlob(1, image);
     if (st.step() != Statement::Step::Done)
-        return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан.").arg(shown(finalPath_)));
+        return fail(Failure::Io,
+                    QStringLiteral("Файлът %1 не може да бъде записан.").arg(shownPath(finalPath_)));
     coverSet_ = true;
     return true;
 }
@@ -152,7 +154,8 @@ bool WorkFileBuilder::setCover(const QByteArray& image) {
 bool WorkFileBuilder::writeNavigation(const std::vector<ContentsEntry>& contents,
                                       const std::vector<NoteAnchor>& notes) {
     bool ok = db_.exec(QStringLiteral("DELETE FROM Contents; DELETE FROM Notes;"));
-    Statement entry(db_, QStringLiteral("INSERT INTO Contents (Level, Heading, Position) VALUES (?1, ?2, ?3)"));
+    Statement entry(db_,
+                    QStringLiteral("INSERT INTO Contents (Level, Heading, Position) VALUES (?1, ?2, ?3)"));
     for (const ContentsEntry& e : contents) {
         entry.bindInt64(1, e.level);
         entry.bind(2, e.heading);
@@ -169,7 +172,7 @@ bool WorkFileBuilder::writeNavigation(const std::vector<ContentsEntry>& contents
         note.reset();
     }
     return ok || fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
-                                       .arg(shown(finalPath_), db_.reason()));
+                                       .arg(shownPath(finalPath_), db_.reason()));
 }
 
 bool WorkFileBuilder::setNavigation(const BookNavigation& navigation) {
@@ -196,9 +199,10 @@ bool WorkFileBuilder::carryOver() {
         fact.reset();
         if (!kept)
             return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
-                                         .arg(shown(finalPath_), db_.reason()));
+                                         .arg(shownPath(finalPath_), db_.reason()));
     }
-    if (const QByteArray cover = coverSet_ ? QByteArray() : old->cover(); !cover.isEmpty() && !setCover(cover))
+    if (const QByteArray cover = coverSet_ ? QByteArray() : old->cover();
+        !cover.isEmpty() && !setCover(cover))
         return false;
     Statement mark(db_, QStringLiteral("INSERT INTO Marks (Position, Made, Words) VALUES (?1, ?2, ?3)"));
     bool ok = true;
@@ -210,7 +214,7 @@ bool WorkFileBuilder::carryOver() {
         mark.reset();
     }
     return ok || fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
-                                       .arg(shown(finalPath_), db_.reason()));
+                                       .arg(shownPath(finalPath_), db_.reason()));
 }
 
 bool WorkFileBuilder::commit() {
@@ -229,7 +233,7 @@ bool WorkFileBuilder::commit() {
     if (!written || (placement_ != Placement::Staged && !fileops::syncFile(temp_.path()))) {
         abandon();
         return fail(Failure::Io,
-                    QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shown(finalPath_), why));
+                    QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shownPath(finalPath_), why));
     }
     if (placement_ == Placement::Staged)
         return true;
@@ -240,9 +244,11 @@ bool WorkFileBuilder::commit() {
     if (published != fileops::PublishResult::Ok) {
         abandon();
         if (published == fileops::PublishResult::Exists)
-            return fail(Failure::Exists, QStringLiteral("Файлът %1 вече съществува.").arg(shown(finalPath_)));
-        return fail(Failure::Io,
-                    QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shown(finalPath_), reason));
+            return fail(Failure::Exists,
+                        QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(finalPath_)));
+        return fail(
+            Failure::Io,
+            QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shownPath(finalPath_), reason));
     }
     temp_.unlock();
     fileops::syncDir(libraryDir_);

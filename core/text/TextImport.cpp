@@ -1,5 +1,8 @@
 #include "core/text/TextImport.h"
 
+#include "core/storage/RawNames.h"
+
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -28,11 +32,13 @@ const QString kTooLarge = QStringLiteral("Файлът е твърде голя�
 const QString kBinary = QStringLiteral("Файлът не съдържа текст (изглежда двоичен)");
 const QString kNotADocument = QStringLiteral("Файлът не е документ, който може да бъде прочетен");
 const QString kDocTimeout = QStringLiteral("Четенето на документа продължи твърде дълго и беше прекъснато");
+const QString kDocTooMuch =
+    QStringLiteral("Програмата за четене на документа извежда прекалено много текст и беше спряна");
 const QString kNoDocReader =
     QStringLiteral("Няма инсталирана програма за четене на документи .doc (antiword или catdoc).");
 
 QString withPath(const QString& reason, const QString& path) {
-    return reason + QStringLiteral(":\r\n") + QDir::toNativeSeparators(path);
+    return reason + QStringLiteral(":\r\n") + shownPath(path);
 }
 
 TextImportResult failure(const QString& message) {
@@ -440,8 +446,8 @@ TextImportResult decodeBytes(QByteArrayView bytes, const ForgetBytes& forget) {
     qsizetype bomLength = 0;
     const QStringConverter::Encoding bom = bomEncoding(bytes, bomLength);
     if (bomLength > 0) {
-        const ForgetBytes shifted = forget ? ForgetBytes([&](qsizetype upTo) { forget(upTo + bomLength); })
-                                           : ForgetBytes();
+        const ForgetBytes shifted =
+            forget ? ForgetBytes([&](qsizetype upTo) { forget(upTo + bomLength); }) : ForgetBytes();
         return finish(decodeCrLf(bytes.sliced(bomLength), bom, shifted), encodingName(bom));
     }
 
@@ -512,8 +518,8 @@ TextImportResult loadTextFile(const QString& path) {
     std::uintptr_t forgotten = firstPage;
     TextImportResult result = decodeBytes(bytes, [&](qsizetype upTo) {
         const std::uintptr_t until = (base + upTo) / pageSize * pageSize;
-        if (until > forgotten && madvise(reinterpret_cast<void*>(forgotten), until - forgotten,
-                                         MADV_DONTNEED) == 0)
+        if (until > forgotten &&
+            madvise(reinterpret_cast<void*>(forgotten), until - forgotten, MADV_DONTNEED) == 0)
             forgotten = until;
     });
     bytes = QByteArray();
@@ -531,7 +537,55 @@ QList<DocExtractor> defaultDocExtractors() {
     };
 }
 
-TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& extractors, int timeoutMs) {
+namespace {
+
+enum class Extraction { NotStarted, Done, Failed, TimedOut, TooMuch };
+
+// Runs one extractor in a process group of its own, so that a kill reaches whatever it started too. Its
+// errors are not read: a broken document may make it write them without end.
+Extraction runExtractor(const QString& program, const QStringList& arguments, const QDeadlineTimer& deadline,
+                        qint64 maxOutput, QByteArray* out) {
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    process.start(QIODevice::ReadOnly);
+    if (!process.waitForStarted(int(std::max<qint64>(1, deadline.remainingTime()))))
+        return Extraction::NotStarted;
+    const qint64 group = process.processId();
+    Extraction result = Extraction::Done;
+    while (process.state() != QProcess::NotRunning) {
+        if (deadline.hasExpired()) {
+            result = Extraction::TimedOut;
+            break;
+        }
+        if (!process.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))) &&
+            process.state() != QProcess::NotRunning)
+            process.waitForFinished(int(std::max<qint64>(1, deadline.remainingTime())));
+        *out += process.readAllStandardOutput();
+        if (out->size() > maxOutput) {
+            result = Extraction::TooMuch;
+            break;
+        }
+    }
+    if (group > 0)
+        ::kill(pid_t(-group), SIGKILL);
+    process.waitForFinished();
+    if (result != Extraction::Done)
+        return result;
+    *out += process.readAllStandardOutput();
+    if (out->size() > maxOutput)
+        return Extraction::TooMuch;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? Extraction::Done
+                                                                                   : Extraction::Failed;
+}
+
+} // namespace
+
+TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& extractors,
+                                const DocExtractLimits& limits) {
     if (auto refused = refuseBeforeReading(path))
         return *refused;
 
@@ -555,27 +609,28 @@ TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& 
 
     // An absolute path cannot be mistaken for an option by the extractor.
     const QString target = QFileInfo(path).absoluteFilePath();
+    const QDeadlineTimer deadline(limits.timeoutMs);
     bool anyRan = false;
     for (const DocExtractor& extractor : extractors) {
         const QString program = QStandardPaths::findExecutable(extractor.program);
         if (program.isEmpty())
             continue;
-        QProcess process;
-        process.setProgram(program);
-        process.setArguments(extractor.arguments + QStringList{target});
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(QIODevice::ReadOnly);
-        if (!process.waitForStarted())
-            continue;
-        anyRan = true;
-        if (!process.waitForFinished(timeoutMs)) {
-            process.kill();
-            process.waitForFinished();
+        QByteArray out;
+        const Extraction run = runExtractor(program, extractor.arguments + QStringList{target}, deadline,
+                                            limits.maxOutputBytes, &out);
+        anyRan = anyRan || run != Extraction::NotStarted;
+        switch (run) {
+        case Extraction::TimedOut:
             return failure(withPath(kDocTimeout, path));
-        }
-        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        case Extraction::TooMuch:
+            return failure(withPath(kDocTooMuch, path));
+        case Extraction::NotStarted:
+        case Extraction::Failed:
             continue;
-        QString text = decodeCrLf(process.readAllStandardOutput(), QStringConverter::Utf8, {});
+        case Extraction::Done:
+            break;
+        }
+        QString text = decodeCrLf(out, QStringConverter::Utf8, {});
         if (looksBinary(text))
             continue;
         return {{std::move(text), encodingName(QStringConverter::Utf8)}, {}};

@@ -19,8 +19,8 @@ struct LoadedText {
     // What a book knows of itself; empty for plain texts.
     QString title{};
     QString author{};
-    QString innerName{};     // the text's own file name when it came out of an archive
-    QString series{};        // the series the book belongs to, and its number there
+    QString innerName{}; // the text's own file name when it came out of an archive
+    QString series{};    // the series the book belongs to, and its number there
     QString seriesNumber{};
     QByteArray cover{};      // the cover image's bytes as the book holds them
     bool structured = false; // paragraphs already whole: no line joining
@@ -70,13 +70,21 @@ struct DocExtractor {
 // antiword first, catdoc when antiword is missing or refuses the document.
 QList<DocExtractor> defaultDocExtractors();
 
-inline constexpr int kDocExtractTimeoutMs = 60'000;
+struct DocExtractLimits {
+    // Wall time for all the extractors together. antiword reads even a large document in a fraction of a
+    // second; five seconds is many times that on two busy, shared cores, and keeps the whole import inside
+    // its ten seconds.
+    int timeoutMs = 5'000;
+    // Text on the standard output: ten times the longest novel in UTF-8, and still well inside the memory an
+    // import may take; more is a converter that lost its way.
+    qint64 maxOutputBytes = qint64(64) * 1024 * 1024;
+};
 
-// Extracts the plain text of a word-processor document by running the extractors in turn (no shell); a
-// program that runs longer than `timeoutMs` is killed. A file that is not a compound document but a plain
-// text is read as a text file.
+// Extracts the plain text of a word-processor document by running the extractors in turn (no shell). An
+// extractor past the limits is killed with everything it started. A file that is not a compound document
+// but a plain text is read as a text file.
 TextImportResult extractDocText(const QString& path,
                                 const QList<DocExtractor>& extractors = defaultDocExtractors(),
-                                int timeoutMs = kDocExtractTimeoutMs);
+                                const DocExtractLimits& limits = {});
 
 } // namespace vel

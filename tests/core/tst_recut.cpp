@@ -70,6 +70,19 @@ private slots:
         QCOMPARE(pageAtPosition({}, 3), 1);
         QCOMPARE(leftPageAtPosition(large.pages, large.pages[1].start), 1);
         QCOMPARE(leftPageAtPosition(large.pages, large.pages[2].start), 3);
+
+        // The spread shown while a work is cut, found from a beginning only, is the whole cut's; from a
+        // page's start on, it is the cut of the text from there.
+        const PageGeometry g1080 =
+            bookPageGeometry(1920, 1080, QStringLiteral("Tahoma"), 14, PageLayout::Book);
+        QCOMPARE(cutOpeningPages(text, 0, g1080, 2),
+                 std::vector<PageSpan>(large.pages.begin(), large.pages.begin() + 2));
+        const int from = large.pages[40].start;
+        const PageCut rest = cutPages(text.mid(from), g1080);
+        const std::vector<PageSpan> opening = cutOpeningPages(text, from, g1080, 2);
+        QCOMPARE(opening.size(), std::size_t(2));
+        QCOMPARE(opening[1].start, from + rest.pages[1].start);
+        QCOMPARE(opening[1].length, rest.pages[1].length);
     }
 
     void unreadablePageGathersNothing() {
@@ -115,7 +128,7 @@ private slots:
         QVERIFY(needsRecut(WorkFile::open(path)->fact(kCutFact), large)); // cut before the fact was kept
 
         PageBuildProgress progress;
-        const RecutOutcome r = recutWork(dir.path(), QStringLiteral("Морето"), large, 17, progress);
+        const RecutOutcome r = recutWork(dir.path(), QStringLiteral("Морето"), large, {17}, progress);
         QCOMPARE(r.outcome, PageBuildOutcome::Written);
         const auto work = WorkFile::open(path);
         QVERIFY(!needsRecut(work->fact(kCutFact), large));
@@ -134,9 +147,18 @@ private slots:
         QCOMPARE(r.leftPage % 2, 1);
         QVERIFY(pageStart(now, r.leftPage) <= place);
         QVERIFY(r.leftPage + 2 > work->pageCount() || place < pageStart(now, r.leftPage + 2));
+        QCOMPARE(r.position, place);
+
+        // Cut back and forth while the reader stays put: the place does not drift back a spread at a time.
+        const RecutOutcome back =
+            recutWork(dir.path(), QStringLiteral("Морето"), small, {r.leftPage, r.position}, progress);
+        const RecutOutcome there =
+            recutWork(dir.path(), QStringLiteral("Морето"), large, {back.leftPage, back.position}, progress);
+        QCOMPARE(there.position, place);
+        QCOMPARE(there.leftPage, r.leftPage);
 
         // A work that is not there is reported, and nothing is written.
-        const RecutOutcome missing = recutWork(dir.path(), QStringLiteral("Няма го"), large, 1, progress);
+        const RecutOutcome missing = recutWork(dir.path(), QStringLiteral("Няма го"), large, {1}, progress);
         QVERIFY(missing.outcome != PageBuildOutcome::Written);
         QVERIFY(!missing.error.isEmpty());
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Няма го.mdb"))));

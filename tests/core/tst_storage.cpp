@@ -4,9 +4,11 @@
 #include "core/storage/Database.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
+#include "core/storage/RawNames.h"
 #include "core/storage/Recordset.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
+#include "core/text/formats/BookFormats.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -15,6 +17,7 @@
 #include <QTest>
 #include <sqlite3.h>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace vel;
 
@@ -74,6 +77,7 @@ private slots:
     void foreignWorkFileByPosition();
     void unreadableWorkFile();
     void hostileLibraryFiles();
+    void namesThatAreNotUtf8();
 };
 
 void TestStorage::cursorWalksInStoredOrder() {
@@ -565,6 +569,26 @@ void TestStorage::hostileLibraryFiles() {
     Statement endless(db, QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
                                          "SELECT count(*) FROM c"));
     QCOMPARE(endless.step(), Statement::Step::Error);
+}
+
+// A folder whose name is not UTF-8 is reached through a descriptor; messages still name it as it is named.
+void TestStorage::namesThatAreNotUtf8() {
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/Библиотека\xff";
+    QCOMPARE(::mkdir(folder.constData(), 0700), 0);
+    const RawPath held(folder);
+    QVERIFY(held.path().startsWith(QStringLiteral("/proc/self/fd/")));
+    const QString shown = held.shown() + QStringLiteral("/Чужд.mdb");
+    {
+        QFile file(held.path() + QStringLiteral("/Чужд.mdb"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("не е база от данни, а текст, достатъчно дълъг за заглавие на такава");
+    }
+    QString error;
+    QVERIFY(!WorkFile::open(held.path() + QStringLiteral("/Чужд.mdb"), &error));
+    QCOMPARE(error, QStringLiteral("Файлът %1 не е произведение от библиотеката или е повреден.").arg(shown));
+    QCOMPARE(readBook(held.path() + QStringLiteral("/Няма.fb2")).error,
+             QStringLiteral("Файлът не съществува:\r\n") + held.shown() + QStringLiteral("/Няма.fb2"));
 }
 
 QTEST_GUILESS_MAIN(TestStorage)

@@ -364,13 +364,31 @@ private slots:
         QCOMPARE(vel::extractDocText(doc, failing).error,
                  QStringLiteral("Файлът не е документ, който може да бъде прочетен:\r\n") + doc);
 
+        // A converter that hangs is stopped with what it started; one that floods its output too.
+        const QString pidFile = m_dir.filePath(QStringLiteral("sleeper.pid"));
         const QList<vel::DocExtractor> hanging = {
-            {QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("sleep 20"), QStringLiteral("sh")}}};
+            {QStringLiteral("sh"),
+             {QStringLiteral("-c"), QStringLiteral("sleep 20 & echo $! > \"$0\"; wait"), pidFile}}};
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(vel::extractDocText(doc, hanging, 300).error,
+        QCOMPARE(vel::extractDocText(doc, hanging, {300}).error,
                  QStringLiteral("Четенето на документа продължи твърде дълго и беше прекъснато:\r\n") + doc);
         QVERIFY(timer.elapsed() < 5000);
+        QFile pid(pidFile);
+        QVERIFY(pid.open(QIODevice::ReadOnly));
+        const QString stat =
+            QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid.readAll().trimmed()));
+        const auto gone = [&stat] {
+            QFile state(stat);
+            return !state.open(QIODevice::ReadOnly) || state.readAll().split(' ').value(2) == "Z";
+        };
+        QTRY_VERIFY(gone());
+
+        const QList<vel::DocExtractor> flooding = {{QStringLiteral("yes"), {}}};
+        QCOMPARE(vel::extractDocText(doc, flooding, {5000, 1024 * 1024}).error,
+                 QStringLiteral("Програмата за четене на документа извежда прекалено много текст и беше "
+                                "спряна:\r\n") +
+                     doc);
 
         QByteArray zip = QByteArray::fromHex("504b0304140000000800");
         zip += QByteArray(64, '\0');

@@ -63,6 +63,15 @@ private slots:
         lib.formB().TimerZapis_Timer();
         Library::settle();
         QCOMPARE(catalogueRecords(lib.catalogue()).front().second, QString::number(left));
+
+        // Opened again on the same screen: not cut a second time, and at the same spread.
+        const int pageCount = work->pageCount();
+        work.reset();
+        KNIGA& again = lib.open(QStringLiteral("Море"), QString::number(left));
+        QTRY_VERIFY_WITH_TIMEOUT(!again.R1->text().isEmpty(), 20000);
+        QVERIFY(!again.findChild<QProgressBar*>()->isVisible());
+        QCOMPARE(again.Label1->text().toInt(), left);
+        QCOMPARE(WorkFile::open(path)->pageCount(), pageCount);
     }
 };
 

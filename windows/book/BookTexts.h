@@ -7,9 +7,6 @@
 
 namespace vel::book {
 
-// About a full page of small print on a large screen.
-inline constexpr int kShownWhileBuilding = 12 * 1024;
-
 inline const QString kMissingTitle = QStringLiteral("ВНИМАНИЕ! НАЛИЧИЕ НА НЕСЪОТВЕТСТВИЕ! ");
 inline const QStringList kMissingText = {
     QStringLiteral("Съжалявам, но не намерих търсения файл."),

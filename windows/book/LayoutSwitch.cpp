@@ -49,9 +49,7 @@ void KNIGA::switchLayout() {
     keepTextAt_ = keep;
     buildText_ = text;
     // The text on show, already in the new layout, while the whole of it is cut.
-    R1->setPageFlow({});
-    R1->setText(buildText_.mid(keep, kShownWhileBuilding));
-    R2->setText(QString());
+    showOpeningWhileBuilding(keep);
     startWorker(pageGeometryOf(*R1));
 }
 

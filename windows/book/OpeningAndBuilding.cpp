@@ -42,6 +42,7 @@ void KNIGA::openingStep() {
         return failedOpening();
     work_ = std::move(work);
     openedName_ = state.chosenTitle();
+    keptPlace_ = {};
     setPageLayout(storedLayout(work_->fact(kLayoutFact)));
     spreadOverWork();
     bool ok = false;
@@ -137,9 +138,7 @@ void KNIGA::Timer1_Timer() {
     Timer1->stop();
     if (!building_ || workerStarted_)
         return;
-    // The left page shows the start of the text while the whole of it is cut elsewhere; laying all of it
-    // out in the view would only hold up the window.
-    R1->setText(buildText_.left(kShownWhileBuilding));
+    showOpeningWhileBuilding(0);
     startWorker(pageGeometryOf(*R1));
 }
 
@@ -359,15 +358,21 @@ bool KNIGA::recutForView(int leftPage) {
     // that was kept) only when a page on show does not fit.
     const QString stored = work_->fact(kCutFact);
     const bool stale = stored.isEmpty() ? !showsWhole(*R1) || !showsWhole(*R2) : stored != cutFor;
-    if (!stale || cutFor == recutFor_)
+    if (!stale || cutFor == recutFor_) {
+        recutSettle_->stop();
         return false;
+    }
+    // Nothing is shown clipped meanwhile.
+    R1->setText(QString());
+    R2->setText(QString());
+    if (!std::exchange(viewSettled_, false)) {
+        recutSettle_->start();
+        return true;
+    }
     stopReading();
     recutFor_ = cutFor;
     recutting_ = true;
     combo11->hide();
-    // Nothing is shown clipped meanwhile.
-    R1->setText(QString());
-    R2->setText(QString());
     progress_ = std::make_shared<PageBuildProgress>();
     progress_->total = 1;
     Timer101_Timer();
@@ -376,11 +381,17 @@ bool KNIGA::recutForView(int leftPage) {
     Timer101->start();
     recut_ = runInBackground(
         this,
-        [dir = session().libraryDir(), name = openedName_, geometry, leftPage, progress = progress_] {
-            return recutWork(dir, name, geometry, leftPage, *progress);
-        },
+        [dir = session().libraryDir(), name = openedName_, geometry,
+         place = keptPlace_.leftPage == leftPage ? keptPlace_ : ReadingPlace{leftPage},
+         progress = progress_] { return recutWork(dir, name, geometry, place, *progress); },
         [this](const RecutOutcome& result) { recutFinished(result); });
     return true;
+}
+
+void KNIGA::viewSettled() {
+    viewSettled_ = true;
+    applyView();
+    viewSettled_ = false;
 }
 
 void KNIGA::recutFinished(const RecutOutcome& result) {
@@ -399,6 +410,7 @@ void KNIGA::recutFinished(const RecutOutcome& result) {
         work_ = std::move(work);
         spreadOverWork();
         left = result.leftPage;
+        keptPlace_ = {result.leftPage, result.position};
     } else if (result.outcome != PageBuildOutcome::Cancelled) {
         // The work stays as it was cut; the reader is told why it could not be fitted.
         session().platform().messageBox(

@@ -68,8 +68,7 @@ void KNIGA::Form_Resize() {
     // again when they no longer fit.
     if (layoutDone_ && !isMinimized()) {
         applyLayout(false);
-        if (spread_.lastPage() > 0)
-            recutForView(spread_.pageCounter() - 1);
+        applyView();
     }
 }
 
@@ -83,30 +82,42 @@ void KNIGA::applyView() {
     // Before the layout step the views still have their design size, too small for a page.
     if (!layoutDone_)
         return;
-    // Whether a page opens a paragraph or ends inside one is told by the pages around it.
-    PageFlow left, right;
-    if (work_ && layout_ == PageLayout::Book) {
-        auto endsParagraph = [](const QString& t) {
-            return t.isEmpty() || t.endsWith(u'\n') || t.endsWith(u'\r') || t.endsWith(QChar(0x2029));
-        };
-        const int n = spread_.cursor() - 1; // the left page's record
-        const int count = work_->pageCount();
-        left.startsParagraph = n <= 1 || endsParagraph(work_->page(n - 1).text);
-        left.paragraphGoesOn = n < count && !endsParagraph(v.leftText);
-        right.startsParagraph = endsParagraph(v.leftText);
-        right.paragraphGoesOn = n + 1 < count && !endsParagraph(v.rightText);
-    }
-    if (R1->text() != v.leftText || R1->pageFlow() != left) {
-        R1->setPageFlow(left);
-        R1->setText(v.leftText);
-    }
-    if (R2->text() != v.rightText || R2->pageFlow() != right) {
-        R2->setPageFlow(right);
-        R2->setText(v.rightText);
-    }
+    const int n = spread_.cursor() - 1; // the left page's record
+    const int count = work_ ? work_->pageCount() : 0;
+    showPages(v.leftText, v.rightText, n <= 1 || !work_ || endsParagraph(work_->page(n - 1).text), n < count,
+              n + 1 < count);
     finder_->spreadShown(spread_.cursor() - 1);
     if (spread_.lastPage() > 0)
         recutForView(spread_.pageCounter() - 1);
+}
+
+void KNIGA::showPages(const QString& leftText, const QString& rightText, bool afterParagraphEnd,
+                      bool textAfterLeft, bool textAfterRight) {
+    // Whether a page opens a paragraph or ends inside one is told by the pages around it.
+    PageFlow left, right;
+    if (layout_ == PageLayout::Book) {
+        left = pageFlowOf(afterParagraphEnd, leftText, textAfterLeft);
+        right = pageFlowOf(endsParagraph(leftText), rightText, textAfterRight);
+    }
+    if (R1->text() != leftText || R1->pageFlow() != left) {
+        R1->setPageFlow(left);
+        R1->setText(leftText);
+    }
+    if (R2->text() != rightText || R2->pageFlow() != right) {
+        R2->setPageFlow(right);
+        R2->setText(rightText);
+    }
+}
+
+void KNIGA::showOpeningWhileBuilding(int from) {
+    // Cut exactly for the view, so that nothing is shown clipped; the whole text is cut elsewhere.
+    const std::vector<PageSpan> pages = cutOpeningPages(buildText_, from, pageGeometryOf(*R1), 2);
+    auto pageText = [&](std::size_t i) {
+        return i < pages.size() ? buildText_.mid(pages[i].start, pages[i].length) : QString();
+    };
+    const int afterRight = pages.empty() ? from : pages.back().start + pages.back().length;
+    showPages(pageText(0), pageText(1), from == 0 || endsParagraph(QStringView(buildText_).left(from)),
+              pages.size() > 1, afterRight < buildText_.size());
 }
 
 void KNIGA::setPageBox(const QString& text) {

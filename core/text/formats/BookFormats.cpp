@@ -1,5 +1,6 @@
 #include "core/text/formats/BookFormats.h"
 
+#include "core/storage/RawNames.h"
 #include "core/text/formats/Epub.h"
 #include "core/text/formats/Fb2.h"
 #include "core/text/formats/Html.h"
@@ -34,7 +35,7 @@ constexpr Suffix kSuffixes[] = {
 constexpr int kNamesListed = 10;
 
 QString withPath(const QString& reason, const QString& path) {
-    return reason + QStringLiteral(":\r\n") + QDir::toNativeSeparators(path);
+    return reason + QStringLiteral(":\r\n") + shownPath(path);
 }
 
 TextImportResult failure(const QString& message) {

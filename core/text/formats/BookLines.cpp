@@ -1,7 +1,9 @@
 #include "core/text/formats/BookLines.h"
 
+#include <QHash>
 #include <QMultiHash>
 #include <algorithm>
+#include <iterator>
 
 namespace vel {
 
@@ -253,15 +255,22 @@ BookNavigation BookLines::navigationOf(const std::vector<int>& starts) const {
             parts << lines_[i];
         return parts.join(u' ').simplified();
     };
-    QMultiHash<QString, const Span*> targets, notes;
+    QMultiHash<QString, const Span*> targets;
+    // The notes of each key in text order, so that a book naming one note many times finds it each time by
+    // a binary search, and shares its text.
+    QHash<QString, std::vector<const Span*>> notes;
+    QHash<const Span*, QString> noteTexts;
     for (const Span& s : spans_) {
         if (!valid(s))
             continue;
         if (s.kind == Span::Kind::Target)
             targets.insert(s.key, &s);
         else if (s.kind == Span::Kind::Note)
-            notes.insert(s.key, &s);
+            notes[s.key].push_back(&s);
     }
+    for (std::vector<const Span*>& sameKey : notes)
+        std::stable_sort(sameKey.begin(), sameKey.end(),
+                         [](const Span* a, const Span* b) { return a->first < b->first; });
     for (const OutlineItem& item : outline_) {
         const auto it = targets.constFind(item.target);
         if (it != targets.cend() && !item.heading.trimmed().isEmpty())
@@ -278,16 +287,16 @@ BookNavigation BookLines::navigationOf(const std::vector<int>& starts) const {
             nav.contents.push_back({s.level, heading, starts[size_t(s.first)]});
         } else if (s.kind == Span::Kind::Reference) {
             // The note with the reference's key nearest after it, else the nearest before it.
-            const Span* best = nullptr;
-            for (auto it = notes.constFind(s.key); it != notes.cend() && it.key() == s.key; ++it) {
-                const Span* n = *it;
-                const bool after = n->first > s.first;
-                if (!best || (after && (best->first < s.first || n->first < best->first)) ||
-                    (!after && best->first < s.first && n->first > best->first))
-                    best = n;
-            }
-            if (best)
-                nav.notes.push_back({starts[size_t(s.first)] + s.column, s.length, textOf(*best)});
+            const auto sameKey = notes.constFind(s.key);
+            if (sameKey == notes.cend())
+                continue;
+            const auto after = std::upper_bound(sameKey->begin(), sameKey->end(), s.first,
+                                                [](int line, const Span* n) { return line < n->first; });
+            const Span* best = after != sameKey->end() ? *after : *std::prev(after);
+            auto text = noteTexts.find(best);
+            if (text == noteTexts.end())
+                text = noteTexts.insert(best, textOf(*best));
+            nav.notes.push_back({starts[size_t(s.first)] + s.column, s.length, *text});
         }
     }
     std::stable_sort(nav.contents.begin(), nav.contents.end(),
