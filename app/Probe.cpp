@@ -23,8 +23,10 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace vel {
 
@@ -298,6 +300,9 @@ QByteArray Probe::answer(const QString& request) {
         if (auto* l = qobject_cast<QListWidget*>(w))
             for (int i = 0; i < l->count(); ++i)
                 items.append(l->item(i)->text());
+        if (auto* t = qobject_cast<QTreeWidget*>(w))
+            for (int i = 0; i < t->topLevelItemCount(); ++i)
+                items.append(QString(t->topLevelItem(i)->text(0).trimmed() + QLatin1Char('\t') + t->topLevelItem(i)->text(1)));
         return reply({{QStringLiteral("items"), items}});
     }
     if (what == QLatin1String("small")) {
@@ -325,6 +330,23 @@ QByteArray Probe::answer(const QString& request) {
                                                      : c->objectName());
         }
         return reply({{QStringLiteral("cutoff"), cut}});
+    }
+    if (what == QLatin1String("where")) {
+        // Where a page shows these words, on the screen: for a click of the reader's own.
+        auto* e = qobject_cast<QTextEdit*>(w);
+        if (!e)
+            return error(QStringLiteral("not a page"));
+        const QTextCursor found = e->document()->find(arg(3));
+        if (found.isNull())
+            return error(QStringLiteral("not on the page"));
+        // The middle of the character in the middle of the words.
+        QTextCursor before(e->document()), after(e->document());
+        before.setPosition((found.selectionStart() + found.selectionEnd() - 1) / 2);
+        after.setPosition(before.position() + 1);
+        const QRect r = e->cursorRect(before), next = e->cursorRect(after);
+        const int x = next.top() == r.top() ? (r.left() + next.left()) / 2 : r.left() + 2;
+        const QPoint at = e->viewport()->mapToGlobal(QPoint(x, r.center().y()));
+        return reply({{QStringLiteral("x"), at.x()}, {QStringLiteral("y"), at.y()}});
     }
     if (what == QLatin1String("settext")) {
         if (auto* l = qobject_cast<QLineEdit*>(w))
@@ -370,6 +392,22 @@ QByteArray Probe::answer(const QString& request) {
             QTimer::singleShot(0, this, [list = QPointer<QListWidget>(l), r] {
                 if (list)
                     clickAt(list->viewport(), r.center());
+            });
+            return reply({{QStringLiteral("ok"), true}});
+        }
+        if (auto* t = qobject_cast<QTreeWidget*>(w)) {
+            // The first row holding these words, clicked where a reader would click it.
+            QTreeWidgetItem* found = nullptr;
+            for (int i = 0; i < t->topLevelItemCount() && !found; ++i)
+                if (t->topLevelItem(i)->text(0).contains(value))
+                    found = t->topLevelItem(i);
+            if (!found)
+                return error(QStringLiteral("no such item"));
+            t->scrollToItem(found);
+            const QRect r = t->visualItemRect(found);
+            QTimer::singleShot(0, this, [tree = QPointer<QTreeWidget>(t), r] {
+                if (tree)
+                    clickAt(tree->viewport(), r.center());
             });
             return reply({{QStringLiteral("ok"), true}});
         }

@@ -274,7 +274,12 @@ void KNIGA::Form_Load() {
         vel::setBackColor(Combo1, *windowColor);
     }
     reprocessed = 0;
-    TimerPosleden->start();
+    // A stored work is opened as soon as the window is laid out, so its spread is in the first paint; a new
+    // work's building keeps its timed start.
+    if (state.opensStoredWork())
+        QTimer::singleShot(0, this, &KNIGA::openAtOnce);
+    else
+        TimerPosleden->start();
     session().open(Role::Library).setVisible(true);
 
     const ScreenMetrics screen = session().platform().screen();
@@ -285,12 +290,6 @@ void KNIGA::Form_Load() {
     ScaleToScreen(factors.x, factors.y, *this);
     topButtons_.clear();
 }
-
-// ---- Opening a stored work -------------------------------------------------------------------------------
-
-// ---- Turning and jumping ---------------------------------------------------------------------------------
-
-// ---- Reading aloud --------------------------------------------------------------------------------------
 
 // ---- Hand-back, minimizing, closing ----------------------------------------------------------------------
 
@@ -384,7 +383,5 @@ void KNIGA::showLibrary() {
     session().askLibrary(LibraryRequest::Lists);
     ShowAphorism(session());
 }
-
-// ---- Building a work's pages -----------------------------------------------------------------------------
 
 } // namespace vel

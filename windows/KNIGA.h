@@ -153,6 +153,7 @@ private:
         std::shared_ptr<WorkFileBuilder> builder;
     };
 
+    void openAtOnce();
     void openingStep();
     void buildStep();
     void bookmarkStep(int bookmark);

@@ -9,7 +9,10 @@ namespace vel {
 
 namespace {
 
-const QString kAcquisition = QStringLiteral("http://opds-spec.org/acquisition");
+// Link relations of the catalogue format are this prefix and a name, compared as written in feeds.
+const QString kRelPrefix = QStringLiteral("http://opds-spec.org/");
+const QString kAcquisition = kRelPrefix + QStringLiteral("acquisition");
+const QString kImage = kRelPrefix + QStringLiteral("image");
 const QString kTermsMarker = QStringLiteral("{searchTerms}");
 
 QString mainType(const QString& type) {
@@ -132,9 +135,9 @@ OpdsEntry readEntry(XmlReader& xml, const QUrl& base) {
             if (link.rel.startsWith(kAcquisition)) {
                 if (isFreeAcquisition(link.rel))
                     e.acquisitions << link;
-            } else if (link.rel == u"http://opds-spec.org/image" || link.rel == u"x-stanza-cover-image") {
+            } else if (link.rel == kImage || link.rel == u"x-stanza-cover-image") {
                 e.cover = link.href;
-            } else if (link.rel == u"http://opds-spec.org/image/thumbnail" ||
+            } else if (link.rel == kImage + QStringLiteral("/thumbnail") ||
                        link.rel == u"x-stanza-cover-image-thumbnail") {
                 e.thumbnail = link.href;
             } else if (isFeedType(link.type) && !isBackwardRel(link.rel)) {
@@ -175,8 +178,8 @@ bool isBackwardRel(const QString& rel) {
                                       QStringLiteral("prev"),
                                       QStringLiteral("next"),
                                       QStringLiteral("search"),
-                                      QStringLiteral("http://opds-spec.org/sort/start"),
-                                      QStringLiteral("http://opds-spec.org/shelf")};
+                                      kRelPrefix + QStringLiteral("sort/start"),
+                                      kRelPrefix + QStringLiteral("shelf")};
     return backward.contains(rel.trimmed().toLower());
 }
 

@@ -58,6 +58,7 @@ NotePopup::NotePopup(QWidget* parent) : QFrame(parent), label_(new QLabel(this))
     pal.setColor(QPalette::Window, QColor(0xFF, 0xFB, 0xEA));
     pal.setColor(QPalette::WindowText, Qt::black);
     setPalette(pal);
+    label_->setObjectName(QStringLiteral("noteText"));
     label_->setWordWrap(true);
     label_->setTextFormat(Qt::PlainText);
     auto* layout = new QVBoxLayout(this);

@@ -30,6 +30,12 @@ void KNIGA::TimerPosleden_Timer() {
         buildStep();
 }
 
+void KNIGA::openAtOnce() {
+    if (Timer2->isActive())
+        Timer2_Timer();
+    openingStep();
+}
+
 void KNIGA::openingStep() {
     const ReadingState& state = session().reading();
     const auto path = workFilePath(session().libraryDir(), state.chosenTitle());
@@ -54,8 +60,7 @@ void KNIGA::openingStep() {
         return failedOpening();
     }
     bookmark_ = *bookmark;
-    applyView();
-    naiPosleden->start();
+    bookmarkStep(bookmark_);
 }
 
 void KNIGA::naiPosleden_Timer() {

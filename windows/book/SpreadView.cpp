@@ -19,6 +19,8 @@ void KNIGA::Timer2_Timer() {
     Timer2->stop();
     applyLayout(true);
     layoutDone_ = true;
+    if (work_ && !building_)
+        applyView(); // a work opened before the layout step is shown on the laid-out pages
     // In front, with the keys that turn the pages.
     if (isVisible()) {
         activateWindow();
