@@ -6,11 +6,16 @@
 #include <QFuture>
 #include <QFutureWatcher>
 #include <QObject>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <type_traits>
 #include <utility>
 
 namespace vel {
+
+// The pool every job runs in: its own, not Qt's global one, which the raster paint engine borrows to fill
+// what a window paints; a long cut holding the global pool made every paint wait for it.
+QThreadPool& workPool();
 
 // Runs `job` in the pool and calls `done(result)` on `owner`'s thread. When `owner` goes first, its watcher
 // goes with it and the result is dropped; a job that reaches into its owner must be waited for (through the
@@ -23,14 +28,14 @@ template <class Job, class Done> auto runInBackground(QObject* owner, Job job, D
                          watcher->deleteLater();
                          done(watcher->result());
                      });
-    QFuture<Result> future = QtConcurrent::run(std::move(job));
+    QFuture<Result> future = QtConcurrent::run(&workPool(), std::move(job));
     watcher->setFuture(future);
     return future;
 }
 
 // A job run in the pool whose result the caller waits for.
 template <class Job> auto startTask(Job job) {
-    return QtConcurrent::run(std::move(job));
+    return QtConcurrent::run(&workPool(), std::move(job));
 }
 
 } // namespace vel

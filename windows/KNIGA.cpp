@@ -274,12 +274,7 @@ void KNIGA::Form_Load() {
         vel::setBackColor(Combo1, *windowColor);
     }
     reprocessed = 0;
-    // A stored work is opened as soon as the window is laid out, so its spread is in the first paint; a new
-    // work's building keeps its timed start.
-    if (state.opensStoredWork())
-        QTimer::singleShot(0, this, &KNIGA::openAtOnce);
-    else
-        TimerPosleden->start();
+    QTimer::singleShot(0, this, &KNIGA::startAtOnce);
     session().open(Role::Library).setVisible(true);
 
     const ScreenMetrics screen = session().platform().screen();

@@ -153,7 +153,7 @@ private:
         std::shared_ptr<WorkFileBuilder> builder;
     };
 
-    void openAtOnce();
+    void startAtOnce();
     void openingStep();
     void buildStep();
     void bookmarkStep(int bookmark);

@@ -30,10 +30,22 @@ void KNIGA::TimerPosleden_Timer() {
         buildStep();
 }
 
-void KNIGA::openAtOnce() {
+void KNIGA::startAtOnce() {
+    // The window is laid out and its work opened, or its build started, as soon as it is shown, so that the
+    // first paint has the spread: the timed steps would keep a reader waiting a third of a second.
+    if (work_ || building_)
+        return; // the steps were taken already
     if (Timer2->isActive())
         Timer2_Timer();
-    openingStep();
+    if (session().reading().opensStoredWork()) {
+        openingStep();
+        return;
+    }
+    buildStep();
+    if (naiPosleden->isActive()) {
+        naiPosleden->stop();
+        Timer1_Timer();
+    }
 }
 
 void KNIGA::openingStep() {
