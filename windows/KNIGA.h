@@ -204,6 +204,7 @@ private:
     // hands it back with its result; the progress it shares, for its counters and the cancel flag.
     std::shared_ptr<WorkFileBuilder> builder_ = std::make_shared<WorkFileBuilder>();
     QFuture<BuildResult> worker_;
+    QString openingCutFor_; // what the first spread on show while building was cut for
     bool workerStarted_ = false;
     std::shared_ptr<PageBuildProgress> progress_ = std::make_shared<PageBuildProgress>();
     QString buildText_;

@@ -48,6 +48,7 @@ void KNIGA::switchLayout() {
     building_ = true;
     keepTextAt_ = keep;
     buildText_ = text;
+    openingCutFor_.clear();
     // The text on show, already in the new layout, while the whole of it is cut.
     showOpeningWhileBuilding(keep);
     startWorker(pageGeometryOf(*R1));

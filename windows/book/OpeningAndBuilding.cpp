@@ -31,8 +31,9 @@ void KNIGA::TimerPosleden_Timer() {
 }
 
 void KNIGA::startAtOnce() {
-    // The window is laid out and its work opened, or its build started, as soon as it is shown, so that the
-    // first paint has the spread: the timed steps would keep a reader waiting a third of a second.
+    // The window is laid out and its work opened, or a new work's first spread shown, as soon as it is
+    // shown: the timed steps would keep a reader waiting a third of a second. The build itself still starts
+    // on its timer, once a window manager has given the window its size, so that the whole text is cut once.
     if (work_ || building_)
         return; // the steps were taken already
     if (Timer2->isActive())
@@ -42,10 +43,8 @@ void KNIGA::startAtOnce() {
         return;
     }
     buildStep();
-    if (naiPosleden->isActive()) {
-        naiPosleden->stop();
-        Timer1_Timer();
-    }
+    if (building_ && !workerStarted_)
+        showOpeningWhileBuilding(0);
 }
 
 void KNIGA::openingStep() {
@@ -143,6 +142,7 @@ void KNIGA::buildStep() {
     }
     buildName_ = name;
     building_ = true;
+    openingCutFor_.clear();
     keepTextAt_ = -1;
     buildText_ = state.panelText();
     naiPosleden->start();

@@ -4,6 +4,7 @@
 #include "windows/book/BookFinder.h"
 
 #include "core/book/BookGeometry.h"
+#include "core/book/Recut.h"
 #include "ui/PageView.h"
 #include "ui/Session.h"
 #include "windows/book/BookTexts.h"
@@ -70,7 +71,10 @@ void KNIGA::Form_Resize() {
     // again when they no longer fit.
     if (layoutDone_ && !isMinimized()) {
         applyLayout(false);
-        applyView();
+        if (building_ && !workerStarted_)
+            showOpeningWhileBuilding(0); // the first spread waits for no cut
+        else
+            applyView();
     }
 }
 
@@ -113,7 +117,12 @@ void KNIGA::showPages(const QString& leftText, const QString& rightText, bool af
 
 void KNIGA::showOpeningWhileBuilding(int from) {
     // Cut exactly for the view, so that nothing is shown clipped; the whole text is cut elsewhere.
-    const std::vector<PageSpan> pages = cutOpeningPages(buildText_, from, pageGeometryOf(*R1), 2);
+    const PageGeometry geometry = pageGeometryOf(*R1);
+    const QString cutFor = cutSignature(geometry) + QLatin1Char(' ') + QString::number(from);
+    if (cutFor == openingCutFor_ && !R1->text().isEmpty())
+        return; // on show already
+    openingCutFor_ = cutFor;
+    const std::vector<PageSpan> pages = cutOpeningPages(buildText_, from, geometry, 2);
     auto pageText = [&](std::size_t i) {
         return i < pages.size() ? buildText_.mid(pages[i].start, pages[i].length) : QString();
     };
