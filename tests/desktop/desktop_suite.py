@@ -418,6 +418,7 @@ class Desktop:
     def open_title(self, title):
         self.click("Govori", "Command9")
         wait_for("the library", lambda: self.probe.control("FormB", "Combo1")["visible"], 15)
+        wait_for(title + " in the library", lambda: title in self.probe.ask("items", "FormB", "Combo1")["items"], 15)
         self.probe.ask("choose", "FormB", "Combo1", title)
         return self.check_book()
 
