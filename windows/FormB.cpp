@@ -851,7 +851,7 @@ void FormB::Iztrii_Click() {
     if (!catalogue_)
         return;
     Recordset& r = catalogue_->rs();
-    const QString title = r.hasCurrent() ? r.field(QStringLiteral("Name")) : QString();
+    const QString title = r.hasCurrent() ? r.field(schema::kName) : QString();
     if (title.isEmpty())
         return;
     const QString question =
@@ -916,9 +916,9 @@ void FormB::Timer1_Timer() {
 }
 
 void FormB::showAlarm() {
-    Frame1->setVisible(alarm_.frameVisible());
-    Command5->setVisible(alarm_.startButtonVisible());
-    Label5->setVisible(alarm_.armedLabelVisible());
+    Frame1->setVisible(alarm_.panelOpen());
+    Command5->setVisible(alarm_.startOffered());
+    Label5->setVisible(alarm_.armedShown());
     const HandEnd end = alarm_.alarmHand();
     s3->setPoints(s3->x1, s3->y1, end.x2, end.y2);
     s3->setVisible(alarm_.alarmHandVisible());
@@ -926,10 +926,11 @@ void FormB::showAlarm() {
     Text555->setText(alarm_.hourCaption());
     Label6->setText(alarm_.minutesCaption());
     Text666->setText(alarm_.minutesCounter());
-    setOpaque(Text555, alarm_.labelsOpaque());
-    setOpaque(Label6, alarm_.labelsOpaque());
-    Picture2->setVisible(alarm_.picture2Visible());
-    Picture3->setVisible(alarm_.picture3Visible());
+    setOpaque(Text555, alarm_.timeLit());
+    setOpaque(Label6, alarm_.timeLit());
+    // Picture4 always shows the hammer at rest; the raised or lowered one is laid over it.
+    Picture2->setVisible(alarm_.hammer() == Alarm::Hammer::Up);
+    Picture3->setVisible(alarm_.hammer() == Alarm::Hammer::Down);
 }
 
 void FormB::Command333_Click() {

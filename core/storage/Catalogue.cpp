@@ -35,9 +35,9 @@ fileops::PublishResult createCatalogue(const QString& libraryDir, const QString&
     for (const QString& f : kFields)
         cols << f + QStringLiteral(" TEXT");
     const bool ok = db.open(tmp, Database::Mode::Create) &&
-                    db.exec(QStringLiteral("PRAGMA journal_mode = OFF; BEGIN; CREATE TABLE Phones (%1);"
-                                           "INSERT INTO Phones (Name, Number) VALUES ('', ''); COMMIT;")
-                                .arg(cols.join(QStringLiteral(", "))));
+                    db.exec(QStringLiteral("PRAGMA journal_mode = OFF; BEGIN; CREATE TABLE %1 (%2);"
+                                           "INSERT INTO %1 (%3, %4) VALUES ('', ''); COMMIT;")
+                                .arg(kTable, cols.join(QStringLiteral(", ")), kName, kNumber));
     if (!ok)
         *reason = db.errorText();
     db.close();
@@ -132,8 +132,8 @@ bool Catalogue::cleanUp() {
     }
     // Only the empty text counts: a record without any title value stays.
     const bool deleted =
-        db_.exec(QStringLiteral("DELETE FROM Phones WHERE %1 IS NOT NULL AND CAST(%1 AS TEXT) = ''")
-                     .arg(Database::quoted(nameCol)));
+        db_.exec(QStringLiteral("DELETE FROM %1 WHERE %2 IS NOT NULL AND CAST(%2 AS TEXT) = ''")
+                     .arg(kTable, Database::quoted(nameCol)));
     bool ok = deleted; // the cursor notices the deletions by itself
     if (ok && r.recordCount() == 0)
         ok = prazenZapis();
@@ -200,8 +200,9 @@ Catalogue::SaveResult Catalogue::saveSettings(const QString& title, const QStrin
     if (const int at = walkShortcut(title); at > 0)
         r.Move(at);
     pokazhi(b);
-    // Napred refuses to move from a record with an empty title or author, the entry slot above all, so a
-    // title that no record carries ends the walk instead of looping for ever.
+    // The shortcut leaves the walk on the record with the title or on the entry slot. Napred refuses to move
+    // from the entry slot (its title and author are empty), so a title that no record carries ends the walk
+    // there instead of looping for ever.
     while (!r.hasCurrent() || r.isNull(kName) || r.field(kName) != title) {
         if (!napred(b)) {
             // Keep what the walk itself did (an entry slot appended past the end).
@@ -250,27 +251,30 @@ int Catalogue::walkShortcut(const QString& title) {
         return q.step() == Statement::Step::Row && !q.isNull(0) ? q.int64(0) : -1;
     };
     const qint64 match =
-        firstRow(QStringLiteral("SELECT rowid FROM Phones WHERE Name = ?1 ORDER BY rowid LIMIT 1"), &title);
+        firstRow(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ?1 ORDER BY rowid LIMIT 1").arg(kTable, kName),
+                 &title);
     // The walk ends at the entry slot; records without a title value or an author are passed, as the
     // listing walks pass them.
     const qint64 stop =
-        firstRow(QStringLiteral("SELECT rowid FROM Phones WHERE Name = '' ORDER BY rowid LIMIT 1"), nullptr);
+        firstRow(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = '' ORDER BY rowid LIMIT 1").arg(kTable, kName),
+                 nullptr);
     qint64 target = -1;
     if (match >= 0 && (stop < 0 || match <= stop))
         target = match;
     else if (stop >= 0)
         target = stop;
     else
-        target = firstRow(QStringLiteral("SELECT MAX(rowid) FROM Phones"), nullptr);
+        target = firstRow(QStringLiteral("SELECT MAX(rowid) FROM %1").arg(kTable), nullptr);
     if (target < 0)
         return -1;
-    Statement before(db_, QStringLiteral("SELECT COUNT(*) FROM Phones WHERE rowid < ?1"));
+    Statement before(db_, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE rowid < ?1").arg(kTable));
     before.bindInt64(1, target);
     return before.step() == Statement::Step::Row ? int(before.int64(0)) : -1;
 }
 
 bool Catalogue::ensureEntrySlotAtEnd() {
-    Statement last(db_, QStringLiteral("SELECT Name, Number FROM Phones ORDER BY rowid DESC LIMIT 1"));
+    Statement last(db_,
+                   QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY rowid DESC LIMIT 1").arg(kName, kNumber, kTable));
     const auto step = last.step();
     if (step == Statement::Step::Error)
         return false;
