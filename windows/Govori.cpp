@@ -381,7 +381,7 @@ void Govori::Form_Load() {
             Timer3->start();
         } else {
             session().platform().messageBox(problem + QStringLiteral("\r\n") +
-                                                QDir::toNativeSeparators(unpacker) +
+                                                shownPath(unpacker) +
                                                 QStringLiteral("\r\nБИБЛИОТЕКАТА остава архивирана."),
                                             MsgButtons::Ok, MsgIcon::Critical, kUnpackTitle);
         }

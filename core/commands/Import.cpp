@@ -158,8 +158,7 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
                       QStringLiteral("The title \"%1\" cannot name a file.").arg(r.title));
     if (titleTaken && titleTaken(r.title))
         return failed(std::move(w), alreadyThere(r.title), alreadyThereEn(r.title));
-    const QFileInfo existing(*workFile);
-    if (existing.exists() || existing.isSymLink())
+    if (pathTaken(*workFile))
         return failed(std::move(w), QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(*workFile)),
                       QStringLiteral("The work file %1 exists already.").arg(shownPath(*workFile)));
 

@@ -18,11 +18,6 @@ namespace {
 
 using namespace schema;
 
-bool pathTaken(const QString& path) {
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-}
-
 // Writes a new catalogue holding one entry slot beside the final name and moves it into place, never over
 // a file that appeared meanwhile. Exists counts as success: that file is opened instead.
 fileops::PublishResult createCatalogue(const QString& libraryDir, const QString& path, QString* reason) {

@@ -28,11 +28,6 @@ QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-bool pathTaken(const QString& path) {
-    struct stat st;
-    return ::lstat(native(path).constData(), &st) == 0;
-}
-
 WriteResult failure(const QString& bg, const QString& en, bool diskFull = false) {
     WriteResult r;
     r.outcome = WriteResult::Outcome::Failed;

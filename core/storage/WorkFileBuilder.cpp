@@ -16,11 +16,6 @@
 namespace vel {
 
 namespace {
-bool pathTaken(const QString& path) {
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0; // a dangling link still takes the name
-}
-
 // An empty work file with all its tables, made once: writing it out costs far less than creating the
 // tables anew in each work, which counts when a folder of small books comes in.
 const QByteArray& emptyWorkFile() {

@@ -66,7 +66,6 @@ private slots:
 
     void workTitles_data();
     void workTitles();
-    void deleteStaysInsideFolder();
 
     void buildIsAtomic();
     void abandonedBuildLeavesNothing();
@@ -300,23 +299,6 @@ void TestStorage::workTitles() {
     if (valid)
         QCOMPARE(*path, QStringLiteral("/lib/") + title + QStringLiteral(".mdb"));
     QCOMPARE(catalogPath(QStringLiteral("/lib/")), QStringLiteral("/lib/BAZA.mdb"));
-}
-
-void TestStorage::deleteStaysInsideFolder() {
-    QTemporaryDir root;
-    const QString lib = root.filePath(QStringLiteral("lib"));
-    QVERIFY(QDir().mkpath(lib + QStringLiteral("/Папка.mdb")));
-    const QString outside = root.filePath(QStringLiteral("x.mdb"));
-    QFile(outside).open(QIODevice::WriteOnly);
-    QFile(lib + QStringLiteral("/Д-р Живаго. Том 1.mdb")).open(QIODevice::WriteOnly);
-
-    QVERIFY(!deleteWorkFile(lib, QStringLiteral("../x")));
-    QVERIFY(QFile::exists(outside));
-    QVERIFY(!deleteWorkFile(lib, QStringLiteral("Папка"))); // a folder is never removed
-    QVERIFY(QDir(lib + QStringLiteral("/Папка.mdb")).exists());
-    QVERIFY(!deleteWorkFile(lib, QStringLiteral("Няма такова")));
-    QVERIFY(deleteWorkFile(lib, QStringLiteral("Д-р Живаго. Том 1")));
-    QVERIFY(!QFile::exists(lib + QStringLiteral("/Д-р Живаго. Том 1.mdb")));
 }
 
 void TestStorage::buildIsAtomic() {
