@@ -434,16 +434,18 @@ void FormB::followReadingState() {
 // ---------------------------------------------------------------------------------------
 
 void FormB::Form_Load() {
-    Catalogue::OpenResult opened = Catalogue::open(session().libraryDir());
+    Result<Catalogue::Opened> opened = Catalogue::open(session().libraryDir());
     if (!opened) {
         // Nothing to list; every catalogue operation of the window stays idle.
-        openError_ = opened.error;
+        openError_ = opened.message();
         session().platform().messageBox(openError_, MsgButtons::Ok, MsgIcon::Critical, kCatalogueTitle);
     } else {
-        catalogue_ = std::move(opened.catalogue);
+        catalogue_ = std::move(opened->catalogue);
         session().reading().setCatalogue(catalogue_.get());
         // What an interrupted add or delete (here or in another program) left is put right first.
-        const QStringList told = reconcileLibrary(*catalogue_, session().libraryDir()).messages();
+        QStringList told;
+        for (const Failure& note : reconcileLibrary(*catalogue_, session().libraryDir()).messages())
+            told << note.message;
         if (!told.isEmpty())
             session().platform().messageBox(lines(told), MsgButtons::Ok, MsgIcon::Exclamation,
                                             kCatalogueTitle);
@@ -863,12 +865,13 @@ void FormB::Iztrii_Click() {
         MsgAnswer::Cancel)
         return;
     // The file and the record go together; a file that cannot be removed keeps its record, and says so.
-    const WriteResult removed = removeCurrentWork(*catalogue_, session().libraryDir());
-    if (!removed.ok()) {
-        platform.messageBox(removed.error, MsgButtons::Ok, MsgIcon::Critical, kAttention);
+    // Only the record the reader confirmed goes, even when another program changed the catalogue meanwhile.
+    const Result<RemovedWork> removed = removeCurrentWork(*catalogue_, session().libraryDir(), title);
+    if (!removed) {
+        platform.messageBox(removed.message(), MsgButtons::Ok, MsgIcon::Critical, kAttention);
         return;
     }
-    if (removed.fileRemoved)
+    if (removed->fileRemoved)
         hide();
     emptyList(Combo1);
     emptyList(Combo2);

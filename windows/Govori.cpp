@@ -247,12 +247,12 @@ bool Govori::importMany(const QStringList& paths) {
             BatchRun run;
             auto opened = Catalogue::open(library);
             if (!opened) {
-                run.first = opened.error;
+                run.first = opened.message();
                 return run;
             }
             const ImportItems found = importItems(paths);
             run.second = importBatch(
-                *opened.catalogue, library, found.items, options,
+                *opened->catalogue, library, found.items, options,
                 [progress](const BatchItem& item, int done, int total) {
                     const QString title = item.result.title.isEmpty() ? QFileInfo(item.file).fileName()
                                                                       : item.result.title;

@@ -19,11 +19,12 @@ namespace {
 using namespace schema;
 
 // Writes a new catalogue holding one entry slot beside the final name and moves it into place, never over
-// a file that appeared meanwhile. Exists counts as success: that file is opened instead.
-fileops::PublishResult createCatalogue(const QString& libraryDir, const QString& path, QString* reason) {
-    fileops::LockedTemp temp = fileops::createTempFile(libraryDir, reason);
-    if (!temp.isValid())
-        return fileops::PublishResult::Failed;
+// a file that appeared meanwhile: Exists then, and that file is opened instead.
+Result<> createCatalogue(const QString& libraryDir, const QString& path) {
+    Result<fileops::LockedTemp> made = fileops::createTempFile(libraryDir);
+    if (!made)
+        return made.failure();
+    fileops::LockedTemp& temp = *made;
     const QString tmp = temp.path();
     Database db;
     QStringList cols;
@@ -33,45 +34,41 @@ fileops::PublishResult createCatalogue(const QString& libraryDir, const QString&
                     db.exec(QStringLiteral("PRAGMA journal_mode = OFF; BEGIN; CREATE TABLE %1 (%2);"
                                            "INSERT INTO %1 (%3, %4) VALUES ('', ''); COMMIT;")
                                 .arg(kTable, cols.join(QStringLiteral(", ")), kName, kNumber));
-    if (!ok)
-        *reason = db.errorText();
+    const QString why = db.reason();
     db.close();
-    if (!ok || !fileops::syncFile(tmp)) {
+    if (!ok) {
         temp.remove();
-        return fileops::PublishResult::Failed;
+        return fail(FailureKind::Io, why);
     }
-    const auto result = fileops::publishNew(tmp, path, reason);
-    if (result != fileops::PublishResult::Ok) {
+    Result<> placed = fileops::syncFile(tmp);
+    if (placed)
+        placed = fileops::publishNew(tmp, path);
+    if (!placed) {
         temp.remove();
-    } else {
-        temp.unlock();
-        fileops::syncDir(libraryDir);
+        return placed;
     }
-    return result;
+    temp.unlock();
+    // The catalogue is in place; a folder that cannot be flushed only makes it less sure to survive a crash.
+    (void)fileops::syncDir(libraryDir);
+    return {};
 }
 
 } // namespace
 
-Catalogue::OpenResult Catalogue::open(const QString& libraryDir, bool readOnly) {
-    OpenResult result;
+Result<Catalogue::Opened> Catalogue::open(const QString& libraryDir, bool readOnly) {
     const QString path = catalogPath(libraryDir);
-    auto failed = [&](const QString& message) {
-        result.status = OpenStatus::Failed;
-        result.catalogue.reset();
-        result.error = message;
-        return std::move(result);
-    };
+    const QString shown = shownPath(path);
+    auto failed = [](FailureKind kind, const QString& message) { return fail(kind, message); };
 
     bool created = false;
     if (!pathTaken(path) && readOnly)
-        return failed(QStringLiteral("Каталогът %1 липсва.").arg(shownPath(path)));
+        return failed(FailureKind::NotFound, QStringLiteral("Каталогът %1 липсва.").arg(shown));
     if (!pathTaken(path)) {
-        QString reason;
-        const auto made = createCatalogue(libraryDir, path, &reason);
-        if (made == fileops::PublishResult::Failed)
-            return failed(QStringLiteral("Каталогът %1 липсва и не може да бъде създаден: %2.")
-                              .arg(shownPath(path), reason));
-        created = made == fileops::PublishResult::Ok;
+        const Result<> made = createCatalogue(libraryDir, path);
+        if (!made && made.kind() != FailureKind::Exists)
+            return failed(made.kind(), QStringLiteral("Каталогът %1 липсва и не може да бъде създаден: %2.")
+                                           .arg(shown, made.message()));
+        created = made.ok();
     }
 
     std::unique_ptr<Catalogue> cat(new Catalogue);
@@ -79,9 +76,10 @@ Catalogue::OpenResult Catalogue::open(const QString& libraryDir, bool readOnly) 
     if (!cat->db_.open(path, readOnly ? Database::Mode::ReadOnly : Database::Mode::ReadWrite)) {
         if (cat->db_.errorCode() == SQLITE_READONLY)
             return failed(
+                FailureKind::Io,
                 QStringLiteral("Каталогът %1 е защитен срещу запис и библиотеката не може да го променя.")
-                    .arg(shownPath(path)));
-        return failed(QStringLiteral("Каталогът %1 не може да бъде отворен.").arg(shownPath(path)));
+                    .arg(shown));
+        return failed(FailureKind::Io, QStringLiteral("Каталогът %1 не може да бъде отворен.").arg(shown));
     }
 
     // Reading the schema is the first real read: a foreign or damaged file shows itself here, unchanged.
@@ -89,32 +87,31 @@ Catalogue::OpenResult Catalogue::open(const QString& libraryDir, bool readOnly) 
     if (probe.step() != Statement::Step::Row) {
         const int code = cat->db_.errorCode() & 0xff;
         if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
-            return failed(QStringLiteral("Файлът %1 не е каталог на библиотеката или е повреден.")
-                              .arg(shownPath(path)));
-        return failed(QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shownPath(path)));
+            return failed(FailureKind::Damaged,
+                          QStringLiteral("Файлът %1 не е каталог на библиотеката или е повреден.").arg(shown));
+        return failed(FailureKind::Io, QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shown));
     }
     probe = Statement();
 
     if (!cat->db_.plainSchema({kTable}))
-        return failed(QStringLiteral("Файлът %1 не е каталог на библиотеката: съдържа изгледи, тригери или "
+        return failed(FailureKind::Damaged,
+                      QStringLiteral("Файлът %1 не е каталог на библиотеката: съдържа изгледи, тригери или "
                                      "изчислявани полета.")
-                          .arg(shownPath(path)));
+                          .arg(shown));
     const QStringList cols = cat->db_.columns(kTable);
     if (cols.isEmpty())
-        return failed(QStringLiteral("Във файла %1 няма таблица Phones.").arg(shownPath(path)));
+        return failed(FailureKind::Damaged, QStringLiteral("Във файла %1 няма таблица %2.").arg(shown, kTable));
     for (const QString& f : kFields) {
         if (!cols.contains(f, Qt::CaseInsensitive))
-            return failed(
-                QStringLiteral("В таблицата Phones на файла %1 липсва полето %2.").arg(shownPath(path), f));
+            return failed(FailureKind::Damaged,
+                          QStringLiteral("В таблицата %1 на файла %2 липсва полето %3.").arg(kTable, shown, f));
     }
 
     cat->rs_ = std::make_unique<Recordset>(cat->db_, kTable);
     if (!cat->rs_->isValid())
-        return failed(QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shownPath(path)));
+        return failed(FailureKind::Io, QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shown));
 
-    result.status = created ? OpenStatus::Created : OpenStatus::Opened;
-    result.catalogue = std::move(cat);
-    return result;
+    return Opened{std::move(cat), created};
 }
 
 bool Catalogue::cleanUp() {

@@ -353,9 +353,9 @@ void TestStorage::abandonedBuildLeavesNothing() {
 
     WorkFileBuilder b;
     QVERIFY(!b.begin(dir.filePath(QStringLiteral("няма-такава-папка")), QStringLiteral("А")));
-    QCOMPARE(b.failure(), WorkFileBuilder::Failure::Io);
+    QCOMPARE(b.failure().kind, FailureKind::Io);
     QVERIFY(!b.begin(dir.path(), QStringLiteral("../А")));
-    QCOMPARE(b.failure(), WorkFileBuilder::Failure::InvalidName);
+    QCOMPARE(b.failure().kind, FailureKind::Invalid);
     QVERIFY(!b.appendPage(QStringLiteral("x")));
     QVERIFY(!b.commit());
     QVERIFY(fileNames(dir.path()).isEmpty());
@@ -396,8 +396,8 @@ void TestStorage::batchFlushedBeforeItsRecords() {
     auto opened = Catalogue::open(dir.path());
     QVERIFY(opened);
     QStringList added, taken;
-    QVERIFY(!addWorks(*opened.catalogue, dir.path(), works, &added, &taken).ok());
-    QVERIFY(added.isEmpty() && titledRecords(*opened.catalogue).empty());
+    QVERIFY(!addWorks(*opened->catalogue, dir.path(), works, &added, &taken).ok());
+    QVERIFY(added.isEmpty() && titledRecords(*opened->catalogue).empty());
     QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.mdb")}), QStringList{QStringLiteral("BAZA.mdb")});
 }
 
@@ -411,8 +411,8 @@ void TestStorage::takenNameIsRefused() {
     }
     WorkFileBuilder b;
     QVERIFY(!b.begin(dir.path(), QStringLiteral("Зает")));
-    QCOMPARE(b.failure(), WorkFileBuilder::Failure::Exists);
-    QVERIFY(b.errorString().contains(QStringLiteral("Зает.mdb")));
+    QCOMPARE(b.failure().kind, FailureKind::Exists);
+    QVERIFY(b.failure().message.contains(QStringLiteral("Зает.mdb")));
 
     // A file that takes the name while the build runs wins; the build gives up without touching it.
     QVERIFY(b.begin(dir.path(), QStringLiteral("Нов")));
@@ -420,7 +420,7 @@ void TestStorage::takenNameIsRefused() {
     const QString late = dir.filePath(QStringLiteral("Нов.mdb"));
     QVERIFY(QFile::copy(taken, late));
     QVERIFY(!b.commit());
-    QCOMPARE(b.failure(), WorkFileBuilder::Failure::Exists);
+    QCOMPARE(b.failure().kind, FailureKind::Exists);
     QCOMPARE(readAll(late), QByteArray("чуждо съдържание"));
     QCOMPARE(readAll(taken), QByteArray("чуждо съдържание"));
     QCOMPARE(fileNames(dir.path()).size(), 2);
@@ -462,10 +462,10 @@ void TestStorage::pageLimit() {
     QVERIFY(b.begin(dir.path(), QStringLiteral("Дълго")));
     for (int i = 1; i <= kMaxPages; ++i) {
         if (!b.appendPage(QStringLiteral("с")))
-            QFAIL(qPrintable(b.errorString()));
+            QFAIL(qPrintable(b.failure().message));
     }
     QVERIFY(!b.appendPage(QStringLiteral("с")));
-    QCOMPARE(b.failure(), WorkFileBuilder::Failure::TooManyPages);
+    QCOMPARE(b.failure().kind, FailureKind::TooLarge);
     QCOMPARE(b.pageCount(), kMaxPages);
     QVERIFY(b.commit());
     auto wf = WorkFile::open(b.finalPath());
@@ -544,7 +544,7 @@ void TestStorage::hostileLibraryFiles() {
                  "CREATE TRIGGER t AFTER DELETE ON Phones BEGIN INSERT INTO Phones (Name) VALUES (''); END;");
     const auto opened = Catalogue::open(library.path());
     QVERIFY(!opened);
-    QVERIFY2(opened.error.contains(QStringLiteral("не е каталог")), qPrintable(opened.error));
+    QVERIFY2(opened.message().contains(QStringLiteral("не е каталог")), qPrintable(opened.message()));
 
     Database db;
     QVERIFY(db.open(dir.filePath(QStringLiteral("a.db")), Database::Mode::Create));
