@@ -16,6 +16,9 @@ inline const QStringList kMissingText = {
     QStringLiteral("За да продължи натиснете ОК!"),
 };
 
+// The progress bar's words while the pages are laid out.
+inline const QString kLayingOut = QStringLiteral("Нареждане на страниците…");
+
 inline const QString kWaitLeft = QStringLiteral("\r\n\r\n                       МОЛЯ ИЗЧАКАЙТЕ !");
 inline const QString kWaitRight = QStringLiteral("\r\n\r\nГОЛЕМИТЕ ПРОИЗВЕДЕНИЯ ОТНЕМАТ ВРЕМЕ!");
 

@@ -43,8 +43,14 @@ void KNIGA::startAtOnce() {
         return;
     }
     buildStep();
-    if (building_ && !workerStarted_)
+    if (building_ && !workerStarted_) {
         showOpeningWhileBuilding(0);
+        // The build is under way from now on, though its cut starts on the timer.
+        progressBar_->setValue(0);
+        progressBar_->setFormat(kLayingOut);
+        progressBar_->show();
+        progressBar_->raise();
+    }
 }
 
 void KNIGA::openingStep() {
@@ -220,7 +226,7 @@ void KNIGA::Timer101_Timer() {
     if (pages == 0) {
         const int total = std::max(1, progress_->total.load());
         progressBar_->setValue(int(500LL * progress_->laidOut / total));
-        progressBar_->setFormat(QStringLiteral("Нареждане на страниците…"));
+        progressBar_->setFormat(kLayingOut);
     } else {
         const int written = progress_->written;
         progressBar_->setValue(500 + int(500LL * written / pages));
