@@ -310,8 +310,8 @@ bool packLibrary(const QString& libraryDir, const QString& archivePath, QString*
     if (archive_write_close(a.get()) != ARCHIVE_OK)
         return fail(archiveError(a.get()));
     a.reset();
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(archivePath).constData()) != 0)
-        return fail(fileops::errnoReason(errno));
+    if (const Result<> placed = fileops::publishReplace(part, archivePath); !placed)
+        return fail(placed.message());
     return true;
 }
 
