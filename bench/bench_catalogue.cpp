@@ -1,9 +1,9 @@
 // Listing a large catalogue: opening it and filling the title list, the author filter and the author pick
 // list, and narrowing the titles to one author. The catalogue file is written once, outside the timing.
-#include "tests/testsupport/BulgarianText.h"
 #include "core/catalogue/CatalogueWalks.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/Database.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

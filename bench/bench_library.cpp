@@ -1,8 +1,8 @@
 // A library of thousands: each keystroke of the title filter over 100,000 works, and importing a folder of
 // 1,000 small books against the same text imported as one book (the per-book overhead).
-#include "tests/testsupport/BulgarianText.h"
 #include "core/catalogue/LibraryIndex.h"
 #include "core/commands/BatchImport.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Joining line breaks against the cheapest possible pass over the same text: a scan that only counts CR LF.
-#include "tests/testsupport/BulgarianText.h"
 #include "core/text/LineJoin.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,9 +1,9 @@
-// Finding one's place in a long work: the first hits of a search must come as fast in a 16,000-page work as in
-// a 1,000-page one, and the pages of a work's contents are found from the stored pages in one pass.
-#include "tests/testsupport/BulgarianText.h"
+// Finding one's place in a long work: the first hits of a search must come as fast in a 16,000-page work as
+// in a 1,000-page one, and the pages of a work's contents are found from the stored pages in one pass.
 #include "core/nav/BookSearch.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

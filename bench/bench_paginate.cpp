@@ -1,9 +1,9 @@
 // Cutting a work into pages at the book window's page geometry, against one bare layout pass over the same
 // text, and the memory a cut of a large text takes.
 #include "bench/BenchMemory.h"
-#include "tests/testsupport/BulgarianText.h"
 #include "core/book/PageCut.h"
 #include "core/text/LineJoin.h"
+#include "tests/testsupport/BulgarianText.h"
 #include "ui/PageView.h"
 #include "ui/RichTextView.h"
 #include "ui/TwipsBox.h"

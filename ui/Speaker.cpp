@@ -98,7 +98,9 @@ void Speaker::synthesizeNext() {
     synthesis_ = runInBackground(
         this,
         [engine = engine_, part = text_.mid(piece.start, piece.length)] { return engine->synthesize(part); },
-        [this, generation = generation_, index](const Result<Utterance>& u) { pieceReady(generation, index, u); });
+        [this, generation = generation_, index](const Result<Utterance>& u) {
+            pieceReady(generation, index, u);
+        });
 }
 
 void Speaker::pieceReady(quint64 generation, std::size_t piece, const Result<Utterance>& spoken) {
@@ -158,7 +160,8 @@ void offerSpeechChoices(Speaker& speaker, Platform& platform, QPoint globalPos) 
 
 void applySpeechSettings(Speaker& speaker, Platform& platform, const SpeechSettings& settings) {
     if (const Result<> saved = speaker.setSettings(settings); !saved)
-        platform.messageBox(saved.message(), MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("ВНИМАНИЕ !"));
+        platform.messageBox(saved.message(), MsgButtons::Ok, MsgIcon::Exclamation,
+                            QStringLiteral("ВНИМАНИЕ !"));
 }
 
 } // namespace vel

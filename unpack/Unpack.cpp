@@ -206,8 +206,9 @@ UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir
     // A record goes in only with its own work file, under a title the entry form would accept, once.
     QSet<QString> known;
     {
-        Statement st(cat.database(), QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL")
-                                         .arg(schema::kName, schema::kTable));
+        Statement st(
+            cat.database(),
+            QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL").arg(schema::kName, schema::kTable));
         while (st.step() == Statement::Step::Row)
             known.insert(st.text(0));
     }

@@ -380,8 +380,7 @@ void Govori::Form_Load() {
                 session().close(other);
             Timer3->start();
         } else {
-            session().platform().messageBox(problem + QStringLiteral("\r\n") +
-                                                shownPath(unpacker) +
+            session().platform().messageBox(problem + QStringLiteral("\r\n") + shownPath(unpacker) +
                                                 QStringLiteral("\r\nБИБЛИОТЕКАТА остава архивирана."),
                                             MsgButtons::Ok, MsgIcon::Critical, kUnpackTitle);
         }

@@ -80,8 +80,9 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
     };
     const std::optional<AudioFileKind> kind = audioFileKind(options.outFile);
     if (!kind)
-        return fail(QStringLiteral("Файлът %1 трябва да завършва на .wav, .flac или .ogg.").arg(options.outFile),
-                    QStringLiteral("The file %1 must end in .wav, .flac or .ogg.").arg(options.outFile));
+        return fail(
+            QStringLiteral("Файлът %1 трябва да завършва на .wav, .flac или .ogg.").arg(options.outFile),
+            QStringLiteral("The file %1 must end in .wav, .flac or .ogg.").arg(options.outFile));
 
     // The work: its catalogue record and its pages.
     if (!QFileInfo::exists(catalogPath(options.libraryDir)))
@@ -128,8 +129,9 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
                     QStringLiteral("%1 is a folder.").arg(shownPath(target.filePath())));
     QTemporaryFile temp(target.absoluteDir().filePath(QStringLiteral(".velmora-audio-XXXXXX.tmp")));
     if (!temp.open())
-        return fail(QStringLiteral("В папката %1 не може да се пише.").arg(shownPath(target.absolutePath())),
-                    QStringLiteral("The folder %1 cannot be written to.").arg(shownPath(target.absolutePath())));
+        return fail(
+            QStringLiteral("В папката %1 не може да се пише.").arg(shownPath(target.absolutePath())),
+            QStringLiteral("The folder %1 cannot be written to.").arg(shownPath(target.absolutePath())));
     // An audio file for anyone to play, not the private one a temporary file starts as.
     temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                         QFileDevice::ReadOther);
@@ -183,8 +185,9 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
         return notWritten(fileops::errnoReason(errno));
     temp.close();
     if (const Result<> placed = fileops::publishReplace(temp.fileName(), target.absoluteFilePath()); !placed)
-        return fail(QStringLiteral("Файлът %1 не може да бъде записан: %2").arg(shownTarget, placed.message()),
-                    QStringLiteral("The file %1 cannot be written: %2").arg(shownTarget, placed.failure().english));
+        return fail(
+            QStringLiteral("Файлът %1 не може да бъде записан: %2").arg(shownTarget, placed.message()),
+            QStringLiteral("The file %1 cannot be written: %2").arg(shownTarget, placed.failure().english));
     temp.setAutoRemove(false);
     const double seconds = double(written) / engine->sampleRate();
     out << QStringLiteral("\n%1: %2 стр. / pages, %3\n").arg(shownTarget).arg(count).arg(clock(seconds));

@@ -255,8 +255,10 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     installDesignFonts();
     if (!QDir().mkpath(options.libraryDir)) {
         const QString folder = shownPath(options.libraryDir);
-        printFailure(err, fail(FailureKind::Io, QStringLiteral("Папката на библиотеката не може да бъде създадена: %1").arg(folder),
-                               QStringLiteral("The library folder cannot be created: %1").arg(folder)));
+        printFailure(err,
+                     fail(FailureKind::Io,
+                          QStringLiteral("Папката на библиотеката не може да бъде създадена: %1").arg(folder),
+                          QStringLiteral("The library folder cannot be created: %1").arg(folder)));
         return 1;
     }
     Result<Catalogue::Opened> opened = Catalogue::open(options.libraryDir);
@@ -269,7 +271,9 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     const ImportItems found = importItems(options.files);
     for (const QString& folder : found.emptyFolders) {
         ++failures;
-        printFailure(err, fail(FailureKind::NotFound, kNoBooksInFolder, QStringLiteral("The folder holds no books to add.")),
+        printFailure(err,
+                     fail(FailureKind::NotFound, kNoBooksInFolder,
+                          QStringLiteral("The folder holds no books to add.")),
                      shownPath(folder));
     }
     QElapsedTimer clock;
@@ -306,8 +310,8 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
         }
         importFiles();
         const ImportRequest request{{}, options.title, options.author, options.screen, options.layout};
-        report(BatchItem{given, importFromUrl(*opened->catalogue, options.libraryDir, QUrl(given, QUrl::StrictMode),
-                                              request)},
+        report(BatchItem{given, importFromUrl(*opened->catalogue, options.libraryDir,
+                                              QUrl(given, QUrl::StrictMode), request)},
                0, 0);
     }
     importFiles();

@@ -34,7 +34,8 @@ Result<std::unique_ptr<WorkFile>> openLibraryWork(const QString& libraryDir, con
     if (path && hasTitle(*opened->catalogue, title))
         work = WorkFile::open(*path);
     if (!work || work->pageCount() < 1)
-        return fail(FailureKind::NotFound, QStringLiteral("В библиотеката няма произведение „%1“.").arg(title),
+        return fail(FailureKind::NotFound,
+                    QStringLiteral("В библиотеката няма произведение „%1“.").arg(title),
                     QStringLiteral("The library holds no work titled \"%1\".").arg(title));
     return work;
 }

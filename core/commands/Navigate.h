@@ -13,7 +13,8 @@ namespace vel {
 
 // The work the catalogue lists under `title`, opened for reading; fails when there is no catalogue or no such
 // readable work.
-[[nodiscard]] Result<std::unique_ptr<WorkFile>> openLibraryWork(const QString& libraryDir, const QString& title);
+[[nodiscard]] Result<std::unique_ptr<WorkFile>> openLibraryWork(const QString& libraryDir,
+                                                                const QString& title);
 
 // --contents: one line per entry, level, page and heading separated by tabs. 0, or 1 without the work.
 int runContents(const StartOptions& options, QTextStream& out, QTextStream& err);

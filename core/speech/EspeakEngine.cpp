@@ -173,7 +173,8 @@ Result<Utterance> EspeakEngine::synthesize(const QString& text) {
                                                         POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
         lib.current = nullptr;
         if (s != ENS_OK)
-            return fail(FailureKind::Io, QStringLiteral("Текстът не може да бъде изговорен: %1").arg(statusText(s)));
+            return fail(FailureKind::Io,
+                        QStringLiteral("Текстът не може да бъде изговорен: %1").arg(statusText(s)));
         placeWords(part, piece.start, std::move(c.marks), qint64(u.samples.size()), u.words);
     }
     return u;

@@ -37,6 +37,7 @@ public:
 struct SpeechSettings;
 
 // Makes the engine for the library's speech settings; fails with a Bulgarian reason when no voice starts.
-using SpeechEngineFactory = std::function<Result<std::unique_ptr<SpeechEngine>>(const SpeechSettings& settings)>;
+using SpeechEngineFactory =
+    std::function<Result<std::unique_ptr<SpeechEngine>>(const SpeechSettings& settings)>;
 
 } // namespace vel

@@ -44,8 +44,9 @@ Result<> SpeechSettings::save(const QString& libraryDir) const {
     file.setValue(QStringLiteral("speech/panelReading"), panelReading);
     file.sync();
     if (file.status() != QSettings::NoError)
-        return fail(FailureKind::Io, QStringLiteral("Настройките на гласа не могат да бъдат запазени във файла %1.")
-                                         .arg(shownPath(filePath(libraryDir))));
+        return fail(FailureKind::Io,
+                    QStringLiteral("Настройките на гласа не могат да бъдат запазени във файла %1.")
+                        .arg(shownPath(filePath(libraryDir))));
     return {};
 }
 

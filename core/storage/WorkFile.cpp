@@ -172,8 +172,9 @@ int WorkFile::pageAt(qint64 position) {
 
 namespace {
 Failure marksRefused(Database& db, const QString& path) {
-    return fail(db.isDiskFull() ? FailureKind::DiskFull : FailureKind::Io,
-                QStringLiteral("Във файла %1 не може да бъде записано: %2.").arg(shownPath(path), db.reason()));
+    return fail(
+        db.isDiskFull() ? FailureKind::DiskFull : FailureKind::Io,
+        QStringLiteral("Във файла %1 не може да бъде записано: %2.").arg(shownPath(path), db.reason()));
 }
 } // namespace
 

@@ -4,17 +4,17 @@
 #include "FakePlatform.h"
 #include "LibraryFiles.h"
 #include "app/Startup.h"
-#include "tests/testsupport/BulgarianText.h"
 #include "core/book/BookGeometry.h"
 #include "core/book/Fonts.h"
 #include "core/commands/Import.h"
 #include "core/storage/LibraryHome.h"
+#include "tests/testsupport/BulgarianText.h"
 #include "ui/PageView.h"
 #include "ui/Session.h"
 #include "windows/FormB.h"
 #include "windows/Govori.h"
-#include "windows/WindowSet.h"
 #include "windows/KNIGA.h"
+#include "windows/WindowSet.h"
 
 #include <QStringEncoder>
 #include <QTemporaryDir>

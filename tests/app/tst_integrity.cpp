@@ -2,10 +2,10 @@
 // each step of adding, deleting and saving settings or at random moments while others write, and what
 // every open of a library puts right.
 #include "LibraryFiles.h"
-#include "tests/testsupport/BulgarianText.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/WorkFileBuilder.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <QProcess>
 #include <QRandomGenerator>

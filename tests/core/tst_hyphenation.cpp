@@ -32,8 +32,9 @@ private Q_SLOTS:
     void bulgarianWords() {
         const Hyphenator* h = Hyphenator::bulgarian();
         QVERIFY2(h, "the hyphen-bg patterns are not installed");
-        for (const QString& word : QStringList{QStringLiteral("литература"), QStringLiteral("библиотека"),
-                                               QStringLiteral("противообществен"), QStringLiteral("ябълка")}) {
+        for (const QString& word :
+             QStringList{QStringLiteral("литература"), QStringLiteral("библиотека"),
+                         QStringLiteral("противообществен"), QStringLiteral("ябълка")}) {
             const std::vector<int> at = breaksOf(*h, word);
             QVERIFY2(!at.empty(), qPrintable(word));
             QVERIFY(std::is_sorted(at.begin(), at.end()) &&

@@ -17,8 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
-#include <sqlite3.h>
 #include <memory>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 using namespace vel;

@@ -3,8 +3,8 @@
 // texts too long for one work.
 #include "kniga_fixture.h"
 
-#include "tests/testsupport/BulgarianText.h"
 #include "core/book/PageBuild.h"
+#include "tests/testsupport/BulgarianText.h"
 #include "windows/Popravka.h"
 
 #include <QAbstractTextDocumentLayout>
