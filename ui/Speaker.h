@@ -58,7 +58,7 @@ private:
     SpeechSettings settings_;
     std::shared_ptr<SpeechEngine> engine_; // shared with a synthesis still running after a stop
 
-    QFuture<Utterance> synthesis_; // the piece being synthesized, waited for before the speaker goes
+    QFuture<Result<Utterance>> synthesis_; // the piece being synthesized, waited for before the speaker goes
     bool synthesizing_ = false;
     QTimer* follower_;
     QString text_;
