@@ -70,9 +70,9 @@ private slots:
     void bulgarianSentence() {
         auto engine = EspeakEngine::create(SpeechSettings{});
         QVERIFY2(engine, qPrintable(engine.message()));
-        const Result<Utterance> spoken = (*engine)->synthesize(kSentence);
-        QVERIFY2(spoken, qPrintable(spoken.message()));
-        const Utterance& u = *spoken;
+        const Result<Utterance> said = (*engine)->synthesize(kSentence);
+        QVERIFY2(said, qPrintable(said.message()));
+        const Utterance& u = *said;
         // Eleven words at 175 a minute: about four seconds, with the pauses.
         QVERIFY2(u.seconds() > 2.0 && u.seconds() < 8.0, qPrintable(QString::number(u.seconds())));
         QVERIFY(rms(u.samples) > 500);
