@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/Probe.h"
+#include "core/Result.h"
 #include "core/book/Fonts.h"
 #include "core/commands/Audiobook.h"
 #include "core/commands/Import.h"
@@ -111,7 +112,7 @@ const char kUsage[] =
     "  Exit status: 0 all went well, 1 some file was not added or written, 2 bad command line.\n";
 
 QString both(const char* bulgarian, const char* english) {
-    return QString::fromUtf8(bulgarian) + QStringLiteral(" / ") + QString::fromUtf8(english);
+    return bilingualLine(QString::fromUtf8(bulgarian), QString::fromUtf8(english));
 }
 
 // The screen's sizes are kept in 16-bit twips counts elsewhere: a sane range keeps them there.

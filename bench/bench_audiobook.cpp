@@ -42,11 +42,12 @@ QStringList pages() {
 }
 
 std::unique_ptr<vel::SpeechEngine> engine(benchmark::State& state) {
-    QString why;
-    auto e = vel::EspeakEngine::create(vel::SpeechSettings{}, &why);
-    if (!e)
-        state.SkipWithError(qPrintable(why));
-    return e;
+    auto e = vel::EspeakEngine::create(vel::SpeechSettings{});
+    if (!e) {
+        state.SkipWithError(qPrintable(e.message()));
+        return nullptr;
+    }
+    return std::move(*e);
 }
 
 void BM_Synthesize(benchmark::State& state) {
@@ -58,7 +59,7 @@ void BM_Synthesize(benchmark::State& state) {
     for (auto _ : state) {
         seconds = 0;
         for (const QString& text : texts)
-            seconds += e->synthesize(text).seconds();
+            seconds += e->synthesize(text).value().seconds();
     }
     state.counters["audio_s"] = seconds;
 }
@@ -91,7 +92,7 @@ void BM_EncodeOgg(benchmark::State& state) {
         return;
     std::vector<std::int16_t> samples;
     for (const QString& text : texts) {
-        const vel::Utterance u = e->synthesize(text);
+        const vel::Utterance u = e->synthesize(text).value();
         samples.insert(samples.end(), u.samples.begin(), u.samples.end());
     }
     QTemporaryDir dir;

@@ -1,7 +1,7 @@
 // Importing a book from FB2 against the same paragraphs as a plain text: about 5 MB of UTF-8 each, read,
 // cut at the 1024 x 768 book page and stored.
 #include "BenchImport.h"
-#include "BenchText.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,7 +12,7 @@ namespace {
 // About 2.7 million Cyrillic characters: 5 MB in UTF-8. One paragraph a line.
 QStringList paragraphs() {
     static const QStringList list =
-        vel::bench::bulgarianText(2'700'000, 70, false).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        vel::test::bulgarianText(2'700'000, 70, false).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     return list;
 }
 

@@ -1,9 +1,9 @@
 // Listing a large catalogue: opening it and filling the title list, the author filter and the author pick
 // list, and narrowing the titles to one author. The catalogue file is written once, outside the timing.
-#include "bench/BenchText.h"
 #include "core/catalogue/CatalogueWalks.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/Database.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -32,8 +32,8 @@ const QTemporaryDir& libraryOf(int works) {
     vel::Statement insert(db, QStringLiteral("INSERT INTO Phones (Name, Number, Font, Size, STR, CvetList, "
                                              "CvetForma) VALUES (?1, ?2, 'Tahoma', '14.25', '1', '16777215', "
                                              "'12632256')"));
-    vel::bench::TextRandom random;
-    const QStringList& words = vel::bench::bulgarianWords();
+    vel::test::TextRandom random;
+    const QStringList& words = vel::test::bulgarianWords();
     for (int i = 0; i < works; ++i) {
         const QString title = words[int(random.next() % words.size())] + u' ' +
                               words[int(random.next() % words.size())] + u' ' + QString::number(i);

@@ -4,7 +4,7 @@
 // must be refused after a small part of the work an import of its size would take.
 #include "BenchImport.h"
 #include "BenchMemory.h"
-#include "BenchText.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,7 +33,7 @@ QString proseFile(const QTemporaryDir& dir, double mib, const char* encoding) {
     const double bytesPerChar = qstrcmp(encoding, "UTF-8") == 0 ? 1.8 : 1.0;
     QStringEncoder encoder(encoding);
     const QByteArray bytes =
-        encoder(vel::bench::bulgarianText(std::size_t(mib * 1024 * 1024 / bytesPerChar), 70, true));
+        encoder(vel::test::bulgarianText(std::size_t(mib * 1024 * 1024 / bytesPerChar), 70, true));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         return {};

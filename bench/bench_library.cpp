@@ -1,8 +1,8 @@
 // A library of thousands: each keystroke of the title filter over 100,000 works, and importing a folder of
 // 1,000 small books against the same text imported as one book (the per-book overhead).
-#include "BenchText.h"
 #include "core/catalogue/LibraryIndex.h"
 #include "core/commands/BatchImport.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,8 +13,8 @@
 namespace {
 
 vel::LibraryIndex hundredThousandWorks() {
-    const QStringList& words = vel::bench::bulgarianWords();
-    vel::bench::TextRandom rnd;
+    const QStringList& words = vel::test::bulgarianWords();
+    vel::test::TextRandom rnd;
     std::vector<vel::LibraryEntry> entries;
     for (int i = 0; i < 100'000; ++i) {
         const auto word = [&] { return words[rnd.below(int(words.size()))]; };
@@ -48,7 +48,7 @@ constexpr std::size_t kBookChars = 10'000; // about 20 KB of Cyrillic UTF-8
 
 // `books` files "Автор - Заглавие N.txt" in dir, each its own slice of one prose.
 QStringList writeBooks(const QString& dir, int books) {
-    const QString prose = vel::bench::bulgarianText(kBookChars * std::size_t(books));
+    const QString prose = vel::test::bulgarianText(kBookChars * std::size_t(books));
     QStringList files;
     for (int i = 0; i < books; ++i) {
         const QString path = dir + QStringLiteral("/Автор - Заглавие %1.txt").arg(i);

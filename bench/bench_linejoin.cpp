@@ -1,6 +1,6 @@
 // Joining line breaks against the cheapest possible pass over the same text: a scan that only counts CR LF.
-#include "bench/BenchText.h"
 #include "core/text/LineJoin.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <benchmark/benchmark.h>
 
@@ -8,7 +8,7 @@ namespace {
 
 // About 20 MB as UTF-16.
 const QString& wrappedText() {
-    static const QString text = vel::bench::bulgarianText(10'000'000, 70, true);
+    static const QString text = vel::test::bulgarianText(10'000'000, 70, true);
     return text;
 }
 

@@ -1,9 +1,9 @@
-// Finding one's place in a long work: the first hits of a search must come as fast in a 16,000-page work as in
-// a 1,000-page one, and the pages of a work's contents are found from the stored pages in one pass.
-#include "BenchText.h"
+// Finding one's place in a long work: the first hits of a search must come as fast in a 16,000-page work as
+// in a 1,000-page one, and the pages of a work's contents are found from the stored pages in one pass.
 #include "core/nav/BookSearch.h"
 #include "core/storage/WorkFile.h"
 #include "core/storage/WorkFileBuilder.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -22,7 +22,7 @@ QString work(int pages) {
     static std::map<int, QString> built;
     if (const auto it = built.find(pages); it != built.end())
         return it->second;
-    const QString text = vel::bench::bulgarianText(size_t(pages) * kPageChars);
+    const QString text = vel::test::bulgarianText(size_t(pages) * kPageChars);
     vel::WorkFileBuilder b;
     if (!b.begin(dir.path(), QStringLiteral("Дълга %1").arg(pages)))
         qFatal("%s", qPrintable(b.failure().message));

@@ -1,9 +1,9 @@
 // Cutting a work into pages at the book window's page geometry, against one bare layout pass over the same
 // text, and the memory a cut of a large text takes.
 #include "bench/BenchMemory.h"
-#include "bench/BenchText.h"
 #include "core/book/PageCut.h"
 #include "core/text/LineJoin.h"
+#include "tests/testsupport/BulgarianText.h"
 #include "ui/PageView.h"
 #include "ui/RichTextView.h"
 #include "ui/TwipsBox.h"
@@ -15,7 +15,7 @@ namespace {
 
 // About 2 MB as UTF-16, its hard line breaks joined as an imported text's are.
 const QString& bookText() {
-    static const QString text = vel::joinLineBreaks(vel::bench::bulgarianText(1'000'000, 70, true));
+    static const QString text = vel::joinLineBreaks(vel::test::bulgarianText(1'000'000, 70, true));
     return text;
 }
 
@@ -60,7 +60,7 @@ void BM_PaginateBook(benchmark::State& state) {
 
 // Hyphenating 2 million characters alone, on one core: the soft hyphens a book layout adds.
 void BM_Hyphenate(benchmark::State& state) {
-    static const QString text = vel::joinLineBreaks(vel::bench::bulgarianText(2'000'000, 70, true));
+    static const QString text = vel::joinLineBreaks(vel::test::bulgarianText(2'000'000, 70, true));
     const vel::Typesetting t = vel::Typesetting::of(vel::PageLayout::Book, bookGeometry().font);
     std::size_t added = 0;
     for (auto _ : state) {
@@ -104,7 +104,7 @@ void BM_RawLayout(benchmark::State& state) {
 // Peak resident memory of one cut of about 20 MB of text, above what the process holds with the text
 // already in memory. Writing 5 to clear_refs resets the kernel's peak (VmHWM) to the current size.
 void BM_PaginateMemory(benchmark::State& state) {
-    const QString text = vel::joinLineBreaks(vel::bench::bulgarianText(10'000'000, 70, true));
+    const QString text = vel::joinLineBreaks(vel::test::bulgarianText(10'000'000, 70, true));
     const vel::PageGeometry& g = bookGeometry();
     vel::cutPages(QStringLiteral("Загрявка."), g);
     const vel::bench::PeakMemory memory;

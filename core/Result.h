@@ -43,8 +43,7 @@ QString oneLine(QString text);
 // "Bulgarian / English" on one line; the one place the command line's two-language lines are made.
 QString bilingualLine(const QString& bulgarian, const QString& english);
 
-template <class T = void>
-class [[nodiscard]] Result {
+template <class T = void> class [[nodiscard]] Result {
 public:
     Result(T value) : v_(std::in_place_index<0>, std::move(value)) {}
     Result(Failure failure) : v_(std::in_place_index<1>, std::move(failure)) {}
@@ -72,8 +71,7 @@ private:
     std::variant<T, Failure> v_;
 };
 
-template <>
-class [[nodiscard]] Result<void> {
+template <> class [[nodiscard]] Result<void> {
 public:
     Result() = default;
     Result(Failure failure) : f_(std::move(failure)) {}

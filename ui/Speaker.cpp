@@ -23,27 +23,26 @@ Speaker::~Speaker() {
     synthesis_.waitForFinished();
 }
 
-void Speaker::setSettings(const SpeechSettings& settings) {
+Result<> Speaker::setSettings(const SpeechSettings& settings) {
     if (settings.voice != settings_.voice || settings.rate != settings_.rate) {
         // What is being said was made by the old voice: it stops rather than change voice mid-sentence.
         stop();
         engine_.reset();
     }
     settings_ = settings;
-    settings_.save(libraryDir_);
+    return settings_.save(libraryDir_);
 }
 
 bool Speaker::speak(const QString& text, QObject* client, QString* error) {
     stop();
     if (!engine_) {
-        QString why;
-        std::unique_ptr<SpeechEngine> made = makeEngine_(settings_, &why);
+        Result<std::unique_ptr<SpeechEngine>> made = makeEngine_(settings_);
         if (!made) {
             if (error)
-                *error = why;
+                *error = made.message();
             return false;
         }
-        engine_ = std::move(made);
+        engine_ = std::move(*made);
     }
     if (!output_->start(engine_->sampleRate(), error))
         return false;
@@ -99,16 +98,24 @@ void Speaker::synthesizeNext() {
     synthesis_ = runInBackground(
         this,
         [engine = engine_, part = text_.mid(piece.start, piece.length)] { return engine->synthesize(part); },
-        [this, generation = generation_, index](const Utterance& u) { pieceReady(generation, index, u); });
+        [this, generation = generation_, index](const Result<Utterance>& u) {
+            pieceReady(generation, index, u);
+        });
 }
 
-void Speaker::pieceReady(quint64 generation, std::size_t piece, const Utterance& u) {
+void Speaker::pieceReady(quint64 generation, std::size_t piece, const Result<Utterance>& spoken) {
     synthesizing_ = false;
     // A piece of a text that was stopped meanwhile is not heard.
     if (!speaking_ || generation != generation_ || piece >= pieces_.size()) {
         synthesizeNext();
         return;
     }
+    // A voice that cannot say a piece is stopped rather than heard skipping it.
+    if (!spoken) {
+        stop();
+        return;
+    }
+    const Utterance& u = *spoken;
     const int offset = pieces_[piece].start;
     for (const SpokenWord& w : u.words)
         words_.push_back({queued_ + w.sample, offset + w.start, w.length});
@@ -148,7 +155,13 @@ void offerSpeechChoices(Speaker& speaker, Platform& platform, QPoint globalPos) 
         items.append({c.label, c.isChosen(speaker.settings()), c.startsGroup});
     const std::optional<int> picked = platform.popupMenu(items, globalPos);
     if (picked && *picked >= 0 && size_t(*picked) < choices.size())
-        speaker.setSettings(choices[size_t(*picked)].appliedTo(speaker.settings()));
+        applySpeechSettings(speaker, platform, choices[size_t(*picked)].appliedTo(speaker.settings()));
+}
+
+void applySpeechSettings(Speaker& speaker, Platform& platform, const SpeechSettings& settings) {
+    if (const Result<> saved = speaker.setSettings(settings); !saved)
+        platform.messageBox(saved.message(), MsgButtons::Ok, MsgIcon::Exclamation,
+                            QStringLiteral("ВНИМАНИЕ !"));
 }
 
 } // namespace vel

@@ -23,9 +23,9 @@ public:
             QObject* parent = nullptr);
     ~Speaker() override;
 
-    // The library's settings; a change is saved at once.
+    // The library's settings; a change is saved at once, and holds for this run even when it cannot be.
     const SpeechSettings& settings() const { return settings_; }
-    void setSettings(const SpeechSettings& settings);
+    [[nodiscard]] Result<> setSettings(const SpeechSettings& settings);
 
     // Speaks text for client instead of anything being spoken. False with a Bulgarian reason when no voice
     // or no sound device can start; nothing is spoken then.
@@ -48,7 +48,7 @@ Q_SIGNALS:
 
 private:
     void synthesizeNext();
-    void pieceReady(quint64 generation, std::size_t piece, const Utterance& u);
+    void pieceReady(quint64 generation, std::size_t piece, const Result<Utterance>& spoken);
     void followPlayback();
     void drained();
 
@@ -58,7 +58,7 @@ private:
     SpeechSettings settings_;
     std::shared_ptr<SpeechEngine> engine_; // shared with a synthesis still running after a stop
 
-    QFuture<Utterance> synthesis_; // the piece being synthesized, waited for before the speaker goes
+    QFuture<Result<Utterance>> synthesis_; // the piece being synthesized, waited for before the speaker goes
     bool synthesizing_ = false;
     QTimer* follower_;
     QString text_;
@@ -72,6 +72,9 @@ private:
     bool speaking_ = false;
     QObject* client_ = nullptr;
 };
+
+// Applies the settings; a reader whose choice cannot be kept for later runs is told so.
+void applySpeechSettings(Speaker& speaker, Platform& platform, const SpeechSettings& settings);
 
 // Offers the rates and voices at a screen point and keeps what the reader picks.
 void offerSpeechChoices(Speaker& speaker, Platform& platform, QPoint globalPos);

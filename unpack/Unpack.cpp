@@ -206,8 +206,9 @@ UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir
     // A record goes in only with its own work file, under a title the entry form would accept, once.
     QSet<QString> known;
     {
-        Statement st(cat.database(), QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL")
-                                         .arg(schema::kName, schema::kTable));
+        Statement st(
+            cat.database(),
+            QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL").arg(schema::kName, schema::kTable));
         while (st.step() == Statement::Step::Row)
             known.insert(st.text(0));
     }
@@ -310,8 +311,8 @@ bool packLibrary(const QString& libraryDir, const QString& archivePath, QString*
     if (archive_write_close(a.get()) != ARCHIVE_OK)
         return fail(archiveError(a.get()));
     a.reset();
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(archivePath).constData()) != 0)
-        return fail(fileops::errnoReason(errno));
+    if (const Result<> placed = fileops::publishReplace(part, archivePath); !placed)
+        return fail(placed.message());
     return true;
 }
 

@@ -380,8 +380,7 @@ void Govori::Form_Load() {
                 session().close(other);
             Timer3->start();
         } else {
-            session().platform().messageBox(problem + QStringLiteral("\r\n") +
-                                                shownPath(unpacker) +
+            session().platform().messageBox(problem + QStringLiteral("\r\n") + shownPath(unpacker) +
                                                 QStringLiteral("\r\nБИБЛИОТЕКАТА остава архивирана."),
                                             MsgButtons::Ok, MsgIcon::Critical, kUnpackTitle);
         }
@@ -834,7 +833,7 @@ void Govori::Command15_Click() {
     settings.panelReading = !settings.panelReading;
     if (!settings.panelReading)
         stopPanelSpeech();
-    speaker.setSettings(settings);
+    applySpeechSettings(speaker, session().platform(), settings);
     showReadingSwitch();
 }
 
@@ -850,7 +849,7 @@ void Govori::speakSelection(const QString& text) {
     // Switched off, so that the message does not come back at every release.
     SpeechSettings settings = speaker.settings();
     settings.panelReading = false;
-    speaker.setSettings(settings);
+    applySpeechSettings(speaker, session().platform(), settings);
     showReadingSwitch();
     session().platform().messageBox(kNoSpeech + QStringLiteral("\r\n") + why, MsgButtons::Ok,
                                     MsgIcon::Exclamation, kSpeechTitle);

@@ -98,8 +98,8 @@ RecutOutcome recutWork(const QString& libraryDir, const QString& name, const Pag
     }
     std::vector<PageSpan> pages;
     r.outcome = buildPages(
-        gathered->text, geometry, progress, [&builder](const QString& page) { return builder.appendPage(page).ok(); },
-        &pages);
+        gathered->text, geometry, progress,
+        [&builder](const QString& page) { return builder.appendPage(page).ok(); }, &pages);
     if (r.outcome == PageBuildOutcome::Written && !builder.commit())
         r.outcome = PageBuildOutcome::WriteFailed;
     if (r.outcome != PageBuildOutcome::Written) {

@@ -1,8 +1,11 @@
 #include "core/commands/Audiobook.h"
 
+#include "core/commands/Console.h"
+
 #include "core/speech/EspeakEngine.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/CatalogueRecords.h"
+#include "core/storage/FileOps.h"
 #include "core/storage/LibraryPaths.h"
 #include "core/storage/RawNames.h"
 #include "core/storage/WorkFile.h"
@@ -15,7 +18,6 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <unistd.h>
 
 namespace vel {
@@ -66,24 +68,28 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
                  const SpeechEngineFactory& makeEngine) {
     if (options.mode != StartMode::Audiobook || !options.error.isEmpty())
         return 2;
-    auto fail = [&err](const QString& text) {
-        err << text << '\n';
-        err.flush();
+    bool progressShown = false;
+    auto failed = [&](const Failure& why) {
+        if (progressShown)
+            err << '\n'; // ends the progress line
+        printFailure(err, why);
         return 1;
+    };
+    auto fail = [&](const QString& bulgarian, const QString& english) {
+        return failed(vel::fail(FailureKind::Io, bulgarian, english));
     };
     const std::optional<AudioFileKind> kind = audioFileKind(options.outFile);
     if (!kind)
-        return fail(QStringLiteral("Файлът %1 трябва да завършва на .wav, .flac или .ogg. / The file %1 must "
-                                   "end in .wav, .flac or .ogg.")
-                        .arg(options.outFile));
+        return fail(
+            QStringLiteral("Файлът %1 трябва да завършва на .wav, .flac или .ogg.").arg(options.outFile),
+            QStringLiteral("The file %1 must end in .wav, .flac or .ogg.").arg(options.outFile));
 
     // The work: its catalogue record and its pages.
     if (!QFileInfo::exists(catalogPath(options.libraryDir)))
-        return fail(QStringLiteral("Няма каталог %1 / There is no catalogue %1")
-                        .arg(shownPath(catalogPath(options.libraryDir))));
+        return failed(noCatalogue(options.libraryDir));
     Result<Catalogue::Opened> opened = Catalogue::open(options.libraryDir);
     if (!opened)
-        return fail(opened.message().simplified());
+        return failed(opened.failure());
     const QString& title = options.audiobookTitle;
     const std::optional<QString> path = workFilePath(options.libraryDir, title);
     std::unique_ptr<WorkFile> work;
@@ -91,35 +97,41 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
         work = WorkFile::open(*path);
     opened->catalogue.reset();
     if (!work || work->pageCount() < 1)
-        return fail(
-            QStringLiteral("В библиотеката няма произведение „%1“. / The library holds no work titled "
-                           "\"%1\".")
-                .arg(title));
+        return fail(QStringLiteral("В библиотеката няма произведение „%1“.").arg(title),
+                    QStringLiteral("The library holds no work titled \"%1\".").arg(title));
     const int first = options.firstPage > 0 ? options.firstPage : 1;
     const int last = options.firstPage > 0 ? options.lastPage : work->pageCount();
     if (first > last || last > work->pageCount())
-        return fail(QStringLiteral("Страници %1-%2 са извън произведението „%3“ (страници 1-%4). / Pages "
-                                   "%1-%2 are outside \"%3\" (pages 1-%4).")
+        return fail(QStringLiteral("Страници %1-%2 са извън произведението „%3“ (страници 1-%4).")
+                        .arg(first)
+                        .arg(last)
+                        .arg(title)
+                        .arg(work->pageCount()),
+                    QStringLiteral("Pages %1-%2 are outside \"%3\" (pages 1-%4).")
                         .arg(first)
                         .arg(last)
                         .arg(title)
                         .arg(work->pageCount()));
 
     // The voice, before anything is written.
-    QString why;
     const SpeechSettings settings = SpeechSettings::load(options.libraryDir);
-    std::unique_ptr<SpeechEngine> engine = makeEngine(settings, &why);
-    if (!engine)
-        return fail(QStringLiteral("Няма глас за четене: %1 / No voice can speak: %1").arg(why));
+    Result<std::unique_ptr<SpeechEngine>> made = makeEngine(settings);
+    if (!made)
+        return fail(QStringLiteral("Няма глас за четене: %1").arg(made.message()),
+                    QStringLiteral("No voice can speak: %1").arg(made.message()));
+    const std::unique_ptr<SpeechEngine> engine = std::move(*made);
 
     // Written beside the target, renamed over it only when complete.
     const QFileInfo target(QDir::current(), options.outFile);
+    const QString shownTarget = shownPath(target.absoluteFilePath());
     if (target.isDir())
-        return fail(QStringLiteral("%1 е папка. / %1 is a folder.").arg(shownPath(target.filePath())));
+        return fail(QStringLiteral("%1 е папка.").arg(shownPath(target.filePath())),
+                    QStringLiteral("%1 is a folder.").arg(shownPath(target.filePath())));
     QTemporaryFile temp(target.absoluteDir().filePath(QStringLiteral(".velmora-audio-XXXXXX.tmp")));
     if (!temp.open())
-        return fail(QStringLiteral("В папката %1 не може да се пише. / The folder %1 cannot be written to.")
-                        .arg(shownPath(target.absolutePath())));
+        return fail(
+            QStringLiteral("В папката %1 не може да се пише.").arg(shownPath(target.absolutePath())),
+            QStringLiteral("The folder %1 cannot be written to.").arg(shownPath(target.absolutePath())));
     // An audio file for anyone to play, not the private one a temporary file starts as.
     temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                         QFileDevice::ReadOther);
@@ -128,15 +140,20 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
     info.channels = 1;
     info.format = formatOf(*kind);
     SndFile file(sf_open_fd(temp.handle(), SFM_WRITE, &info, SF_FALSE));
-    if (!file)
-        return fail(QStringLiteral("Аудиофайлът не може да бъде създаден: %1 / The audio file cannot be "
-                                   "created: %1")
-                        .arg(QString::fromLocal8Bit(sf_strerror(nullptr))));
+    if (!file) {
+        const QString why = QString::fromLocal8Bit(sf_strerror(nullptr));
+        return fail(QStringLiteral("Аудиофайлът не може да бъде създаден: %1").arg(why),
+                    QStringLiteral("The audio file cannot be created: %1").arg(why));
+    }
     if (*kind == AudioFileKind::Ogg) {
         double quality = 0.4; // speech needs little; about 64 kbit/s
         sf_command(file.get(), SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof quality);
     }
 
+    const auto notWritten = [&](const QString& why) {
+        return fail(QStringLiteral("Аудиофайлът не може да бъде записан: %1").arg(why),
+                    QStringLiteral("The audio file cannot be written: %1").arg(why));
+    };
     qint64 written = 0;
     const int count = last - first + 1;
     for (int n = first; n <= last; ++n) {
@@ -146,43 +163,34 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
                    .arg(n)
                    .arg(last);
         out.flush();
+        progressShown = true;
         const WorkFile::Page page = work->page(n);
         if (!page.ok)
-            return fail(
-                QStringLiteral("\nСтраница %1 не може да бъде прочетена. / Page %1 cannot be read.").arg(n));
-        const Utterance spoken = engine->synthesize(page.text);
-        if (!spoken.ok())
-            return fail(QStringLiteral("\n") + spoken.error);
-        const sf_count_t frames = sf_count_t(spoken.samples.size());
+            return fail(QStringLiteral("Страница %1 не може да бъде прочетена.").arg(n),
+                        QStringLiteral("Page %1 cannot be read.").arg(n));
+        const Result<Utterance> spoken = engine->synthesize(page.text);
+        if (!spoken)
+            return failed(spoken.failure());
+        const sf_count_t frames = sf_count_t(spoken->samples.size());
         // In blocks: the Vorbis encoder moves its whole pending input at every call, so a page at once
         // costs it the square of the page's length.
         for (sf_count_t at = 0; at < frames; at += kFramesPerWrite) {
             const sf_count_t block = std::min(kFramesPerWrite, frames - at);
-            if (sf_write_short(file.get(), spoken.samples.data() + at, block) != block)
-                return fail(
-                    QStringLiteral("\nАудиофайлът не може да бъде записан: %1 / The audio file cannot "
-                                   "be written: %1")
-                        .arg(QString::fromLocal8Bit(sf_strerror(file.get()))));
+            if (sf_write_short(file.get(), spoken->samples.data() + at, block) != block)
+                return notWritten(QString::fromLocal8Bit(sf_strerror(file.get())));
         }
         written += frames;
     }
     if (sf_close(file.release()) != 0 || !temp.flush() || ::fsync(temp.handle()) != 0)
-        return fail(
-            QStringLiteral("\nАудиофайлът не може да бъде записан. / The audio file cannot be written."));
+        return notWritten(fileops::errnoReason(errno));
     temp.close();
-    std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(temp.fileName()).toStdString(),
-                            QFile::encodeName(target.absoluteFilePath()).toStdString(), ec);
-    if (ec)
+    if (const Result<> placed = fileops::publishReplace(temp.fileName(), target.absoluteFilePath()); !placed)
         return fail(
-            QStringLiteral("\nФайлът %1 не може да бъде записан: %2 / The file %1 cannot be written: %2")
-                .arg(shownPath(target.absoluteFilePath()), QString::fromLocal8Bit(ec.message().c_str())));
+            QStringLiteral("Файлът %1 не може да бъде записан: %2").arg(shownTarget, placed.message()),
+            QStringLiteral("The file %1 cannot be written: %2").arg(shownTarget, placed.failure().english));
     temp.setAutoRemove(false);
     const double seconds = double(written) / engine->sampleRate();
-    out << QStringLiteral("\n%1: %2 стр. / pages, %3\n")
-               .arg(shownPath(target.absoluteFilePath()))
-               .arg(count)
-               .arg(clock(seconds));
+    out << QStringLiteral("\n%1: %2 стр. / pages, %3\n").arg(shownTarget).arg(count).arg(clock(seconds));
     out.flush();
     return 0;
 }

@@ -27,7 +27,7 @@ constexpr qint64 kChunkWaitMs = 250;
 
 ImportResult refused(ImportResult r, const QString& reason, const QString& reasonEn) {
     r.reason = reason;
-    r.error = reason + QStringLiteral(" / ") + reasonEn;
+    r.error = bilingualLine(reason, reasonEn);
     return r;
 }
 

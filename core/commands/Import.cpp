@@ -42,7 +42,7 @@ void reportReconcile(const ReconcileReport& report, QTextStream& err) {
 
 PreparedWork failed(PreparedWork w, const QString& error, const QString& errorEn = {}) {
     w.result.reason = error;
-    w.result.error = errorEn.isEmpty() ? error : error + QStringLiteral(" / ") + errorEn;
+    w.result.error = bilingualLine(error, errorEn);
     w.builder.reset();
     return w;
 }
@@ -254,14 +254,16 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
         return 2;
     installDesignFonts();
     if (!QDir().mkpath(options.libraryDir)) {
-        err << QStringLiteral("Папката на библиотеката не може да бъде създадена: %1 / The library folder "
-                              "cannot be created: %1\n")
-                   .arg(shownPath(options.libraryDir));
+        const QString folder = shownPath(options.libraryDir);
+        printFailure(err,
+                     fail(FailureKind::Io,
+                          QStringLiteral("Папката на библиотеката не може да бъде създадена: %1").arg(folder),
+                          QStringLiteral("The library folder cannot be created: %1").arg(folder)));
         return 1;
     }
     Result<Catalogue::Opened> opened = Catalogue::open(options.libraryDir);
     if (!opened) {
-        err << oneLine(opened.message()) << '\n';
+        printFailure(err, opened.failure());
         return 1;
     }
     reportReconcile(reconcileLibrary(*opened->catalogue, options.libraryDir), err);
@@ -269,8 +271,10 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     const ImportItems found = importItems(options.files);
     for (const QString& folder : found.emptyFolders) {
         ++failures;
-        err << shownPath(folder) << QStringLiteral(": ") << kNoBooksInFolder << QStringLiteral(" / ")
-            << QStringLiteral("The folder holds no books to add.\n");
+        printFailure(err,
+                     fail(FailureKind::NotFound, kNoBooksInFolder,
+                          QStringLiteral("The folder holds no books to add.")),
+                     shownPath(folder));
     }
     QElapsedTimer clock;
     clock.start();
@@ -306,8 +310,8 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
         }
         importFiles();
         const ImportRequest request{{}, options.title, options.author, options.screen, options.layout};
-        report(BatchItem{given, importFromUrl(*opened->catalogue, options.libraryDir, QUrl(given, QUrl::StrictMode),
-                                              request)},
+        report(BatchItem{given, importFromUrl(*opened->catalogue, options.libraryDir,
+                                              QUrl(given, QUrl::StrictMode), request)},
                0, 0);
     }
     importFiles();
@@ -319,8 +323,7 @@ int runList(const StartOptions& options, QTextStream& out, QTextStream& err) {
         return 2;
     // Listing never creates a catalogue.
     if (!QFileInfo::exists(catalogPath(options.libraryDir))) {
-        err << QStringLiteral("Няма каталог %1 / There is no catalogue %1\n")
-                   .arg(shownPath(catalogPath(options.libraryDir)));
+        printFailure(err, noCatalogue(options.libraryDir));
         return 1;
     }
     // A write-protected catalogue is still listed; only a writable library is put right first.
@@ -330,7 +333,7 @@ int runList(const StartOptions& options, QTextStream& out, QTextStream& err) {
     else
         opened = Catalogue::open(options.libraryDir, true);
     if (!opened) {
-        err << oneLine(opened.message()) << '\n';
+        printFailure(err, opened.failure());
         return 1;
     }
     for (const CatalogueRecord& rec : titledRecords(*opened->catalogue)) {

@@ -7,7 +7,8 @@ BookDownload::BookDownload(QNetworkAccessManager& network, const QUrl& url, cons
     : QObject(parent) {
     Result<fileops::LockedTemp> made = fileops::createTempFile(libraryDir);
     if (!made) {
-        error_ = QStringLiteral("Във папката на библиотеката не може да бъде записван файл: ") + made.message();
+        error_ =
+            QStringLiteral("Във папката на библиотеката не може да бъде записван файл: ") + made.message();
         QMetaObject::invokeMethod(this, &BookDownload::finished, Qt::QueuedConnection);
         return;
     }

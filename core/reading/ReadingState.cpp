@@ -107,7 +107,8 @@ void ReadingState::setSpeaking(bool on) {
     Q_EMIT speakingChanged(on);
 }
 
-Result<> ReadingState::addBuiltWork(const QString& libraryDir, const QString& name, const QString& stagedFile) {
+Result<> ReadingState::addBuiltWork(const QString& libraryDir, const QString& name,
+                                    const QString& stagedFile) {
     if (!catalogue_ || !newWork_)
         return fail(FailureKind::Invalid, QStringLiteral("Няма потвърдено ново произведение."));
     CatalogueRecord record = *newWork_;

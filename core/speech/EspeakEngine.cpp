@@ -118,22 +118,21 @@ void placeWords(const QString& piece, int pieceStart, std::vector<SpokenWord> ma
 } // namespace
 
 SpeechEngineFactory defaultSpeechEngineFactory() {
-    return [](const SpeechSettings& settings, QString* error) -> std::unique_ptr<SpeechEngine> {
-        return EspeakEngine::create(settings, error);
+    return [](const SpeechSettings& settings) -> Result<std::unique_ptr<SpeechEngine>> {
+        Result<std::unique_ptr<EspeakEngine>> made = EspeakEngine::create(settings);
+        if (!made)
+            return made.failure();
+        return std::unique_ptr<SpeechEngine>(std::move(*made));
     };
 }
 
 EspeakEngine::EspeakEngine(QString voice, int rate, int sampleRate)
     : voice_(std::move(voice)), rate_(rate), sampleRate_(sampleRate) {}
 
-std::unique_ptr<EspeakEngine> EspeakEngine::create(const SpeechSettings& settings, QString* error) {
+Result<std::unique_ptr<EspeakEngine>> EspeakEngine::create(const SpeechSettings& settings) {
     Library& lib = library();
     std::scoped_lock guard(lib.lock);
-    auto fail = [error](const QString& text) {
-        if (error)
-            *error = text;
-        return nullptr;
-    };
+    auto fail = [](const QString& text) { return vel::fail(FailureKind::Unsupported, text); };
     if (!lib.tried) {
         lib.tried = true;
         espeak_ng_InitializePath(nullptr);
@@ -155,16 +154,15 @@ std::unique_ptr<EspeakEngine> EspeakEngine::create(const SpeechSettings& setting
     return std::unique_ptr<EspeakEngine>(new EspeakEngine(settings.voice, rate, lib.sampleRate));
 }
 
-Utterance EspeakEngine::synthesize(const QString& text) {
+Result<Utterance> EspeakEngine::synthesize(const QString& text) {
     Utterance u;
     u.sampleRate = sampleRate_;
     Library& lib = library();
     std::scoped_lock guard(lib.lock);
     const QByteArray name = voice_.toUtf8();
-    if (const espeak_ng_STATUS s = espeak_ng_SetVoiceByName(name.constData()); s != ENS_OK) {
-        u.error = QStringLiteral("Гласът „%1“ не може да бъде зареден: %2").arg(voice_, statusText(s));
-        return u;
-    }
+    if (const espeak_ng_STATUS s = espeak_ng_SetVoiceByName(name.constData()); s != ENS_OK)
+        return fail(FailureKind::Unsupported,
+                    QStringLiteral("Гласът „%1“ не може да бъде зареден: %2").arg(voice_, statusText(s)));
     espeak_ng_SetParameter(espeakRATE, rate_, 0);
     for (const TextPiece& piece : speechPieces(text)) {
         const QString part = text.mid(piece.start, piece.length);
@@ -174,10 +172,9 @@ Utterance EspeakEngine::synthesize(const QString& text) {
         const espeak_ng_STATUS s = espeak_ng_Synthesize(utf8.constData(), size_t(utf8.size()) + 1, 0,
                                                         POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
         lib.current = nullptr;
-        if (s != ENS_OK) {
-            u.error = QStringLiteral("Текстът не може да бъде изговорен: %1").arg(statusText(s));
-            return u;
-        }
+        if (s != ENS_OK)
+            return fail(FailureKind::Io,
+                        QStringLiteral("Текстът не може да бъде изговорен: %1").arg(statusText(s)));
         placeWords(part, piece.start, std::move(c.marks), qint64(u.samples.size()), u.words);
     }
     return u;

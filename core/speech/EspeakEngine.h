@@ -8,11 +8,11 @@ namespace vel {
 
 class EspeakEngine final : public SpeechEngine {
 public:
-    // Nullptr and a Bulgarian reason in *error when the library or the voice cannot start.
-    static std::unique_ptr<EspeakEngine> create(const SpeechSettings& settings, QString* error = nullptr);
+    // Fails with a Bulgarian reason when the library or the voice cannot start.
+    [[nodiscard]] static Result<std::unique_ptr<EspeakEngine>> create(const SpeechSettings& settings);
 
     int sampleRate() const override { return sampleRate_; }
-    Utterance synthesize(const QString& text) override;
+    Result<Utterance> synthesize(const QString& text) override;
 
 private:
     EspeakEngine(QString voice, int rate, int sampleRate);

@@ -2,6 +2,8 @@
 // Text to speech as plain data: 16-bit mono samples and where in them each word begins. The windows play
 // the samples and follow the words; the audiobook command writes them to a file.
 
+#include "core/Result.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -20,8 +22,6 @@ struct Utterance {
     int sampleRate = 22050;
     std::vector<std::int16_t> samples;
     std::vector<SpokenWord> words; // in spoken order
-    QString error;                 // Bulgarian; empty when the text was spoken
-    bool ok() const { return error.isEmpty(); }
     double seconds() const { return sampleRate > 0 ? double(samples.size()) / sampleRate : 0; }
 };
 
@@ -30,13 +30,14 @@ class SpeechEngine {
 public:
     virtual ~SpeechEngine() = default;
     virtual int sampleRate() const = 0;
-    virtual Utterance synthesize(const QString& text) = 0;
+    // Fails with a Bulgarian reason when the text cannot be spoken.
+    [[nodiscard]] virtual Result<Utterance> synthesize(const QString& text) = 0;
 };
 
 struct SpeechSettings;
 
-// Makes the engine for the library's speech settings; nullptr with a Bulgarian reason when no voice starts.
+// Makes the engine for the library's speech settings; fails with a Bulgarian reason when no voice starts.
 using SpeechEngineFactory =
-    std::function<std::unique_ptr<SpeechEngine>(const SpeechSettings& settings, QString* error)>;
+    std::function<Result<std::unique_ptr<SpeechEngine>>(const SpeechSettings& settings)>;
 
 } // namespace vel

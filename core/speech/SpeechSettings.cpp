@@ -1,5 +1,7 @@
 #include "core/speech/SpeechSettings.h"
 
+#include "core/storage/RawNames.h"
+
 #include <QDir>
 #include <QRegularExpression>
 #include <QSettings>
@@ -35,13 +37,17 @@ SpeechSettings SpeechSettings::load(const QString& libraryDir) {
     return s;
 }
 
-bool SpeechSettings::save(const QString& libraryDir) const {
+Result<> SpeechSettings::save(const QString& libraryDir) const {
     QSettings file(filePath(libraryDir), QSettings::IniFormat);
     file.setValue(QStringLiteral("speech/voice"), voice);
     file.setValue(QStringLiteral("speech/rate"), rate);
     file.setValue(QStringLiteral("speech/panelReading"), panelReading);
     file.sync();
-    return file.status() == QSettings::NoError;
+    if (file.status() != QSettings::NoError)
+        return fail(FailureKind::Io,
+                    QStringLiteral("Настройките на гласа не могат да бъдат запазени във файла %1.")
+                        .arg(shownPath(filePath(libraryDir))));
+    return {};
 }
 
 } // namespace vel

@@ -2,6 +2,8 @@
 // How the program speaks: the voice, the rate and whether the text panel reads its selection. Kept beside
 // the catalogue in the library folder, so every program sharing the library speaks alike.
 
+#include "core/Result.h"
+
 #include <QString>
 
 namespace vel {
@@ -19,8 +21,7 @@ struct SpeechSettings {
     static QString filePath(const QString& libraryDir);
     // Missing or unreadable values fall back to the defaults; rates are kept within range.
     static SpeechSettings load(const QString& libraryDir);
-    // False when the file could not be written.
-    bool save(const QString& libraryDir) const;
+    [[nodiscard]] Result<> save(const QString& libraryDir) const;
 
     bool operator==(const SpeechSettings&) const = default;
 };

@@ -87,8 +87,9 @@ Result<Catalogue::Opened> Catalogue::open(const QString& libraryDir, bool readOn
     if (probe.step() != Statement::Step::Row) {
         const int code = cat->db_.errorCode() & 0xff;
         if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
-            return failed(FailureKind::Damaged,
-                          QStringLiteral("Файлът %1 не е каталог на библиотеката или е повреден.").arg(shown));
+            return failed(
+                FailureKind::Damaged,
+                QStringLiteral("Файлът %1 не е каталог на библиотеката или е повреден.").arg(shown));
         return failed(FailureKind::Io, QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shown));
     }
     probe = Statement();
@@ -100,11 +101,13 @@ Result<Catalogue::Opened> Catalogue::open(const QString& libraryDir, bool readOn
                           .arg(shown));
     const QStringList cols = cat->db_.columns(kTable);
     if (cols.isEmpty())
-        return failed(FailureKind::Damaged, QStringLiteral("Във файла %1 няма таблица %2.").arg(shown, kTable));
+        return failed(FailureKind::Damaged,
+                      QStringLiteral("Във файла %1 няма таблица %2.").arg(shown, kTable));
     for (const QString& f : kFields) {
         if (!cols.contains(f, Qt::CaseInsensitive))
-            return failed(FailureKind::Damaged,
-                          QStringLiteral("В таблицата %1 на файла %2 липсва полето %3.").arg(kTable, shown, f));
+            return failed(
+                FailureKind::Damaged,
+                QStringLiteral("В таблицата %1 на файла %2 липсва полето %3.").arg(kTable, shown, f));
     }
 
     cat->rs_ = std::make_unique<Recordset>(cat->db_, kTable);
@@ -242,14 +245,14 @@ int Catalogue::walkShortcut(const QString& title) {
             q.bind(1, *bound);
         return q.step() == Statement::Step::Row && !q.isNull(0) ? q.int64(0) : -1;
     };
-    const qint64 match =
-        firstRow(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ?1 ORDER BY rowid LIMIT 1").arg(kTable, kName),
-                 &title);
+    const qint64 match = firstRow(
+        QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ?1 ORDER BY rowid LIMIT 1").arg(kTable, kName),
+        &title);
     // The walk ends at the entry slot; records without a title value or an author are passed, as the
     // listing walks pass them.
-    const qint64 stop =
-        firstRow(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = '' ORDER BY rowid LIMIT 1").arg(kTable, kName),
-                 nullptr);
+    const qint64 stop = firstRow(
+        QStringLiteral("SELECT rowid FROM %1 WHERE %2 = '' ORDER BY rowid LIMIT 1").arg(kTable, kName),
+        nullptr);
     qint64 target = -1;
     if (match >= 0 && (stop < 0 || match <= stop))
         target = match;
@@ -265,8 +268,8 @@ int Catalogue::walkShortcut(const QString& title) {
 }
 
 bool Catalogue::ensureEntrySlotAtEnd() {
-    Statement last(db_,
-                   QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY rowid DESC LIMIT 1").arg(kName, kNumber, kTable));
+    Statement last(
+        db_, QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY rowid DESC LIMIT 1").arg(kName, kNumber, kTable));
     const auto step = last.step();
     if (step == Statement::Step::Error)
         return false;

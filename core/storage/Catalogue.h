@@ -61,8 +61,8 @@ public:
     // boxes, when given, are the window's boxes and are left showing the record the walk stopped on.
     enum class SaveResult { Saved, NoRecord, Failed };
     [[nodiscard]] SaveResult saveSettings(const QString& title, const QString& font, const QString& size,
-                            const QString& str, const QString& cvetList, const QString& cvetForma,
-                            RecordBoxes* boxes = nullptr);
+                                          const QString& str, const QString& cvetList,
+                                          const QString& cvetForma, RecordBoxes* boxes = nullptr);
 
     // When each title was last read: set by a settings save that found the title (ms since the epoch).
     QHash<QString, qint64> lastRead();

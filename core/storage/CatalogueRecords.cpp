@@ -204,8 +204,8 @@ qint64 insertRecord(Catalogue& cat, const CatalogueRecord& record) {
 }
 
 Result<> addWorks(Catalogue& cat, const QString& libraryDir,
-                     const std::vector<std::pair<CatalogueRecord, QString>>& works, QStringList* added,
-                     QStringList* taken) {
+                  const std::vector<std::pair<CatalogueRecord, QString>>& works, QStringList* added,
+                  QStringList* taken) {
     struct Step {
         qint64 record = -1;
         qint64 note = -1;
@@ -354,8 +354,10 @@ Result<RemovedWork> removeCurrentWork(Catalogue& cat, const QString& libraryDir,
             if (t.isActive() && notes.drop(note))
                 t.commit();
             return fail(moved.kind(),
-                        QStringLiteral("Файлът %1 не може да бъде изтрит: %2.").arg(shownPath(*path), moved.message()),
-                        QStringLiteral("The file %1 cannot be deleted: %2.").arg(shownPath(*path), moved.failure().english));
+                        QStringLiteral("Файлът %1 не може да бъде изтрит: %2.")
+                            .arg(shownPath(*path), moved.message()),
+                        QStringLiteral("The file %1 cannot be deleted: %2.")
+                            .arg(shownPath(*path), moved.failure().english));
         }
         result.fileRemoved = true;
     }

@@ -34,7 +34,7 @@ qint64 insertRecord(Catalogue& cat, const CatalogueRecord& record);
 // work file of that name exists: nothing is written. On any failure the library is as it was and
 // stagedFile is left for the caller to drop. Failures carry English too, for the command line.
 [[nodiscard]] Result<> addWork(Catalogue& cat, const QString& libraryDir, const CatalogueRecord& record,
-                    const QString& stagedFile);
+                               const QString& stagedFile);
 
 // The same for many works at once (the unpacker's merge), in stored order: one transaction for all the
 // records, then the files, then one transaction for the notes. stagedFile of each lies in a locked
@@ -42,8 +42,8 @@ qint64 insertRecord(Catalogue& cat, const CatalogueRecord& record);
 // named in *taken; the result fails only when the files cannot be flushed to the disk or the catalogue could
 // not be changed (nothing is added then).
 [[nodiscard]] Result<> addWorks(Catalogue& cat, const QString& libraryDir,
-                     const std::vector<std::pair<CatalogueRecord, QString>>& works, QStringList* added,
-                     QStringList* taken);
+                                const std::vector<std::pair<CatalogueRecord, QString>>& works,
+                                QStringList* added, QStringList* taken);
 
 // Writes the record's title and author into a work file that is not in place yet.
 [[nodiscard]] Result<> storeWorkFacts(const QString& file, const CatalogueRecord& record);
@@ -56,7 +56,7 @@ struct RemovedWork {
     bool fileRemoved = false; // the work file was there and is gone
 };
 [[nodiscard]] Result<RemovedWork> removeCurrentWork(Catalogue& cat, const QString& libraryDir,
-                                                   const QString& title);
+                                                    const QString& title);
 
 struct ReconcileReport {
     QStringList completed; // titles whose interrupted add was finished

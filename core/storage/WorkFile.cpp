@@ -171,47 +171,36 @@ int WorkFile::pageAt(qint64 position) {
 }
 
 namespace {
-bool openForMarks(Database& db, const QString& path, QString* error) {
-    if (db.open(path, Database::Mode::ReadWrite) && db.exec(vel::schema::kNavigationTablesSql))
-        return true;
-    if (error)
-        *error =
-            QStringLiteral("Във файла %1 не може да бъде записано: %2.").arg(shownPath(path), db.reason());
-    return false;
+Failure marksRefused(Database& db, const QString& path) {
+    return fail(
+        db.isDiskFull() ? FailureKind::DiskFull : FailureKind::Io,
+        QStringLiteral("Във файла %1 не може да бъде записано: %2.").arg(shownPath(path), db.reason()));
 }
 } // namespace
 
-bool WorkFile::addMark(const QString& path, BookMark& mark, QString* error) {
+Result<> WorkFile::addMark(const QString& path, BookMark& mark) {
     Database db;
-    if (!openForMarks(db, path, error))
-        return false;
+    if (!db.open(path, Database::Mode::ReadWrite) || !db.exec(vel::schema::kNavigationTablesSql))
+        return marksRefused(db, path);
     Statement st(db, QStringLiteral("INSERT INTO Marks (Position, Made, Words) VALUES (?1, ?2, ?3)"));
     st.bindInt64(1, mark.position);
     st.bind(2, mark.made.toString(Qt::ISODate));
     st.bind(3, mark.words);
-    if (st.step() != Statement::Step::Done) {
-        if (error)
-            *error = QStringLiteral("Във файла %1 не може да бъде записано: %2.")
-                         .arg(shownPath(path), db.reason());
-        return false;
-    }
+    if (st.step() != Statement::Step::Done)
+        return marksRefused(db, path);
     mark.id = db.lastInsertRowid();
-    return true;
+    return {};
 }
 
-bool WorkFile::removeMark(const QString& path, qint64 id, QString* error) {
+Result<> WorkFile::removeMark(const QString& path, qint64 id) {
     Database db;
-    if (!openForMarks(db, path, error))
-        return false;
+    if (!db.open(path, Database::Mode::ReadWrite) || !db.exec(vel::schema::kNavigationTablesSql))
+        return marksRefused(db, path);
     Statement st(db, QStringLiteral("DELETE FROM Marks WHERE rowid = ?1"));
     st.bindInt64(1, id);
-    if (st.step() != Statement::Step::Done) {
-        if (error)
-            *error = QStringLiteral("Във файла %1 не може да бъде записано: %2.")
-                         .arg(shownPath(path), db.reason());
-        return false;
-    }
-    return true;
+    if (st.step() != Statement::Step::Done)
+        return marksRefused(db, path);
+    return {};
 }
 
 WorkFile::Page WorkFile::page(int n) {

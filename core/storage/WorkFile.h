@@ -1,6 +1,7 @@
 #pragma once
 // A stored work opened for reading: its pages by position, each in constant time regardless of length.
 
+#include "core/Result.h"
 #include "core/nav/Navigation.h"
 #include "core/storage/Database.h"
 
@@ -47,10 +48,10 @@ public:
     // The page (1-based) holding `position`; positions past the end are on the last page.
     int pageAt(qint64 position);
 
-    // The reader's marks are the one thing written into a work file after it was built. False with a
-    // Bulgarian reason in *error when the file refuses.
-    static bool addMark(const QString& path, BookMark& mark, QString* error = nullptr);
-    static bool removeMark(const QString& path, qint64 id, QString* error = nullptr);
+    // The reader's marks are the one thing written into a work file after it was built; a file that refuses
+    // gives a Bulgarian reason.
+    [[nodiscard]] static Result<> addMark(const QString& path, BookMark& mark);
+    [[nodiscard]] static Result<> removeMark(const QString& path, qint64 id);
 
 private:
     WorkFile() = default;

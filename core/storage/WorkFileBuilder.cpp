@@ -61,7 +61,8 @@ Result<> WorkFileBuilder::begin(const QString& libraryDir, const QString& name, 
     }
     finalPath_ = *path;
     if (placement_ != Placement::Replace && pathTaken(finalPath_))
-        return fail(FailureKind::Exists, QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(finalPath_)));
+        return fail(FailureKind::Exists,
+                    QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(finalPath_)));
 
     Result<fileops::LockedTemp> temp = fileops::createTempFile(libraryDir);
     if (!temp)
@@ -75,8 +76,9 @@ Result<> WorkFileBuilder::begin(const QString& libraryDir, const QString& name, 
     if (empty.isEmpty() || ::pwrite(temp_.handle(), empty.constData(), size_t(empty.size()), 0) != empty.size()) {
         const QString why = empty.isEmpty() ? QStringLiteral("SQLite") : fileops::errnoReason(errno);
         abandon();
-        return fail(FailureKind::Io,
-                    QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shownPath(finalPath_), why));
+        return fail(
+            FailureKind::Io,
+            QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shownPath(finalPath_), why));
     }
     const bool ok = db_.open(temp_.path(), Database::Mode::ReadWrite) &&
                     db_.exec(QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
@@ -109,8 +111,8 @@ Result<> WorkFileBuilder::appendPage(const QString& text) {
     insert_.reset();
     if (!ok)
         return fail(FailureKind::Io, QStringLiteral("Страница %1 не може да бъде записана във файла %2: %3.")
-                                     .arg(number)
-                                     .arg(shownPath(finalPath_), db_.reason()));
+                                         .arg(number)
+                                         .arg(shownPath(finalPath_), db_.reason()));
     pages_ = number;
     return {};
 }
@@ -144,7 +146,7 @@ Result<> WorkFileBuilder::setCover(const QByteArray& image) {
 }
 
 Result<> WorkFileBuilder::writeNavigation(const std::vector<ContentsEntry>& contents,
-                                      const std::vector<NoteAnchor>& notes) {
+                                          const std::vector<NoteAnchor>& notes) {
     bool ok = db_.exec(QStringLiteral("DELETE FROM Contents; DELETE FROM Notes;"));
     Statement entry(db_,
                     QStringLiteral("INSERT INTO Contents (Level, Heading, Position) VALUES (?1, ?2, ?3)"));
@@ -164,8 +166,8 @@ Result<> WorkFileBuilder::writeNavigation(const std::vector<ContentsEntry>& cont
         note.reset();
     }
     if (!ok)
-        return fail(FailureKind::Io,
-                    QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shownPath(finalPath_), db_.reason()));
+        return fail(FailureKind::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+                                         .arg(shownPath(finalPath_), db_.reason()));
     return {};
 }
 
@@ -195,7 +197,7 @@ Result<> WorkFileBuilder::carryOver() {
         fact.reset();
         if (!kept)
             return fail(FailureKind::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
-                                         .arg(shownPath(finalPath_), db_.reason()));
+                                             .arg(shownPath(finalPath_), db_.reason()));
     }
     if (const QByteArray cover = coverSet_ ? QByteArray() : old->cover(); !cover.isEmpty()) {
         if (Result<> kept = setCover(cover); !kept)
@@ -211,8 +213,8 @@ Result<> WorkFileBuilder::carryOver() {
         mark.reset();
     }
     if (!ok)
-        return fail(FailureKind::Io,
-                    QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shownPath(finalPath_), db_.reason()));
+        return fail(FailureKind::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+                                         .arg(shownPath(finalPath_), db_.reason()));
     return {};
 }
 
@@ -242,8 +244,9 @@ Result<> WorkFileBuilder::commit() {
     }
     if (placement_ == Placement::Staged)
         return {};
-    const Result<> placed = placement_ == Placement::Replace ? fileops::publishReplace(temp_.path(), finalPath_)
-                                                             : fileops::publishNew(temp_.path(), finalPath_);
+    const Result<> placed = placement_ == Placement::Replace
+                                ? fileops::publishReplace(temp_.path(), finalPath_)
+                                : fileops::publishNew(temp_.path(), finalPath_);
     if (!placed) {
         abandon();
         if (placed.kind() == FailureKind::Exists)

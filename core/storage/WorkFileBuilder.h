@@ -27,7 +27,8 @@ public:
     // work file of that name exists; checked at begin and again at commit), TooLarge (more than 32767
     // pages), DiskFull or Io (the folder or disk refused).
     [[nodiscard]] Result<> begin(const QString& libraryDir, const QString& name, Placement placement);
-    [[nodiscard]] Result<> begin(const QString& libraryDir, const QString& name, bool replaceExisting = false) {
+    [[nodiscard]] Result<> begin(const QString& libraryDir, const QString& name,
+                                 bool replaceExisting = false) {
         return begin(libraryDir, name, replaceExisting ? Placement::Replace : Placement::New);
     }
     // Appends the next page, labelled "1", "2", ...
@@ -55,7 +56,8 @@ public:
 
 private:
     Failure fail(FailureKind kind, const QString& message);
-    Result<> writeNavigation(const std::vector<ContentsEntry>& contents, const std::vector<NoteAnchor>& notes);
+    Result<> writeNavigation(const std::vector<ContentsEntry>& contents,
+                             const std::vector<NoteAnchor>& notes);
     Result<> carryOver();
 
     Database db_;

@@ -371,7 +371,7 @@ QString encodingName(QStringConverter::Encoding encoding) {
 TextImportResult finish(QString text, const QString& encoding) {
     dropEndOfFileMarks(text);
     if (looksBinary(text))
-        return TextImportResult::failed(kBinary);
+        return TextImportResult::failed(kBinary, FailureKind::Unsupported);
     return {{std::move(text), encoding}, {}};
 }
 
@@ -450,7 +450,7 @@ TextImportResult decodeBytes(QByteArrayView bytes, const ForgetBytes& forget) {
             if (!error)
                 return finish(std::move(text), encodingName(*utf16));
         }
-        return TextImportResult::failed(kBinary);
+        return TextImportResult::failed(kBinary, FailureKind::Unsupported);
     }
 
     // A last character cut off by truncation becomes U+FFFD instead of turning the whole file into mojibake.
@@ -481,11 +481,11 @@ QString withPath(const QString& reason, const QString& path) {
 std::optional<TextImportResult> refuseBeforeReading(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
-        return TextImportResult::failed(withPath(kNoSuchFile, path));
+        return TextImportResult::failed(withPath(kNoSuchFile, path), FailureKind::NotFound);
     if (!info.isFile())
-        return TextImportResult::failed(withPath(kUnreadable, path));
+        return TextImportResult::failed(withPath(kUnreadable, path), FailureKind::Io);
     if (info.size() > kMaxTextFileBytes)
-        return TextImportResult::failed(withPath(kTooLarge, path));
+        return TextImportResult::failed(withPath(kTooLarge, path), FailureKind::TooLarge);
     return std::nullopt;
 }
 
@@ -495,12 +495,12 @@ TextImportResult loadTextFile(const QString& path) {
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return TextImportResult::failed(withPath(kUnreadable, path));
+        return TextImportResult::failed(withPath(kUnreadable, path), FailureKind::Io);
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return TextImportResult::failed(withPath(kUnreadable, path));
+        return TextImportResult::failed(withPath(kUnreadable, path), FailureKind::Io);
     if (bytes.size() > kMaxTextFileBytes)
-        return TextImportResult::failed(withPath(kTooLarge, path));
+        return TextImportResult::failed(withPath(kTooLarge, path), FailureKind::TooLarge);
 
     // The bytes already decoded give their memory back while the rest is decoded, so that the file and its
     // text are not both held whole. Only whole pages inside the buffer go; they are never read again.
@@ -585,17 +585,17 @@ TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& 
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return TextImportResult::failed(withPath(kUnreadable, path));
+            return TextImportResult::failed(withPath(kUnreadable, path), FailureKind::Io);
         head = file.read(kCompoundDocumentMagic.size());
     }
 
     // Word also opens a plain text saved under a .doc name; RTF and newer formats are not handled here.
     if (!head.startsWith(kCompoundDocumentMagic)) {
         if (head.startsWith("{\\rtf"))
-            return TextImportResult::failed(withPath(kNotADocument, path));
+            return TextImportResult::failed(withPath(kNotADocument, path), FailureKind::Unsupported);
         TextImportResult asText = loadTextFile(path);
-        if (!asText.ok() && asText.error.startsWith(kBinary))
-            asText.error = withPath(kNotADocument, path);
+        if (!asText.ok() && asText.kind == FailureKind::Unsupported)
+            return TextImportResult::failed(withPath(kNotADocument, path), FailureKind::Unsupported);
         return asText;
     }
 
@@ -613,9 +613,9 @@ TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& 
         anyRan = anyRan || run != Extraction::NotStarted;
         switch (run) {
         case Extraction::TimedOut:
-            return TextImportResult::failed(withPath(kDocTimeout, path));
+            return TextImportResult::failed(withPath(kDocTimeout, path), FailureKind::Cancelled);
         case Extraction::TooMuch:
-            return TextImportResult::failed(withPath(kDocTooMuch, path));
+            return TextImportResult::failed(withPath(kDocTooMuch, path), FailureKind::TooLarge);
         case Extraction::NotStarted:
         case Extraction::Failed:
             continue;
@@ -628,8 +628,8 @@ TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& 
         return {{std::move(text), encodingName(QStringConverter::Utf8)}, {}};
     }
     if (!anyRan)
-        return TextImportResult::failed(kNoDocReader);
-    return TextImportResult::failed(withPath(kNotADocument, path));
+        return TextImportResult::failed(kNoDocReader, FailureKind::Unsupported);
+    return TextImportResult::failed(withPath(kNotADocument, path), FailureKind::Unsupported);
 }
 
 bool hasVisibleText(QStringView text) {

@@ -3,6 +3,7 @@
 // documents through a command-line extractor. Everything here is pure and reentrant (no widgets, no shared
 // state), so a window can run it in a worker thread while it stays responsive.
 
+#include "core/Result.h"
 #include "core/nav/Navigation.h"
 
 #include <QByteArray>
@@ -32,13 +33,17 @@ struct LoadedText {
 };
 
 // Either the loaded text or, when `error` is not empty, a message for the user (Bulgarian, lines joined by
-// CR LF) and no text.
+// CR LF), what kind of failure it was, and no text.
 struct TextImportResult {
     LoadedText loaded;
     QString error;
+    FailureKind kind = FailureKind::Damaged;
 
     bool ok() const { return error.isEmpty(); }
-    static TextImportResult failed(QString message) { return {{}, std::move(message)}; }
+    Failure failure() const { return fail(kind, error); }
+    static TextImportResult failed(QString message, FailureKind kind = FailureKind::Damaged) {
+        return {{}, std::move(message), kind};
+    }
 };
 
 // A reason followed by the file it concerns, on a line of its own.

@@ -4,17 +4,17 @@
 #include "FakePlatform.h"
 #include "LibraryFiles.h"
 #include "app/Startup.h"
-#include "bench/BenchText.h"
 #include "core/book/BookGeometry.h"
 #include "core/book/Fonts.h"
 #include "core/commands/Import.h"
 #include "core/storage/LibraryHome.h"
+#include "tests/testsupport/BulgarianText.h"
 #include "ui/PageView.h"
 #include "ui/Session.h"
 #include "windows/FormB.h"
 #include "windows/Govori.h"
-#include "windows/WindowSet.h"
 #include "windows/KNIGA.h"
+#include "windows/WindowSet.h"
 
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -87,7 +87,7 @@ private slots:
         QTemporaryDir work, viaWindows, viaImport;
         if (file.isEmpty()) {
             file = work.filePath("разказ.txt");
-            writeFile(file, bench::bulgarianText(9000, 64, true).toUtf8());
+            writeFile(file, test::bulgarianText(9000, 64, true).toUtf8());
         }
         seedCatalogue(viaWindows.path());
         seedCatalogue(viaImport.path());
@@ -178,7 +178,7 @@ private slots:
 
     void encodingsGiveTheSamePages() {
         QTemporaryDir dir;
-        const QString text = bench::bulgarianText(6000, 60, true);
+        const QString text = test::bulgarianText(6000, 60, true);
         writeFile(dir.filePath("a.txt"), text.toUtf8());
         writeFile(dir.filePath("b.txt"), QStringEncoder("windows-1251").encode(text));
         auto opened = Catalogue::open(dir.path());
@@ -211,13 +211,13 @@ private slots:
                       escaping = src.filePath("Автор - ...txt");
         const QString unnamed = src.filePath("Под игото.txt");
         const QString blank = src.filePath("Автор - Бяла.txt"); // nothing visible: refused like an empty one
-        writeFile(first, bench::bulgarianText(3000).toUtf8());
+        writeFile(first, test::bulgarianText(3000).toUtf8());
         writeFile(binary, QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16).repeated(50));
         writeFile(empty, "\r\n");
         writeFile(blank, QByteArray(" \t\u00a0\r\n").repeated(500));
         writeFile(escaping, "Текст.\n");
         writeFile(unnamed, "Имало едно време.\n");
-        writeFile(last, bench::bulgarianText(2000).toUtf8());
+        writeFile(last, test::bulgarianText(2000).toUtf8());
 
         Outcome o =
             run({"--import", first, binary, empty, blank, missing, escaping, unnamed, last}, lib.path());
@@ -253,7 +253,7 @@ private slots:
         QCOMPARE(run({"--list"}, lib.path()).status, 1); // no catalogue, and none is made
         QVERIFY(!QFile::exists(catalogPath(lib.path())));
         auto opened = Catalogue::open(lib.path());
-        writeFile(lib.filePath("Автор - Книга.txt"), bench::bulgarianText(4000).toUtf8());
+        writeFile(lib.filePath("Автор - Книга.txt"), test::bulgarianText(4000).toUtf8());
         QVERIFY(importWork(*opened->catalogue, lib.path(), {lib.filePath("Автор - Книга.txt"), {}, {}}).ok());
         QVERIFY(insertRecord(*opened->catalogue,
                              {"Без файл", "Друг\tавтор", "Tahoma", "14", "37", "0", "0"}) >= 0);

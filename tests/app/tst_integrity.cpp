@@ -2,10 +2,10 @@
 // each step of adding, deleting and saving settings or at random moments while others write, and what
 // every open of a library puts right.
 #include "LibraryFiles.h"
-#include "bench/BenchText.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/FileOps.h"
 #include "core/storage/WorkFileBuilder.h"
+#include "tests/testsupport/BulgarianText.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -42,7 +42,7 @@ int finish(QProcess* p) {
 
 QString textFile(const QTemporaryDir& dir, const QString& name, int length) {
     const QString path = dir.filePath(name);
-    writeFile(path, bench::bulgarianText(length).toUtf8());
+    writeFile(path, test::bulgarianText(length).toUtf8());
     return path;
 }
 

@@ -68,11 +68,11 @@ class TstSpeech : public QObject {
     Q_OBJECT
 private slots:
     void bulgarianSentence() {
-        QString why;
-        auto engine = EspeakEngine::create(SpeechSettings{}, &why);
-        QVERIFY2(engine, qPrintable(why));
-        const Utterance u = engine->synthesize(kSentence);
-        QVERIFY2(u.ok(), qPrintable(u.error));
+        auto engine = EspeakEngine::create(SpeechSettings{});
+        QVERIFY2(engine, qPrintable(engine.message()));
+        const Result<Utterance> said = (*engine)->synthesize(kSentence);
+        QVERIFY2(said, qPrintable(said.message()));
+        const Utterance& u = *said;
         // Eleven words at 175 a minute: about four seconds, with the pauses.
         QVERIFY2(u.seconds() > 2.0 && u.seconds() < 8.0, qPrintable(QString::number(u.seconds())));
         QVERIFY(rms(u.samples) > 500);
@@ -84,14 +84,14 @@ private slots:
             QVERIFY(u.words[i].sample > u.words[i - 1].sample);
 
         // A faster rate speaks the same text in less time.
-        auto fast = EspeakEngine::create(SpeechSettings{QStringLiteral("bg"), 350, false}, &why);
-        QVERIFY(fast && fast->synthesize(kSentence).seconds() < u.seconds() * 0.75);
+        auto fast = EspeakEngine::create(SpeechSettings{QStringLiteral("bg"), 350, false});
+        QVERIFY(fast && (*fast)->synthesize(kSentence)->seconds() < u.seconds() * 0.75);
 
         // Every rate and voice the windows offer speaks.
         for (const SpeechChoice& c : speechChoices()) {
-            auto chosen = EspeakEngine::create(c.appliedTo(SpeechSettings{}), &why);
-            QVERIFY2(chosen, qPrintable(c.label + ": " + why));
-            QVERIFY2(rms(chosen->synthesize(kSentence).samples) > 500, qPrintable(c.label));
+            auto chosen = EspeakEngine::create(c.appliedTo(SpeechSettings{}));
+            QVERIFY2(chosen, qPrintable(c.label + ": " + chosen.message()));
+            QVERIFY2(rms((*chosen)->synthesize(kSentence)->samples) > 500, qPrintable(c.label));
         }
     }
 
@@ -102,8 +102,9 @@ private slots:
         QString text;
         for (int i = 0; i < 12; ++i)
             text += QStringLiteral("Ден %1 мина. Вятърът 🌬 духаше!\r\n").arg(i + 1);
-        const Utterance u = engine->synthesize(text);
-        QVERIFY(u.ok());
+        const Result<Utterance> spoken = (*engine)->synthesize(text);
+        QVERIFY(spoken);
+        const Utterance& u = *spoken;
         int vyatar = 0;
         for (const SpokenWord& w : u.words) {
             QVERIFY(w.start >= 0 && w.start + w.length <= text.size());
@@ -116,8 +117,9 @@ private slots:
     }
 
     void noVoice() {
-        QString why;
-        QVERIFY(!EspeakEngine::create(SpeechSettings{QStringLiteral("няма-такъв"), 175, false}, &why));
+        const auto none = EspeakEngine::create(SpeechSettings{QStringLiteral("няма-такъв"), 175, false});
+        const QString why = none.message();
+        QVERIFY(!none);
         QVERIFY2(why.startsWith(QStringLiteral("Гласът „няма-такъв“ не може да бъде зареден")),
                  qPrintable(why));
     }
@@ -147,7 +149,7 @@ private slots:
                                       {kSentence, QStringLiteral("Втора страница. Кратка."), kSentence}}});
         const QString lib = libDir.path();
         QTemporaryDir outDir;
-        const double one = EspeakEngine::create(SpeechSettings{})->synthesize(kSentence).seconds();
+        const double one = (*EspeakEngine::create(SpeechSettings{}))->synthesize(kSentence)->seconds();
 
         struct Case {
             QString file;
@@ -172,9 +174,8 @@ private slots:
 
         // Failures: a clear message, no file, the earlier one untouched, no temporary left behind.
         const QByteArray before = contents(whole);
-        auto noVoice = [](const SpeechSettings&, QString* why) -> std::unique_ptr<SpeechEngine> {
-            *why = QStringLiteral("няма");
-            return nullptr;
+        auto noVoice = [](const SpeechSettings&) -> Result<std::unique_ptr<SpeechEngine>> {
+            return fail(FailureKind::Unsupported, QStringLiteral("няма"));
         };
         QDir(outDir.path()).mkdir("папка.wav");
         const struct {

@@ -235,9 +235,8 @@ void TestCatalogue::saveSettings() {
             f << rs.field(name);
         settings << f.join(u',');
     }
-    QCOMPARE(settings,
-             QStringList({"f2,f3,f4,f5,f6", "Arial,12.5,41,16777215,-2147483633", "f2,f3,f4,f5,f6",
-                          "f2,f3,f4,f5,f6"}));
+    QCOMPARE(settings, QStringList({"f2,f3,f4,f5,f6", "Arial,12.5,41,16777215,-2147483633", "f2,f3,f4,f5,f6",
+                                    "f2,f3,f4,f5,f6"}));
     QCOMPARE(records(*cat), QStringList({"Друга|Х", "Двойник|А", "Двойник|Б", "|"}));
 }
 

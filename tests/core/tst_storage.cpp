@@ -13,10 +13,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sqlite3.h>
+#include <cerrno>
 #include <memory>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 using namespace vel;
@@ -63,6 +65,7 @@ private slots:
     void editUpdateAndValues();
     void deleteThenMove();
     void rollbackResyncsCursor();
+    void cursorSeesOtherWritersCommits();
 
     void workTitles_data();
     void workTitles();
@@ -77,6 +80,7 @@ private slots:
     void unreadableWorkFile();
     void hostileLibraryFiles();
     void namesThatAreNotUtf8();
+    void renameWithoutNoReplace();
 };
 
 void TestStorage::cursorWalksInStoredOrder() {
@@ -269,6 +273,36 @@ void TestStorage::rollbackResyncsCursor() {
     QVERIFY(!rs.hasCurrent());
     rs.MoveNext();
     QCOMPARE(rs.field("a"), QString("2"));
+}
+
+void TestStorage::cursorSeesOtherWritersCommits() {
+    // The management window keeps its cursor for the whole run while imports write through their own
+    // connections.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.db"));
+    Database db;
+    makeTable(db, path, {"1", "2"});
+    Recordset rs(db, QStringLiteral("t"));
+    rs.MoveFirst();
+    QCOMPARE(rs.recordCount(), 2);
+
+    Database other;
+    QVERIFY(other.open(path, Database::Mode::ReadWrite));
+    QVERIFY(other.exec(QStringLiteral("INSERT INTO t (a) VALUES ('внесен')")));
+    rs.MoveLast();
+    QCOMPARE(rs.field("a"), QString("внесен"));
+    QCOMPARE(rs.recordCount(), 3);
+
+    // A record removed elsewhere is not written through a stale cache.
+    rs.MoveFirst();
+    QVERIFY(other.exec(QStringLiteral("DELETE FROM t WHERE a = '1'")));
+    rs.Edit();
+    QTest::ignoreMessage(QtWarningMsg, "Recordset: setField(a) outside AddNew/Edit or unknown field");
+    rs.setField("a", "остаряло");
+    QVERIFY(!rs.Update());
+    Statement st(other, QStringLiteral("SELECT group_concat(a, ',') FROM (SELECT a FROM t ORDER BY rowid)"));
+    QCOMPARE(st.step(), Statement::Step::Row);
+    QCOMPARE(st.text(0), QStringLiteral("2,внесен"));
 }
 
 void TestStorage::workTitles_data() {
@@ -571,6 +605,51 @@ void TestStorage::namesThatAreNotUtf8() {
     QCOMPARE(error, QStringLiteral("Файлът %1 не е произведение от библиотеката или е повреден.").arg(shown));
     QCOMPARE(readBook(held.path() + QStringLiteral("/Няма.fb2")).error,
              QStringLiteral("Файлът не съществува:\r\n") + held.shown() + QStringLiteral("/Няма.fb2"));
+}
+
+void TestStorage::renameWithoutNoReplace() {
+    // File systems without a no-replace rename (EINVAL), and those without hard links either (EPERM: a FAT
+    // stick), still never put a file over another.
+    using fileops::RenameCalls;
+    const RenameCalls& sys = fileops::systemRenameCalls();
+    const auto noRenameat2 = [](const char*, const char*) {
+        errno = EINVAL;
+        return -1;
+    };
+    const auto noLink = [](const char*, const char*) {
+        errno = EPERM;
+        return -1;
+    };
+    const RenameCalls withLink{noRenameat2, sys.link, sys.rename};
+    const RenameCalls fatLike{noRenameat2, noLink, sys.rename};
+    for (const RenameCalls* calls : {&withLink, &fatLike}) {
+        QTemporaryDir dir;
+        const QString tmp = dir.filePath(QStringLiteral(".velmora-build-1.tmp"));
+        const QString target = dir.filePath(QStringLiteral("Книга.mdb"));
+        {
+            QFile f(tmp);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("ново") > 0);
+        }
+        QVERIFY(fileops::publishNew(tmp, target, *calls).ok());
+        QCOMPARE(readAll(target), QByteArray("ново"));
+        QVERIFY(!QFile::exists(tmp));
+
+        {
+            QFile f(tmp);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("второ") > 0);
+        }
+        const Result<> again = fileops::publishNew(tmp, target, *calls);
+        QVERIFY(!again && again.kind() == FailureKind::Exists);
+        QCOMPARE(readAll(target), QByteArray("ново"));
+        QCOMPARE(readAll(tmp), QByteArray("второ"));
+
+        // A link that leads nowhere still takes the name.
+        const QString dangling = dir.filePath(QStringLiteral("Друга.mdb"));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("никъде")), dangling));
+        const Result<> overLink = fileops::publishNew(tmp, dangling, *calls);
+        QVERIFY(!overLink && overLink.kind() == FailureKind::Exists);
+        QVERIFY(QFileInfo(dangling).isSymLink());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStorage)

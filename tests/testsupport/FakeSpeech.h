@@ -61,7 +61,7 @@ struct FakeSpeech {
     public:
         explicit Engine(FakeSpeech& owner) : owner_(owner) {}
         int sampleRate() const override { return 1000; }
-        Utterance synthesize(const QString& text) override {
+        Result<Utterance> synthesize(const QString& text) override {
             {
                 QMutexLocker guard(&owner_.lock);
                 owner_.spoken << text;
@@ -89,12 +89,10 @@ struct FakeSpeech {
 
     void install(Session& session) {
         session.setSpeechParts(
-            [this](const SpeechSettings&, QString* why) -> std::unique_ptr<SpeechEngine> {
-                if (!voiceError.isEmpty()) {
-                    *why = voiceError;
-                    return nullptr;
-                }
-                return std::make_unique<Engine>(*this);
+            [this](const SpeechSettings&) -> Result<std::unique_ptr<SpeechEngine>> {
+                if (!voiceError.isEmpty())
+                    return fail(FailureKind::Unsupported, voiceError);
+                return std::unique_ptr<SpeechEngine>(std::make_unique<Engine>(*this));
             },
             [this] {
                 auto out = std::make_unique<FakeAudioOutput>();

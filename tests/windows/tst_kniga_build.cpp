@@ -3,8 +3,8 @@
 // texts too long for one work.
 #include "kniga_fixture.h"
 
-#include "bench/BenchText.h"
 #include "core/book/PageBuild.h"
+#include "tests/testsupport/BulgarianText.h"
 #include "windows/Popravka.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -102,7 +102,7 @@ void TstKnigaBuild::pagesHandedOverInOrder() {
     QCOMPARE(buildPages(lines, smallView(1), many, writer), PageBuildOutcome::TooManyPages);
     QVERIFY(written.isEmpty());
 
-    const QString text = bench::bulgarianText(20000, 70, false);
+    const QString text = test::bulgarianText(20000, 70, false);
     PageBuildProgress cancelled;
     cancelled.cancel = true;
     QCOMPARE(buildPages(text, smallView(200), cancelled, writer), PageBuildOutcome::Cancelled);
@@ -128,7 +128,7 @@ void TstKnigaBuild::buildFromBulgarianText() {
     const QString title = QStringLiteral("Нова книга");
     // The new work's record is in the catalogue already, as confirming it leaves it.
     Library lib({{QStringLiteral("Първа"), numberedPages(3)}, {title, {}}});
-    const QString text = bench::bulgarianText(40000, 70, false) + QStringLiteral("\r\n");
+    const QString text = test::bulgarianText(40000, 70, false) + QStringLiteral("\r\n");
     lib.s().reading().setRebuildTitle({});
     startBuild(lib, title, text);
     QTRY_VERIFY_WITH_TIMEOUT(lib.book() && lib.book()->lastPage() > 0, kBuildTimeout);
@@ -217,7 +217,7 @@ void TstKnigaBuild::sameTitleTwice() {
     const QStringList oldPages = numberedPages(3);
     // A second work confirmed under the title of one in the library.
     Library lib({{title, oldPages, "3"}});
-    const QString text = bench::bulgarianText(6000, 70, false);
+    const QString text = test::bulgarianText(6000, 70, false);
     lib.main().Ntext->setText(text);
     lib.formB().Command3_Click();
     lib.formB().TxtName->setText(title);
@@ -275,7 +275,7 @@ void TstKnigaBuild::rebuildKeepsTheOldWorkUntilDone() {
 
     // Interrupted while the pages are cut: the old work stays as it was, and nothing is left behind.
     lib.s().reading().setRebuildTitle(title);
-    startBuild(lib, title, bench::bulgarianText(2000000, 70, false));
+    startBuild(lib, title, test::bulgarianText(2000000, 70, false));
     QTRY_VERIFY_WITH_TIMEOUT(lib.book()->Timer101->isActive(), 10000);
     lib.book()->Label11_Click();
     Library::settle();
@@ -287,7 +287,7 @@ void TstKnigaBuild::rebuildKeepsTheOldWorkUntilDone() {
 
     // Completed: the new pages replace the old ones under the same title.
     lib.s().reading().setRebuildTitle(title);
-    const QString text = bench::bulgarianText(8000, 70, false);
+    const QString text = test::bulgarianText(8000, 70, false);
     startBuild(lib, title, text);
     QTRY_VERIFY_WITH_TIMEOUT(lib.book() && lib.book()->lastPage() > 0, kBuildTimeout);
     QVERIFY(text.startsWith(storedPages(path).join(QString())));

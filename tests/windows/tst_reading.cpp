@@ -231,6 +231,15 @@ private slots:
         QVERIFY(!lib.s().speaker().isSpeaking());
         QCOMPARE(lib.fake.menus.back()[2].checked, true);
         QCOMPARE(SpeechSettings::load(lib.dir.path()).voice, QString("bg+f3"));
+
+        // A choice that cannot be kept for later runs still holds for this one, and the reader is told.
+        const QString ini = SpeechSettings::filePath(lib.dir.path());
+        QVERIFY(QFile::remove(ini) && QDir().mkpath(ini));
+        lib.fake.menuAnswers = {4};
+        Q_EMIT book.Image2->customContextMenuRequested(QPoint(1, 1));
+        QCOMPARE(lib.s().speaker().settings().voice, QString("bg"));
+        QVERIFY2(lib.fake.lastMessage().startsWith("Настройките на гласа не могат да бъдат запазени"),
+                 qPrintable(lib.fake.lastMessage()));
     }
 
     void noVoiceIsReported() {

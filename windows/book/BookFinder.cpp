@@ -304,9 +304,8 @@ void BookFinder::markSpread() {
     mark.position = int(work()->pageStarts()[size_t(leftPage_ - 1)]);
     mark.made = QDateTime::currentDateTime();
     mark.words = firstWords(work()->page(leftPage_).text);
-    QString error;
-    if (!WorkFile::addMark(work()->path(), mark, &error)) {
-        window_.session().platform().messageBox(error, MsgButtons::Ok, MsgIcon::Critical, kTitle);
+    if (const Result<> added = WorkFile::addMark(work()->path(), mark); !added) {
+        window_.session().platform().messageBox(added.message(), MsgButtons::Ok, MsgIcon::Critical, kTitle);
         return;
     }
     if (panelVisible() && mode_ == Mode::Marks)
@@ -316,9 +315,8 @@ void BookFinder::markSpread() {
 void BookFinder::removeMark(qint64 id) {
     if (!work())
         return;
-    QString error;
-    if (!WorkFile::removeMark(work()->path(), id, &error))
-        window_.session().platform().messageBox(error, MsgButtons::Ok, MsgIcon::Critical, kTitle);
+    if (const Result<> removed = WorkFile::removeMark(work()->path(), id); !removed)
+        window_.session().platform().messageBox(removed.message(), MsgButtons::Ok, MsgIcon::Critical, kTitle);
     fillMarks();
 }
 

@@ -126,7 +126,8 @@ void KNIGA::buildStep() {
     if (!builder_->begin(session().libraryDir(), name, placement)) {
         state.setRebuildTitle({});
         // A name that cannot be used or is taken asks for another; the disk's refusal is told.
-        if (const FailureKind kind = builder_->failure().kind; kind != FailureKind::Invalid && kind != FailureKind::Exists)
+        if (const FailureKind kind = builder_->failure().kind;
+            kind != FailureKind::Invalid && kind != FailureKind::Exists)
             return buildFailedMessage(builder_->failure().message);
         return askForAnotherName();
     }
@@ -193,9 +194,8 @@ KNIGA::BuildResult KNIGA::cutAndWrite(std::shared_ptr<WorkFileBuilder> builder, 
         if (builder->commit()) {
             result.outcome = BuildOutcome::Committed;
         } else {
-            result.outcome = builder->failure().kind == FailureKind::Exists
-                                 ? BuildOutcome::NameTaken
-                                 : BuildOutcome::WriteFailed;
+            result.outcome = builder->failure().kind == FailureKind::Exists ? BuildOutcome::NameTaken
+                                                                            : BuildOutcome::WriteFailed;
             result.error = builder->failure().message;
         }
         break;

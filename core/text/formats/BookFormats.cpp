@@ -152,7 +152,8 @@ TextImportResult readBytesAs(BookFormat format, const QByteArray& bytes, bool in
     }
     case BookFormat::Zip:
         if (inZip)
-            return TextImportResult::failed(QStringLiteral("Архив в архива не се отваря; разархивирайте го първо"));
+            return TextImportResult::failed(
+                QStringLiteral("Архив в архива не се отваря; разархивирайте го първо"));
         break;
     default:
         break;
@@ -240,7 +241,8 @@ TextImportResult readBook(const QString& path) {
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return TextImportResult::failed(withPath(QStringLiteral("Файлът не може да бъде прочетен"), path));
+            return TextImportResult::failed(
+                withPath(QStringLiteral("Файлът не може да бъде прочетен"), path));
         head = file.read(512);
     }
     const BookFormat format = sniffFormat(path, head);
@@ -256,7 +258,8 @@ TextImportResult readBook(const QString& path) {
     } else {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return TextImportResult::failed(withPath(QStringLiteral("Файлът не може да бъде прочетен"), path));
+            return TextImportResult::failed(
+                withPath(QStringLiteral("Файлът не може да бъде прочетен"), path));
         result = readBytesAs(format, file.readAll(), false);
     }
     if (!result.ok())

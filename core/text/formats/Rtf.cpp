@@ -149,7 +149,8 @@ public:
                 ++pos_;
                 flushBytes(state);
                 if (stack.size() >= kMaxDepth)
-                    return TextImportResult::failed(QStringLiteral("Файлът RTF е повреден (твърде много вложени групи)"));
+                    return TextImportResult::failed(
+                        QStringLiteral("Файлът RTF е повреден (твърде много вложени групи)"));
                 stack.push_back(state);
                 skipPending_ = 0;
             } else if (c == '}') {
@@ -158,7 +159,8 @@ public:
                 if (state.dest == Dest::Footnote && (stack.empty() || stack.back().dest != Dest::Footnote))
                     lines_.notes().endNote();
                 if (stack.empty())
-                    return TextImportResult::failed(QStringLiteral("Файлът RTF е повреден (излишна затваряща скоба)"));
+                    return TextImportResult::failed(
+                        QStringLiteral("Файлът RTF е повреден (излишна затваряща скоба)"));
                 state = stack.back();
                 stack.pop_back();
                 skipPending_ = 0;
@@ -178,7 +180,8 @@ public:
             }
         }
         if (!ended)
-            return TextImportResult::failed(QStringLiteral("Файлът RTF е повреден или непълен (незатворени групи)"));
+            return TextImportResult::failed(
+                QStringLiteral("Файлът RTF е повреден или непълен (незатворени групи)"));
         result.loaded.title = title_.simplified();
         result.loaded.author = author_.simplified();
         finishBook(lines_, result);

@@ -1,4 +1,4 @@
-// Deterministic Bulgarian prose for benchmarks: the same call gives the same text on every run.
+// Deterministic Bulgarian prose for tests and benchmarks: the same call gives the same text on every run.
 #pragma once
 
 #include <QString>
@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vel::bench {
+namespace vel::test {
 
 inline const QStringList& bulgarianWords() {
     static const QStringList words =
@@ -100,4 +100,4 @@ inline QString bulgarianText(std::size_t chars, int lineWidth = 70, bool hardWra
     return text;
 }
 
-} // namespace vel::bench
+} // namespace vel::test
