@@ -29,6 +29,12 @@ constexpr qreal kEpsilon = 1e-6;
 // Paragraphs longer than this are laid out in pieces so that memory stays bounded whatever the text.
 constexpr int kChunkChars = 32 * 1024;
 
+// Qt breaks a run with no break opportunity anywhere by measuring, for each of its lines, on to the run's end
+// within the text it is given: a piece holding a long run costs its length times its lines. A piece is
+// therefore ended this many characters into the first such run, far more than any line holds, so that a
+// megabyte of one letter is laid out in linear time into the very same lines.
+constexpr int kUnbrokenRunChars = 2048;
+
 // How often the progress callback hears from a cut, in characters.
 constexpr int kProgressStep = 64 * 1024;
 
@@ -73,6 +79,20 @@ int lastWordStart(QStringView text, int start, int end) {
     while (i > start && isBreakSpace(text[i - 1].unicode()))
         --i;
     return i > start ? word : -1;
+}
+
+// Where the first run without a space or line break that goes on past `longer` characters, and past `to`
+// less `longer`, starts in [from, to); -1 when there is none.
+int unbrokenRunStart(QStringView text, int from, int to, int longer) {
+    int run = from;
+    for (int i = from; i < to && run + longer < to; ++i) {
+        const char16_t c = text[i].unicode();
+        if (isBreakSpace(c) || c == 0x2028)
+            run = i + 1;
+        else if (i - run >= longer)
+            return run;
+    }
+    return -1;
 }
 
 // The one rule for where a page ends, fed line by line from the top of the page: take the lines that fit
@@ -544,11 +564,16 @@ private:
         int lineStart = 0;
         // The rest laid out anew mostly meets the lines found before within a few lines: it starts small.
         int chunk = resumes ? kChunkChars / 64 : kChunkChars;
+        int runPiece = kUnbrokenRunChars;
         for (;;) {
-            int end = size;
-            const bool partial = size - lineStart > chunk;
-            if (partial) {
-                end = lineStart + chunk;
+            bool partial = size - lineStart > chunk;
+            int end = partial ? lineStart + chunk : size;
+            if (const int run = unbrokenRunStart(para, lineStart, end, runPiece); run >= 0) {
+                end = run + runPiece;
+                if (para[end - 1].isHighSurrogate())
+                    --end;
+                partial = true;
+            } else if (partial) {
                 int k = end;
                 while (k > lineStart + chunk / 2 && !para[k - 1].isSpace())
                     --k;
@@ -581,6 +606,7 @@ private:
             const std::size_t kept = partial ? count - std::min<std::size_t>(count, 2) : count;
             if (kept == 0) { // too few lines to keep any: take a longer piece
                 chunk *= 2;
+                runPiece *= 2;
                 continue;
             }
             bool relaid = false;
