@@ -325,16 +325,20 @@ private slots:
     void otherProducersKeepWordsWhole_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("chapters");
-        for (const char* name : {"bela-voda.html", "bela-voda-wrapped.html", "lo.html", "lo.epub", "lo.docx",
-                                 "lo.odt", "lo.rtf", "calibre-wrapped.epub", "calibre-unwrapped.epub"})
-            QTest::newRow(name) << QString::fromLatin1(name) << true;
-        // calibre's FB2 makes its headings bold paragraphs.
-        QTest::newRow("calibre-wrapped.fb2") << "calibre-wrapped.fb2" << false;
-        QTest::newRow("calibre-unwrapped.fb2") << "calibre-unwrapped.fb2" << false;
+        QTest::addColumn<bool>("note");
+        for (const char* name : {"lo.html", "lo.epub", "lo.docx", "lo.odt", "lo.rtf", "calibre-wrapped.epub",
+                                 "calibre-unwrapped.epub"})
+            QTest::newRow(name) << QString::fromLatin1(name) << true << true;
+        // Plain HTML, read as a browser would; calibre's FB2 makes its headings bold paragraphs.
+        for (const char* name : {"bela-voda.html", "bela-voda-wrapped.html"})
+            QTest::newRow(name) << QString::fromLatin1(name) << true << false;
+        for (const char* name : {"calibre-wrapped.fb2", "calibre-unwrapped.fb2"})
+            QTest::newRow(name) << QString::fromLatin1(name) << false << false;
     }
     void otherProducersKeepWordsWhole() {
         QFETCH(QString, name);
         QFETCH(bool, chapters);
+        QFETCH(bool, note);
         const QDir data(QFINDTESTDATA("../data/producers"));
         static const QRegularExpression word(QStringLiteral("[\\x{0400}-\\x{04FF}]+"));
         auto words = [&](const QString& text) {
@@ -359,6 +363,11 @@ private slots:
             for (const ContentsEntry& e : r.loaded.navigation.contents)
                 headings << e.heading;
             QCOMPARE(headings, QStringList({"Първа глава", "Втора глава"}));
+        }
+        if (note) {
+            QCOMPARE(r.loaded.navigation.notes.size(), std::size_t(1));
+            QVERIFY2(r.loaded.navigation.notes.front().text.startsWith("[1] Воденица — постройка"),
+                     qPrintable(r.loaded.navigation.notes.front().text));
         }
     }
 
