@@ -29,12 +29,6 @@ constexpr qreal kEpsilon = 1e-6;
 // Paragraphs longer than this are laid out in pieces so that memory stays bounded whatever the text.
 constexpr int kChunkChars = 32 * 1024;
 
-// Qt breaks a run with no break opportunity anywhere by measuring, for each of its lines, on to the run's end
-// within the text it is given: a piece holding a long run costs its length times its lines. A piece is
-// therefore ended this many characters into the first such run, far more than any line holds, so that a
-// megabyte of one letter is laid out in linear time into the very same lines.
-constexpr int kUnbrokenRunChars = 2048;
-
 // How often the progress callback hears from a cut, in characters.
 constexpr int kProgressStep = 64 * 1024;
 
@@ -79,20 +73,6 @@ int lastWordStart(QStringView text, int start, int end) {
     while (i > start && isBreakSpace(text[i - 1].unicode()))
         --i;
     return i > start ? word : -1;
-}
-
-// Where the first run without a space or line break that goes on past `longer` characters, and past `to`
-// less `longer`, starts in [from, to); -1 when there is none.
-int unbrokenRunStart(QStringView text, int from, int to, int longer) {
-    int run = from;
-    for (int i = from; i < to && run + longer < to; ++i) {
-        const char16_t c = text[i].unicode();
-        if (isBreakSpace(c) || c == 0x2028)
-            run = i + 1;
-        else if (i - run >= longer)
-            return run;
-    }
-    return -1;
 }
 
 // The one rule for where a page ends, fed line by line from the top of the page: take the lines that fit
@@ -185,6 +165,20 @@ inline bool isLineBreak(char16_t c) {
 
 inline bool isSoftHyphen(char16_t c) {
     return c == 0x00AD;
+}
+
+// Where the first run without a space or a line or paragraph break that goes on past `longer` characters,
+// and past `to` less `longer`, starts in [from, to); -1 when there is none.
+int unbrokenRunStart(QStringView text, int from, int to, int longer) {
+    int run = from;
+    for (int i = from; i < to && run + longer < to; ++i) {
+        const char16_t c = text[i].unicode();
+        if (isBreakSpace(c) || isLineBreak(c) || isParagraphBreak(c))
+            run = i + 1;
+        else if (i - run >= longer)
+            return run;
+    }
+    return -1;
 }
 
 bool isDroppableResidue(const QString& text, int from) {
@@ -866,6 +860,10 @@ private:
 };
 
 } // namespace
+
+bool hasUnbrokenRun(QStringView text) {
+    return unbrokenRunStart(text, 0, int(text.size()), kUnbrokenRunChars) >= 0;
+}
 
 PageCut cutPages(const QString& text, const PageGeometry& geometry, const CutProgress& progress) {
     return Cutter(text, geometry).run(progress);
