@@ -325,7 +325,7 @@ int runWindows(const StartOptions& opts) {
         return 1;
     }
     if (auto checked = Catalogue::open(opts.libraryDir); !checked) {
-        platform.messageBox(checked.error, MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("ВЕЛМОРА"));
+        platform.messageBox(checked.message(), MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("ВЕЛМОРА"));
         return 1;
     }
 

@@ -16,7 +16,7 @@ inline void timeImports(benchmark::State& state, const ImportRequest& request) {
         QTemporaryDir dir;
         auto opened = Catalogue::open(dir.path());
         state.ResumeTiming();
-        const ImportResult r = importWork(*opened.catalogue, dir.path(), request);
+        const ImportResult r = importWork(*opened->catalogue, dir.path(), request);
         if (!r.ok()) {
             state.SkipWithError(qPrintable(r.error));
             return;

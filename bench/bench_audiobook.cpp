@@ -26,7 +26,7 @@ const QTemporaryDir& library() {
                                     .dir()
                                     .filePath(QStringLiteral("../assets/library/Калина Дренска - Мраморната "
                                                              "хартия.txt"));
-        return opened && vel::importWork(*opened.catalogue, dir.path(), {novella, kTitle, {}}).ok();
+        return opened && vel::importWork(*opened->catalogue, dir.path(), {novella, kTitle, {}}).ok();
     }();
     Q_UNUSED(made);
     return dir;

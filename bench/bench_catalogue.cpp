@@ -26,7 +26,7 @@ const QTemporaryDir& libraryOf(int works) {
         return *dir;
     dir = std::make_unique<QTemporaryDir>();
     auto opened = vel::Catalogue::open(dir->path()); // creates it holding one entry slot
-    vel::Database& db = opened.catalogue->database();
+    vel::Database& db = opened->catalogue->database();
     db.exec(QStringLiteral("DELETE FROM Phones"));
     vel::Transaction t(db);
     vel::Statement insert(db, QStringLiteral("INSERT INTO Phones (Name, Number, Font, Size, STR, CvetList, "
@@ -51,7 +51,7 @@ void BM_ListCatalogue(benchmark::State& state) {
     const QString folder = libraryOf(int(state.range(0))).path();
     for (auto _ : state) {
         auto opened = vel::Catalogue::open(folder);
-        vel::Catalogue& cat = *opened.catalogue;
+        vel::Catalogue& cat = *opened->catalogue;
         cat.cleanUp();
         vel::RecordBoxes boxes;
         cat.rs().MoveFirst();
@@ -67,7 +67,7 @@ void BM_ListCatalogue(benchmark::State& state) {
 void BM_FilterAuthor(benchmark::State& state) {
     const QString folder = libraryOf(int(state.range(0))).path();
     auto opened = vel::Catalogue::open(folder);
-    vel::Catalogue& cat = *opened.catalogue;
+    vel::Catalogue& cat = *opened->catalogue;
     cat.cleanUp();
     vel::RecordBoxes boxes;
     const QString author = authorName(7);
@@ -84,7 +84,7 @@ void BM_FilterAuthor(benchmark::State& state) {
 void BM_SaveSettings(benchmark::State& state) {
     const QString folder = libraryOf(int(state.range(0))).path();
     auto opened = vel::Catalogue::open(folder);
-    vel::Catalogue& cat = *opened.catalogue;
+    vel::Catalogue& cat = *opened->catalogue;
     cat.rs().MoveLast();
     cat.rs().MovePrevious();
     const QString title = cat.rs().field(QStringLiteral("Name"));

@@ -65,7 +65,7 @@ void BM_RefuseOverLimit(benchmark::State& state) {
         QTemporaryDir dir;
         auto opened = vel::Catalogue::open(dir.path());
         state.ResumeTiming();
-        const vel::ImportResult r = vel::importWork(*opened.catalogue, dir.path(), {file, {}, {}});
+        const vel::ImportResult r = vel::importWork(*opened->catalogue, dir.path(), {file, {}, {}});
         if (r.ok())
             state.SkipWithError("the text was not refused");
     }
@@ -80,7 +80,7 @@ void importMemory(benchmark::State& state, const char* encoding) {
     const vel::bench::PeakMemory memory;
     for (auto _ : state) {
         auto opened = vel::Catalogue::open(dir.path());
-        const vel::ImportResult r = vel::importWork(*opened.catalogue, dir.path(),
+        const vel::ImportResult r = vel::importWork(*opened->catalogue, dir.path(),
                                                     {file, {}, {}, {1024, 768}, vel::PageLayout::Plain});
         if (!r.ok())
             state.SkipWithError(qPrintable(r.error));

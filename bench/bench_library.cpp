@@ -83,10 +83,10 @@ void timeBatch(benchmark::State& state, bool oneBook) {
         state.ResumeTiming();
         int added = 0;
         for (const vel::BatchItem& item :
-             vel::importBatch(*opened.catalogue, lib->path(), vel::importItems(files).items, {}))
+             vel::importBatch(*opened->catalogue, lib->path(), vel::importItems(files).items, {}))
             added += item.result.ok() ? 1 : 0;
         state.PauseTiming();
-        opened.catalogue.reset();
+        opened->catalogue.reset();
         src.reset();
         lib.reset();
         state.ResumeTiming();

@@ -25,8 +25,7 @@ void BM_MergeWorks(benchmark::State& state) {
         state.PauseTiming();
         QTemporaryDir lib;
         auto opened = vel::Catalogue::open(lib.path());
-        QString reason;
-        vel::fileops::LockedTemp staging = vel::fileops::createStagingFolder(lib.path(), &reason);
+        vel::fileops::LockedTemp staging = vel::fileops::createStagingFolder(lib.path()).value();
         std::vector<std::pair<vel::CatalogueRecord, QString>> works;
         for (int i = 0; i < count; ++i) {
             const QString title = QStringLiteral("Произведение %1").arg(i);
@@ -40,12 +39,12 @@ void BM_MergeWorks(benchmark::State& state) {
         ::sync(); // the copies reach the disk here, not in the merge's directory sync
         state.ResumeTiming();
         QStringList added;
-        const vel::WriteResult r = vel::addWorks(*opened.catalogue, lib.path(), works, &added, nullptr);
+        const vel::Result<> r = vel::addWorks(*opened->catalogue, lib.path(), works, &added, nullptr);
         state.PauseTiming();
         if (!r.ok() || added.size() != count)
             state.SkipWithError("merge failed");
         staging.remove();
-        opened.catalogue.reset();
+        opened->catalogue.reset();
         state.ResumeTiming();
     }
 }

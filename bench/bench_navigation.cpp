@@ -25,7 +25,7 @@ QString work(int pages) {
     const QString text = vel::bench::bulgarianText(size_t(pages) * kPageChars);
     vel::WorkFileBuilder b;
     if (!b.begin(dir.path(), QStringLiteral("Дълга %1").arg(pages)))
-        qFatal("%s", qPrintable(b.errorString()));
+        qFatal("%s", qPrintable(b.failure().message));
     vel::BookNavigation nav;
     for (int i = 0; i < kEntries; ++i)
         nav.contents.push_back({1, QStringLiteral("Глава %1").arg(i + 1), int(qint64(i) * text.size() / kEntries)});
@@ -34,10 +34,10 @@ QString work(int pages) {
         if (n % 50 == 3)
             page.insert(700, u' ' + kPhrase + u' ');
         if (!b.appendPage(page))
-            qFatal("%s", qPrintable(b.errorString()));
+            qFatal("%s", qPrintable(b.failure().message));
     }
     if (!b.setNavigation(nav) || !b.commit())
-        qFatal("%s", qPrintable(b.errorString()));
+        qFatal("%s", qPrintable(b.failure().message));
     return built[pages] = b.finalPath();
 }
 

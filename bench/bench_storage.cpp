@@ -36,13 +36,13 @@ QString workFile(int pages) {
     vel::WorkFileBuilder b;
     const QString title = QStringLiteral("Произведение %1").arg(pages);
     if (!b.begin(dir.path(), title))
-        qFatal("%s", qPrintable(b.errorString()));
+        qFatal("%s", qPrintable(b.failure().message));
     for (int n = 1; n <= pages; ++n) {
         if (!b.appendPage(pageText(n)))
-            qFatal("%s", qPrintable(b.errorString()));
+            qFatal("%s", qPrintable(b.failure().message));
     }
     if (!b.commit())
-        qFatal("%s", qPrintable(b.errorString()));
+        qFatal("%s", qPrintable(b.failure().message));
     return built[pages] = b.finalPath();
 }
 

@@ -163,26 +163,26 @@ UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir
         return report;
     }
     // The library's own catalogue first: a damaged one is left alone, and nothing is unpacked beside it.
-    Catalogue::OpenResult library = Catalogue::open(libraryDir);
+    Result<Catalogue::Opened> library = Catalogue::open(libraryDir);
     if (!library) {
-        report.error = library.error;
+        report.error = library.message();
         return report;
     }
 
-    Catalogue& cat = *library.catalogue;
+    Catalogue& cat = *library->catalogue;
     // Whatever an interrupted unpack or build left here is put right first.
-    const ReconcileReport reconciled = reconcileLibrary(cat, libraryDir);
-    report.skipped << reconciled.messages();
+    for (const Failure& note : reconcileLibrary(cat, libraryDir).messages())
+        report.skipped << note.message;
 
     // The staging folder is locked while this run lives and removed on every path out of it; after a kill,
     // the next open of the library removes it.
-    QString reason;
-    fileops::LockedTemp staging = fileops::createStagingFolder(libraryDir, &reason);
-    if (!staging.isValid()) {
+    Result<fileops::LockedTemp> made = fileops::createStagingFolder(libraryDir);
+    if (!made) {
         report.error = QStringLiteral("В папката на библиотеката %1 не може да се пише: %2.")
-                           .arg(shownPath(libraryDir), reason);
+                           .arg(shownPath(libraryDir), made.message());
         return report;
     }
+    fileops::LockedTemp staging = std::move(*made);
     const auto cleanUp = qScopeGuard([&staging] { staging.remove(); });
     report.error = readArchive(archivePath, staging.path(), report);
     if (!report.error.isEmpty())
@@ -195,18 +195,19 @@ UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir
     }
     std::vector<CatalogueRecord> records;
     {
-        Catalogue::OpenResult packed = Catalogue::open(staging.path(), true);
+        Result<Catalogue::Opened> packed = Catalogue::open(staging.path(), true);
         if (!packed) {
-            report.error = packed.error;
+            report.error = packed.message();
             return report;
         }
-        records = titledRecords(*packed.catalogue);
+        records = titledRecords(*packed->catalogue);
     }
 
     // A record goes in only with its own work file, under a title the entry form would accept, once.
     QSet<QString> known;
     {
-        Statement st(cat.database(), QStringLiteral("SELECT Name FROM Phones WHERE Name IS NOT NULL"));
+        Statement st(cat.database(), QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL")
+                                         .arg(schema::kName, schema::kTable));
         while (st.step() == Statement::Step::Row)
             known.insert(st.text(0));
     }
@@ -236,10 +237,10 @@ UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir
         }
         if (work->fact(schema::kFactTitle) != record.name ||
             work->fact(schema::kFactAuthor) != record.number) {
-            bool diskFull = false;
-            if (!storeWorkFacts(from, record, &diskFull)) {
-                report.error = diskFull ? QStringLiteral("Няма свободно място на диска.")
-                                        : QStringLiteral("Файлът %1 не може да бъде записан.").arg(name);
+            if (const Result<> stored = storeWorkFacts(from, record); !stored) {
+                report.error = stored.kind() == FailureKind::DiskFull
+                                   ? QStringLiteral("Няма свободно място на диска.")
+                                   : QStringLiteral("Файлът %1 не може да бъде записан.").arg(name);
                 return report;
             }
         }
@@ -254,13 +255,13 @@ UnpackReport unpackLibrary(const QString& archivePath, const QString& libraryDir
     }
 
     QStringList taken;
-    const WriteResult merged = addWorks(cat, libraryDir, works, &report.added, &taken);
+    const Result<> merged = addWorks(cat, libraryDir, works, &report.added, &taken);
     for (const QString& title : std::as_const(taken))
         report.skipped << title + suffix + QStringLiteral(": вече съществува и остава непроменен");
     for (const QString& title : std::as_const(report.added))
         report.placed << title + suffix;
     if (!merged.ok())
-        report.error = merged.error;
+        report.error = merged.message();
     return report;
 }
 

@@ -435,16 +435,18 @@ void FormB::followReadingState() {
 // ---------------------------------------------------------------------------------------
 
 void FormB::Form_Load() {
-    Catalogue::OpenResult opened = Catalogue::open(session().libraryDir());
+    Result<Catalogue::Opened> opened = Catalogue::open(session().libraryDir());
     if (!opened) {
         // Nothing to list; every catalogue operation of the window stays idle.
-        openError_ = opened.error;
+        openError_ = opened.message();
         session().platform().messageBox(openError_, MsgButtons::Ok, MsgIcon::Critical, kCatalogueTitle);
     } else {
-        catalogue_ = std::move(opened.catalogue);
+        catalogue_ = std::move(opened->catalogue);
         session().reading().setCatalogue(catalogue_.get());
         // What an interrupted add or delete (here or in another program) left is put right first.
-        const QStringList told = reconcileLibrary(*catalogue_, session().libraryDir()).messages();
+        QStringList told;
+        for (const Failure& note : reconcileLibrary(*catalogue_, session().libraryDir()).messages())
+            told << note.message;
         if (!told.isEmpty())
             session().platform().messageBox(lines(told), MsgButtons::Ok, MsgIcon::Exclamation,
                                             kCatalogueTitle);
@@ -852,7 +854,7 @@ void FormB::Iztrii_Click() {
     if (!catalogue_)
         return;
     Recordset& r = catalogue_->rs();
-    const QString title = r.hasCurrent() ? r.field(QStringLiteral("Name")) : QString();
+    const QString title = r.hasCurrent() ? r.field(schema::kName) : QString();
     if (title.isEmpty())
         return;
     const QString question =
@@ -864,12 +866,13 @@ void FormB::Iztrii_Click() {
         MsgAnswer::Cancel)
         return;
     // The file and the record go together; a file that cannot be removed keeps its record, and says so.
-    const WriteResult removed = removeCurrentWork(*catalogue_, session().libraryDir());
-    if (!removed.ok()) {
-        platform.messageBox(removed.error, MsgButtons::Ok, MsgIcon::Critical, kAttention);
+    // Only the record the reader confirmed goes, even when another program changed the catalogue meanwhile.
+    const Result<RemovedWork> removed = removeCurrentWork(*catalogue_, session().libraryDir(), title);
+    if (!removed) {
+        platform.messageBox(removed.message(), MsgButtons::Ok, MsgIcon::Critical, kAttention);
         return;
     }
-    if (removed.fileRemoved)
+    if (removed->fileRemoved)
         hide();
     emptyList(Combo1);
     emptyList(Combo2);
@@ -917,9 +920,9 @@ void FormB::Timer1_Timer() {
 }
 
 void FormB::showAlarm() {
-    Frame1->setVisible(alarm_.frameVisible());
-    Command5->setVisible(alarm_.startButtonVisible());
-    Label5->setVisible(alarm_.armedLabelVisible());
+    Frame1->setVisible(alarm_.panelOpen());
+    Command5->setVisible(alarm_.startOffered());
+    Label5->setVisible(alarm_.armedShown());
     const HandEnd end = alarm_.alarmHand();
     s3->setPoints(s3->x1, s3->y1, end.x2, end.y2);
     s3->setVisible(alarm_.alarmHandVisible());
@@ -927,10 +930,11 @@ void FormB::showAlarm() {
     Text555->setText(alarm_.hourCaption());
     Label6->setText(alarm_.minutesCaption());
     Text666->setText(alarm_.minutesCounter());
-    setOpaque(Text555, alarm_.labelsOpaque());
-    setOpaque(Label6, alarm_.labelsOpaque());
-    Picture2->setVisible(alarm_.picture2Visible());
-    Picture3->setVisible(alarm_.picture3Visible());
+    setOpaque(Text555, alarm_.timeLit());
+    setOpaque(Label6, alarm_.timeLit());
+    // Picture4 always shows the hammer at rest; the raised or lowered one is laid over it.
+    Picture2->setVisible(alarm_.hammer() == Alarm::Hammer::Up);
+    Picture3->setVisible(alarm_.hammer() == Alarm::Hammer::Down);
 }
 
 void FormB::Command333_Click() {

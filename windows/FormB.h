@@ -197,7 +197,6 @@ private:
     void followReadingState();
     void boxesFrom(const RecordBoxes& boxes);
     RecordBoxes boxes() const;
-    void fillLists(const QStringList& titles, const QStringList& authors);
     bool narrowing() const;
     void showAlarm();
 

@@ -247,12 +247,12 @@ bool Govori::importMany(const QStringList& paths) {
             BatchRun run;
             auto opened = Catalogue::open(library);
             if (!opened) {
-                run.first = opened.error;
+                run.first = opened.message();
                 return run;
             }
             const ImportItems found = importItems(paths);
             run.second = importBatch(
-                *opened.catalogue, library, found.items, options,
+                *opened->catalogue, library, found.items, options,
                 [progress](const BatchItem& item, int done, int total) {
                     const QString title = item.result.title.isEmpty() ? QFileInfo(item.file).fileName()
                                                                       : item.result.title;
@@ -346,17 +346,17 @@ void Govori::Form_Load() {
     const qint16 screenH = roundPixels(metrics.heightTwips, metrics.twipsPerPixelY);
     showReadingSwitch();
 
-    // 1-4: the window fills the screen; the picture goes to its right edge, the panel beside it.
+    // The window fills the screen; the picture goes to its right edge, the panel beside it.
     setTwipsBox(this, TwipsRect{twLeft(this), twTop(this), pxToTwips(screenW), pxToTwips(screenH)});
     setTwLeft(Picture1, twWidth(this) - twWidth(Picture1));
     setTwWidth(Ntext, twLeft(Picture1));
     setTwHeight(Ntext, twHeight(this) - twTop(Ntext) - 800);
 
-    // 5: loading the management window opens the catalogue and shows the current work's title.
+    // Loading the management window opens the catalogue and shows the current work's title.
     session().show(Role::Library);
     session().hide(Role::Library);
 
-    // 6: a catalogue without a current work is still packed. One that could not be opened has been reported
+    // A catalogue without a current work is still packed. One that could not be opened has been reported
     // already and is left alone: unpacking would write over it.
     const ReadingState& state = session().reading();
     if (state.catalogueOpen() && state.chosenTitle().isEmpty() &&
@@ -383,13 +383,13 @@ void Govori::Form_Load() {
             Timer3->start();
         } else {
             session().platform().messageBox(problem + QStringLiteral("\r\n") +
-                                                QDir::toNativeSeparators(unpacker) +
+                                                shownPath(unpacker) +
                                                 QStringLiteral("\r\nБИБЛИОТЕКАТА остава архивирана."),
                                             MsgButtons::Ok, MsgIcon::Critical, kUnpackTitle);
         }
     }
 
-    // 7-12: fit the window and its controls to the screen.
+    // Fit the window and its controls to the screen.
     setTwLeft(Picture300, twLeft(Picture1));
     designWidth = 1024;
     designHeight = 768;
@@ -400,7 +400,6 @@ void Govori::Form_Load() {
     const float y = static_cast<float>(module.screenHeightPx) / static_cast<float>(designHeight);
     ScaleToScreen(x, y, *this);
 
-    // 13
     Ntext->setVisible(false);
 }
 
@@ -477,7 +476,6 @@ void Govori::preparePanelForFile(const QString& filter) {
     Ntext->show();
     session().reading().setBookmark(QStringLiteral("1"));
     CommonDialog1.dialogTitle = QStringLiteral("Open");
-    CommonDialog1.cancelError = false;
     CommonDialog1.filter = filter;
 }
 
@@ -744,7 +742,6 @@ void Govori::Command5_Click() {
     Text1->hide();
     PictureEtiket->hide();
     Ntext->show();
-    CommonDialog1.cancelError = true;
     chooseFont();
 }
 
@@ -764,7 +761,6 @@ void Govori::Command7_Click() {
     if (session().platform().messageBox(kRebuildText.join(QStringLiteral("\r\n")), MsgButtons::OkCancel,
                                         MsgIcon::Question, kRebuildTitle) == MsgAnswer::Cancel)
         return;
-    CommonDialog1.cancelError = true;
     if (!chooseFont())
         return;
 

@@ -23,8 +23,6 @@ namespace vel {
 struct CommonDialog {
     QString dialogTitle;
     QString filter;
-    // A cancelled dialog counts as a failure of the command that showed it.
-    bool cancelError = false;
     // The colour it returned last: black before any choice.
     std::int32_t color = 0;
     QString fileName;

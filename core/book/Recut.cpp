@@ -88,22 +88,22 @@ RecutOutcome recutWork(const QString& libraryDir, const QString& name, const Pag
                                      : pageStart(*gathered, place.leftPage);
 
     WorkFileBuilder builder;
-    bool ok = builder.begin(libraryDir, name, WorkFileBuilder::Placement::Replace);
+    bool ok = builder.begin(libraryDir, name, WorkFileBuilder::Placement::Replace).ok();
     for (auto it = old->facts().begin(); ok && it != old->facts().end(); ++it)
-        ok = builder.setFact(it->first, it->second);
+        ok = builder.setFact(it->first, it->second).ok();
     ok = ok && builder.setFact(kCutFact, cutSignature(geometry));
     if (!ok) {
-        r.error = builder.errorString();
+        r.error = builder.failure().message;
         return r;
     }
     std::vector<PageSpan> pages;
     r.outcome = buildPages(
-        gathered->text, geometry, progress, [&builder](const QString& page) { return builder.appendPage(page); },
+        gathered->text, geometry, progress, [&builder](const QString& page) { return builder.appendPage(page).ok(); },
         &pages);
     if (r.outcome == PageBuildOutcome::Written && !builder.commit())
         r.outcome = PageBuildOutcome::WriteFailed;
     if (r.outcome != PageBuildOutcome::Written) {
-        r.error = builder.errorString();
+        r.error = builder.failure().message;
         builder.abandon();
         return r;
     }

@@ -112,10 +112,6 @@ int LaidOutText::toOriginal(int pos) const {
     return pos - int(std::lower_bound(added.begin(), added.end(), pos) - added.begin());
 }
 
-bool LaidOutText::isAdded(int pos) const {
-    return std::binary_search(added.begin(), added.end(), pos);
-}
-
 LaidOutText laidOutText(QStringView text, const Typesetting& t) {
     LaidOutText out;
     const Hyphenator* h = t.hyphenate ? Hyphenator::bulgarian() : nullptr;

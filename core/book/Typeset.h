@@ -65,7 +65,6 @@ struct LaidOutText {
 
     int toLaidOut(int pos) const;  // a position in the original text
     int toOriginal(int pos) const; // a position in `text`
-    bool isAdded(int pos) const;
 };
 
 // Whether `c` belongs to a word for hyphenation: letters, with the digits, marks and soft hyphens that keep

@@ -1,5 +1,7 @@
 #include "core/catalogue/CatalogueWalks.h"
 
+#include "core/storage/CatalogueSchema.h"
+
 #include <QSet>
 #include <cmath>
 
@@ -17,7 +19,8 @@ enum class ScanEnd { Stopped, PastEnd, Failed };
 // saves the record's own title and author back into it, which changes nothing, so the lists, the record
 // the walk ends on and the entry slot appended past the end come out the same, at a fraction of the cost.
 template <class Stop> ScanEnd scan(Catalogue& cat, int* position, Stop&& stop) {
-    Statement st(cat.database(), QStringLiteral("SELECT Name, Number FROM Phones ORDER BY rowid"));
+    Statement st(cat.database(), QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY rowid")
+                                     .arg(schema::kName, schema::kNumber, schema::kTable));
     RecordBoxes b;
     int pos = 0;
     for (;; ++pos) {
@@ -121,37 +124,8 @@ std::optional<WorkSettings> tarsene(Catalogue& cat, RecordBoxes& boxes, const QS
     settle(cat, boxes, end, position);
     if (!found)
         return std::nullopt;
-    return WorkSettings{r.field(QStringLiteral("Font")), r.field(QStringLiteral("Size")),
-                        r.field(QStringLiteral("STR")), r.field(QStringLiteral("CvetList")),
-                        r.field(QStringLiteral("CvetForma"))};
-}
-
-bool renameLastTitled(Catalogue& cat, const QString& title, const QString& newTitle) {
-    Recordset& r = cat.rs();
-    const int back = r.position();
-    const bool atEnd = r.eof();
-    bool renamed = false;
-    r.MoveLast();
-    while (r.hasCurrent()) {
-        if (!r.isNull(QStringLiteral("Name")) && r.field(QStringLiteral("Name")) == title) {
-            r.Edit();
-            r.setField(QStringLiteral("Name"), newTitle);
-            renamed = r.Update();
-            break;
-        }
-        r.MovePrevious();
-    }
-    if (back >= 0) {
-        r.MoveFirst();
-        r.Move(back);
-    } else if (atEnd) {
-        r.MoveLast();
-        r.MoveNext();
-    } else {
-        r.MoveFirst();
-        r.MovePrevious();
-    }
-    return renamed;
+    return WorkSettings{r.field(schema::kFont), r.field(schema::kSize), r.field(schema::kStr),
+                        r.field(schema::kCvetList), r.field(schema::kCvetForma)};
 }
 
 QString catalogueFontSize(double points) {

@@ -46,10 +46,6 @@ QStringList allTitles(Catalogue& cat, RecordBoxes& boxes);
 // reads its settings. Without such a record the search stops at the entry slot and nothing is returned.
 std::optional<WorkSettings> tarsene(Catalogue& cat, RecordBoxes& boxes, const QString& title);
 
-// Gives the last record titled `title` the title `newTitle`; the cursor stays where it was. False when no
-// record carries the title.
-bool renameLastTitled(Catalogue& cat, const QString& title, const QString& newTitle);
-
 // A font size as the catalogue keeps it: rounded to four decimals, without trailing zeros ("14.25", "14").
 QString catalogueFontSize(double points);
 

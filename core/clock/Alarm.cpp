@@ -3,23 +3,23 @@
 namespace vel {
 
 bool Alarm::panelButtonClicked() {
-    frameVisible_ = startVisible_ = alarmHandVisible_ = true;
+    panelOpen_ = startOffered_ = alarmHandVisible_ = true;
     // The tooltip is what says whether the panel was open.
     if (panelToolTip_ == closeToolTip()) {
-        frameVisible_ = startVisible_ = alarmHandVisible_ = false;
+        panelOpen_ = startOffered_ = alarmHandVisible_ = false;
         panelToolTip_ = openToolTip();
-        alarmArmed_ = 0;
-        armedLabelVisible_ = false;
+        armed_ = false;
+        armedShown_ = false;
     }
-    if (frameVisible_)
+    if (panelOpen_)
         panelToolTip_ = closeToolTip();
     return true;
 }
 
 void Alarm::startClicked() {
-    alarmArmed_ = 1;
-    startVisible_ = false;
-    armedLabelVisible_ = true;
+    armed_ = true;
+    startOffered_ = false;
+    armedShown_ = true;
 }
 
 // Each button moves the hand before the angle is brought back into [0, 360), so the hand is drawn once
@@ -71,38 +71,38 @@ void Alarm::minuteDown() {
 
 bool Alarm::clockTick(double hourAngle) {
     // Both angles are whole multiples of 0.5, so exact equality holds for the whole alarm minute.
-    ringTimerEnabled_ = alarmArmed_ == 1 && hourAngle == static_cast<double>(alarmAngle_);
-    return ringTimerEnabled_;
+    ringing_ = armed_ && hourAngle == static_cast<double>(alarmAngle_);
+    return ringing_;
 }
 
 Alarm::RingEffects Alarm::ringTick() {
     RingEffects fx;
     fx.showWindow = true;
-    // Three ticks: strike (beep, labels lit), hammer back, release (beep, labels dark).
-    if (blinkOn_ == 0) {
+    // Three ticks: hammer up (beep, time lit), hammer down, back at rest (beep, time dark).
+    switch (hammer_) {
+    case Hammer::Rest:
         fx.beep = true;
-        labelsOpaque_ = true;
-        blinkOn_ = 1;
-        picture2Visible_ = true;
-    } else if (picture2Visible_) {
-        picture2Visible_ = false;
-        picture3Visible_ = true;
-    } else {
+        timeLit_ = true;
+        hammer_ = Hammer::Up;
+        break;
+    case Hammer::Up:
+        hammer_ = Hammer::Down;
+        break;
+    case Hammer::Down:
         fx.beep = true;
-        labelsOpaque_ = false;
-        blinkOn_ = 0;
-        picture2Visible_ = false;
-        picture3Visible_ = false;
+        timeLit_ = false;
+        hammer_ = Hammer::Rest;
+        break;
     }
     return fx;
 }
 
 Alarm::State Alarm::state() const {
-    if (!frameVisible_)
+    if (!panelOpen_)
         return State::Closed;
-    if (alarmArmed_ != 1)
+    if (!armed_)
         return State::Open;
-    return ringTimerEnabled_ ? State::Ringing : State::Armed;
+    return ringing_ ? State::Ringing : State::Armed;
 }
 
 QString Alarm::hourCaption() const {
@@ -111,14 +111,6 @@ QString Alarm::hourCaption() const {
 
 QString Alarm::minutesCounter() const {
     return QString::number(minutes_);
-}
-
-Alarm::Hammer Alarm::hammer() const {
-    if (picture3Visible_)
-        return Hammer::Picture3;
-    if (picture2Visible_)
-        return Hammer::Picture2;
-    return Hammer::Rest;
 }
 
 void Alarm::redrawAlarmHand() {

@@ -81,15 +81,15 @@ int runAudiobook(const StartOptions& options, QTextStream& out, QTextStream& err
     if (!QFileInfo::exists(catalogPath(options.libraryDir)))
         return fail(QStringLiteral("Няма каталог %1 / There is no catalogue %1")
                         .arg(shownPath(catalogPath(options.libraryDir))));
-    Catalogue::OpenResult opened = Catalogue::open(options.libraryDir);
+    Result<Catalogue::Opened> opened = Catalogue::open(options.libraryDir);
     if (!opened)
-        return fail(opened.error.simplified());
+        return fail(opened.message().simplified());
     const QString& title = options.audiobookTitle;
     const std::optional<QString> path = workFilePath(options.libraryDir, title);
     std::unique_ptr<WorkFile> work;
-    if (path && hasTitle(*opened.catalogue, title))
+    if (path && hasTitle(*opened->catalogue, title))
         work = WorkFile::open(*path);
-    opened.catalogue.reset();
+    opened->catalogue.reset();
     if (!work || work->pageCount() < 1)
         return fail(
             QStringLiteral("В библиотеката няма произведение „%1“. / The library holds no work titled "

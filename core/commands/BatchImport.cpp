@@ -137,7 +137,7 @@ std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, co
         for (const auto& [i, w] : chunk)
             works.emplace_back(w.record, w.builder->stagedPath());
         QStringList added, taken;
-        const WriteResult written = addWorks(cat, libraryDir, works, &added, &taken);
+        const Result<> written = addWorks(cat, libraryDir, works, &added, &taken);
         for (auto& [i, w] : chunk) {
             ImportResult r = w.result;
             w.builder->abandon();
@@ -146,7 +146,7 @@ std::vector<BatchItem> importBatch(Catalogue& cat, const QString& libraryDir, co
                 r = refused(r, QStringLiteral("Файлът %1 вече съществува.").arg(path),
                             QStringLiteral("The work file %1 exists already.").arg(path));
             } else if (!added.contains(w.record.name)) {
-                r = refused(r, written.error, written.errorEn);
+                r = refused(r, written.message(), written.failure().english);
             }
             settle(i, r);
         }

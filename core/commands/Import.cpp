@@ -1,6 +1,7 @@
 #include "core/commands/Import.h"
 
 #include "core/commands/BatchImport.h"
+#include "core/commands/Console.h"
 
 #include "core/book/BookGeometry.h"
 #include "core/book/Fonts.h"
@@ -35,11 +36,8 @@ namespace {
 constexpr int kMinTextLength = 3;
 
 void reportReconcile(const ReconcileReport& report, QTextStream& err) {
-    const QStringList bg = report.messages();
-    const QStringList en = report.messages(true);
-    for (qsizetype i = 0; i < bg.size(); ++i)
-        err << oneLine(bg[i]) << QStringLiteral(" / ") << oneLine(en[i]) << '\n';
-    err.flush();
+    for (const Failure& note : report.messages())
+        printFailure(err, note);
 }
 
 PreparedWork failed(PreparedWork w, const QString& error, const QString& errorEn = {}) {
@@ -57,13 +55,6 @@ QString alreadyThere(const QString& title) {
 
 QString alreadyThereEn(const QString& title) {
     return QStringLiteral("The catalogue already holds a work titled \"%1\".").arg(title);
-}
-
-QString oneLine(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    text.replace(u'\n', u' ');
-    text.replace(u'\t', u' ');
-    return text;
 }
 
 NewWorkStyle newWorkStyle(TextSource source) {
@@ -158,8 +149,7 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
                       QStringLiteral("The title \"%1\" cannot name a file.").arg(r.title));
     if (titleTaken && titleTaken(r.title))
         return failed(std::move(w), alreadyThere(r.title), alreadyThereEn(r.title));
-    const QFileInfo existing(*workFile);
-    if (existing.exists() || existing.isSymLink())
+    if (pathTaken(*workFile))
         return failed(std::move(w), QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(*workFile)),
                       QStringLiteral("The work file %1 exists already.").arg(shownPath(*workFile)));
 
@@ -180,7 +170,7 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
     // The book window's build: cut as its left page shows the text, written whole or not at all.
     w.builder = std::make_unique<WorkFileBuilder>();
     WorkFileBuilder& builder = *w.builder;
-    const auto builderFailed = [&]() { return failed(std::move(w), oneLine(builder.errorString())); };
+    const auto builderFailed = [&]() { return failed(std::move(w), oneLine(builder.failure().message)); };
     if (!builder.begin(libraryDir, r.title, WorkFileBuilder::Placement::Staged))
         return builderFailed();
     PageBuildProgress progress;
@@ -200,7 +190,7 @@ PreparedWork prepareWork(const QString& libraryDir, const ImportRequest& request
         !cover.isEmpty() && !builder.setCover(cover))
         return builderFailed();
     switch (buildPages(text, geometry, progress,
-                       [&builder](const QString& page) { return builder.appendPage(page); })) {
+                       [&builder](const QString& page) { return builder.appendPage(page).ok(); })) {
     case PageBuildOutcome::Written:
         break;
     case PageBuildOutcome::TooManyPages:
@@ -229,10 +219,10 @@ ImportResult importWork(Catalogue& cat, const QString& libraryDir, const ImportR
     faultPoint("add-built");
 
     // The work file and its record go in together, as the entry form's confirm and the build put them.
-    const WriteResult added = addWork(cat, libraryDir, w.record, w.builder->stagedPath());
+    const Result<> added = addWork(cat, libraryDir, w.record, w.builder->stagedPath());
     w.builder->abandon();
-    if (!added.ok())
-        return failed(std::move(w), added.error, added.errorEn).result;
+    if (!added)
+        return failed(std::move(w), added.message(), added.failure().english).result;
     return w.result;
 }
 
@@ -269,12 +259,12 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
                    .arg(shownPath(options.libraryDir));
         return 1;
     }
-    Catalogue::OpenResult opened = Catalogue::open(options.libraryDir);
+    Result<Catalogue::Opened> opened = Catalogue::open(options.libraryDir);
     if (!opened) {
-        err << oneLine(opened.error) << '\n';
+        err << oneLine(opened.message()) << '\n';
         return 1;
     }
-    reportReconcile(reconcileLibrary(*opened.catalogue, options.libraryDir), err);
+    reportReconcile(reconcileLibrary(*opened->catalogue, options.libraryDir), err);
     int failures = 0;
     const ImportItems found = importItems(options.files);
     for (const QString& folder : found.emptyFolders) {
@@ -305,7 +295,7 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
     QList<ImportItem> files;
     const auto importFiles = [&] {
         if (!files.isEmpty())
-            importBatch(*opened.catalogue, options.libraryDir, files, batch, report);
+            importBatch(*opened->catalogue, options.libraryDir, files, batch, report);
         files.clear();
     };
     for (const ImportItem& item : found.items) {
@@ -316,7 +306,7 @@ int runImport(const StartOptions& options, QTextStream& out, QTextStream& err) {
         }
         importFiles();
         const ImportRequest request{{}, options.title, options.author, options.screen, options.layout};
-        report(BatchItem{given, importFromUrl(*opened.catalogue, options.libraryDir, QUrl(given, QUrl::StrictMode),
+        report(BatchItem{given, importFromUrl(*opened->catalogue, options.libraryDir, QUrl(given, QUrl::StrictMode),
                                               request)},
                0, 0);
     }
@@ -334,16 +324,16 @@ int runList(const StartOptions& options, QTextStream& out, QTextStream& err) {
         return 1;
     }
     // A write-protected catalogue is still listed; only a writable library is put right first.
-    Catalogue::OpenResult opened = Catalogue::open(options.libraryDir);
+    Result<Catalogue::Opened> opened = Catalogue::open(options.libraryDir);
     if (opened)
-        reportReconcile(reconcileLibrary(*opened.catalogue, options.libraryDir), err);
+        reportReconcile(reconcileLibrary(*opened->catalogue, options.libraryDir), err);
     else
         opened = Catalogue::open(options.libraryDir, true);
     if (!opened) {
-        err << oneLine(opened.error) << '\n';
+        err << oneLine(opened.message()) << '\n';
         return 1;
     }
-    for (const CatalogueRecord& rec : titledRecords(*opened.catalogue)) {
+    for (const CatalogueRecord& rec : titledRecords(*opened->catalogue)) {
         QString pages = QStringLiteral("-");
         QString series;
         if (const auto path = workFilePath(options.libraryDir, rec.name)) {

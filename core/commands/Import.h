@@ -91,9 +91,6 @@ ImportResult importFromUrl(Catalogue& cat, const QString& libraryDir, const QUrl
 // Whether a command-line argument is a web address rather than a file.
 bool isWebAddress(const QString& argument);
 
-// A message as one line of a report: line breaks and tabs become spaces.
-QString oneLine(QString text);
-
 // --import: every file or web address in turn; a report per file (added works on out, failures on err).
 // Returns 0 when all were added, 1 when some were not, 2 for a command line it cannot use.
 int runImport(const StartOptions& options, QTextStream& out, QTextStream& err);

@@ -33,14 +33,14 @@ std::unique_ptr<WorkFile> openLibraryWork(const QString& libraryDir, const QStri
         *error = QStringLiteral("Няма каталог %1 / There is no catalogue %1").arg(shownPath(catalogue));
         return nullptr;
     }
-    Catalogue::OpenResult opened = Catalogue::open(libraryDir, true);
+    Result<Catalogue::Opened> opened = Catalogue::open(libraryDir, true);
     if (!opened) {
-        *error = opened.error.simplified();
+        *error = opened.message().simplified();
         return nullptr;
     }
     const std::optional<QString> path = workFilePath(libraryDir, title);
     std::unique_ptr<WorkFile> work;
-    if (path && hasTitle(*opened.catalogue, title))
+    if (path && hasTitle(*opened->catalogue, title))
         work = WorkFile::open(*path);
     if (!work || work->pageCount() < 1) {
         *error = QStringLiteral(

@@ -5,13 +5,13 @@ namespace vel {
 BookDownload::BookDownload(QNetworkAccessManager& network, const QUrl& url, const QString& libraryDir,
                            QObject* parent)
     : QObject(parent) {
-    QString reason;
-    temp_ = fileops::createTempFile(libraryDir, &reason);
-    if (!temp_.isValid()) {
-        error_ = QStringLiteral("Във папката на библиотеката не може да бъде записван файл: ") + reason;
+    Result<fileops::LockedTemp> made = fileops::createTempFile(libraryDir);
+    if (!made) {
+        error_ = QStringLiteral("Във папката на библиотеката не може да бъде записван файл: ") + made.message();
         QMetaObject::invokeMethod(this, &BookDownload::finished, Qt::QueuedConnection);
         return;
     }
+    temp_ = std::move(*made);
     file_.setFileName(temp_.path());
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         error_ = QStringLiteral("Във папката на библиотеката не може да бъде записван файл: ") +

@@ -162,15 +162,15 @@ void OpdsBrowser::add(int entry, const QSize& screen) {
         importing_ = runInBackground(
             this,
             [library = libraryDir_, request] {
-                Catalogue::OpenResult opened = Catalogue::open(library);
+                Result<Catalogue::Opened> opened = Catalogue::open(library);
                 if (!opened) {
                     ImportResult r;
                     r.title = request.title;
                     r.author = request.author;
-                    r.reason = r.error = opened.error;
+                    r.reason = r.error = opened.message();
                     return r;
                 }
-                return importWork(*opened.catalogue, library, request);
+                return importWork(*opened->catalogue, library, request);
             },
             [this](const ImportResult& result) {
                 download_.reset();

@@ -107,20 +107,16 @@ void ReadingState::setSpeaking(bool on) {
     Q_EMIT speakingChanged(on);
 }
 
-WriteResult ReadingState::addBuiltWork(const QString& libraryDir, const QString& name,
-                                       const QString& stagedFile) {
-    if (!catalogue_ || !newWork_) {
-        WriteResult none;
-        none.error = QStringLiteral("Няма потвърдено ново произведение.");
-        return none;
-    }
+Result<> ReadingState::addBuiltWork(const QString& libraryDir, const QString& name, const QString& stagedFile) {
+    if (!catalogue_ || !newWork_)
+        return fail(FailureKind::Invalid, QStringLiteral("Няма потвърдено ново произведение."));
     CatalogueRecord record = *newWork_;
     record.name = name; // the name the file was built under, confirmed in the dialog if it clashed
-    const WriteResult added = addWork(*catalogue_, libraryDir, record, stagedFile);
-    if (added.outcome == WriteResult::Outcome::NameTaken)
+    Result<> added = addWork(*catalogue_, libraryDir, record, stagedFile);
+    if (added.kind() == FailureKind::Exists)
         return added;
     newWork_.reset();
-    if (!added.ok())
+    if (!added)
         return added;
     setTitle(name);
     Q_EMIT workAdded(name);

@@ -108,9 +108,9 @@ public:
     void setNewWork(const CatalogueRecord& record) { newWork_ = record; }
     void dropNewWork() { newWork_.reset(); }
     // The new work's file (stagedFile) is finished under `name`: file and record go in together and the
-    // work becomes the current one. NameTaken leaves the new work waiting for another name; any other
+    // work becomes the current one. Exists leaves the new work waiting for another name; any other
     // failure gives it up.
-    WriteResult addBuiltWork(const QString& libraryDir, const QString& name, const QString& stagedFile);
+    [[nodiscard]] Result<> addBuiltWork(const QString& libraryDir, const QString& name, const QString& stagedFile);
 
     // Events the windows hear of.
     // A stored work was chosen: its settings are in; the panel takes its look.

@@ -18,65 +18,57 @@ namespace {
 
 using namespace schema;
 
-bool pathTaken(const QString& path) {
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-}
-
 // Writes a new catalogue holding one entry slot beside the final name and moves it into place, never over
-// a file that appeared meanwhile. Exists counts as success: that file is opened instead.
-fileops::PublishResult createCatalogue(const QString& libraryDir, const QString& path, QString* reason) {
-    fileops::LockedTemp temp = fileops::createTempFile(libraryDir, reason);
-    if (!temp.isValid())
-        return fileops::PublishResult::Failed;
+// a file that appeared meanwhile: Exists then, and that file is opened instead.
+Result<> createCatalogue(const QString& libraryDir, const QString& path) {
+    Result<fileops::LockedTemp> made = fileops::createTempFile(libraryDir);
+    if (!made)
+        return made.failure();
+    fileops::LockedTemp& temp = *made;
     const QString tmp = temp.path();
     Database db;
     QStringList cols;
     for (const QString& f : kFields)
         cols << f + QStringLiteral(" TEXT");
     const bool ok = db.open(tmp, Database::Mode::Create) &&
-                    db.exec(QStringLiteral("PRAGMA journal_mode = OFF; BEGIN; CREATE TABLE Phones (%1);"
-                                           "INSERT INTO Phones (Name, Number) VALUES ('', ''); COMMIT;")
-                                .arg(cols.join(QStringLiteral(", "))));
-    if (!ok)
-        *reason = db.errorText();
+                    db.exec(QStringLiteral("PRAGMA journal_mode = OFF; BEGIN; CREATE TABLE %1 (%2);"
+                                           "INSERT INTO %1 (%3, %4) VALUES ('', ''); COMMIT;")
+                                .arg(kTable, cols.join(QStringLiteral(", ")), kName, kNumber));
+    const QString why = db.reason();
     db.close();
-    if (!ok || !fileops::syncFile(tmp)) {
+    if (!ok) {
         temp.remove();
-        return fileops::PublishResult::Failed;
+        return fail(FailureKind::Io, why);
     }
-    const auto result = fileops::publishNew(tmp, path, reason);
-    if (result != fileops::PublishResult::Ok) {
+    Result<> placed = fileops::syncFile(tmp);
+    if (placed)
+        placed = fileops::publishNew(tmp, path);
+    if (!placed) {
         temp.remove();
-    } else {
-        temp.unlock();
-        fileops::syncDir(libraryDir);
+        return placed;
     }
-    return result;
+    temp.unlock();
+    // The catalogue is in place; a folder that cannot be flushed only makes it less sure to survive a crash.
+    (void)fileops::syncDir(libraryDir);
+    return {};
 }
 
 } // namespace
 
-Catalogue::OpenResult Catalogue::open(const QString& libraryDir, bool readOnly) {
-    OpenResult result;
+Result<Catalogue::Opened> Catalogue::open(const QString& libraryDir, bool readOnly) {
     const QString path = catalogPath(libraryDir);
-    auto failed = [&](const QString& message) {
-        result.status = OpenStatus::Failed;
-        result.catalogue.reset();
-        result.error = message;
-        return std::move(result);
-    };
+    const QString shown = shownPath(path);
+    auto failed = [](FailureKind kind, const QString& message) { return fail(kind, message); };
 
     bool created = false;
     if (!pathTaken(path) && readOnly)
-        return failed(QStringLiteral("Каталогът %1 липсва.").arg(shownPath(path)));
+        return failed(FailureKind::NotFound, QStringLiteral("Каталогът %1 липсва.").arg(shown));
     if (!pathTaken(path)) {
-        QString reason;
-        const auto made = createCatalogue(libraryDir, path, &reason);
-        if (made == fileops::PublishResult::Failed)
-            return failed(QStringLiteral("Каталогът %1 липсва и не може да бъде създаден: %2.")
-                              .arg(shownPath(path), reason));
-        created = made == fileops::PublishResult::Ok;
+        const Result<> made = createCatalogue(libraryDir, path);
+        if (!made && made.kind() != FailureKind::Exists)
+            return failed(made.kind(), QStringLiteral("Каталогът %1 липсва и не може да бъде създаден: %2.")
+                                           .arg(shown, made.message()));
+        created = made.ok();
     }
 
     std::unique_ptr<Catalogue> cat(new Catalogue);
@@ -84,9 +76,10 @@ Catalogue::OpenResult Catalogue::open(const QString& libraryDir, bool readOnly) 
     if (!cat->db_.open(path, readOnly ? Database::Mode::ReadOnly : Database::Mode::ReadWrite)) {
         if (cat->db_.errorCode() == SQLITE_READONLY)
             return failed(
+                FailureKind::Io,
                 QStringLiteral("Каталогът %1 е защитен срещу запис и библиотеката не може да го променя.")
-                    .arg(shownPath(path)));
-        return failed(QStringLiteral("Каталогът %1 не може да бъде отворен.").arg(shownPath(path)));
+                    .arg(shown));
+        return failed(FailureKind::Io, QStringLiteral("Каталогът %1 не може да бъде отворен.").arg(shown));
     }
 
     // Reading the schema is the first real read: a foreign or damaged file shows itself here, unchanged.
@@ -94,32 +87,31 @@ Catalogue::OpenResult Catalogue::open(const QString& libraryDir, bool readOnly) 
     if (probe.step() != Statement::Step::Row) {
         const int code = cat->db_.errorCode() & 0xff;
         if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
-            return failed(QStringLiteral("Файлът %1 не е каталог на библиотеката или е повреден.")
-                              .arg(shownPath(path)));
-        return failed(QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shownPath(path)));
+            return failed(FailureKind::Damaged,
+                          QStringLiteral("Файлът %1 не е каталог на библиотеката или е повреден.").arg(shown));
+        return failed(FailureKind::Io, QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shown));
     }
     probe = Statement();
 
     if (!cat->db_.plainSchema({kTable}))
-        return failed(QStringLiteral("Файлът %1 не е каталог на библиотеката: съдържа изгледи, тригери или "
+        return failed(FailureKind::Damaged,
+                      QStringLiteral("Файлът %1 не е каталог на библиотеката: съдържа изгледи, тригери или "
                                      "изчислявани полета.")
-                          .arg(shownPath(path)));
+                          .arg(shown));
     const QStringList cols = cat->db_.columns(kTable);
     if (cols.isEmpty())
-        return failed(QStringLiteral("Във файла %1 няма таблица Phones.").arg(shownPath(path)));
+        return failed(FailureKind::Damaged, QStringLiteral("Във файла %1 няма таблица %2.").arg(shown, kTable));
     for (const QString& f : kFields) {
         if (!cols.contains(f, Qt::CaseInsensitive))
-            return failed(
-                QStringLiteral("В таблицата Phones на файла %1 липсва полето %2.").arg(shownPath(path), f));
+            return failed(FailureKind::Damaged,
+                          QStringLiteral("В таблицата %1 на файла %2 липсва полето %3.").arg(kTable, shown, f));
     }
 
     cat->rs_ = std::make_unique<Recordset>(cat->db_, kTable);
     if (!cat->rs_->isValid())
-        return failed(QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shownPath(path)));
+        return failed(FailureKind::Io, QStringLiteral("Каталогът %1 не може да бъде прочетен.").arg(shown));
 
-    result.status = created ? OpenStatus::Created : OpenStatus::Opened;
-    result.catalogue = std::move(cat);
-    return result;
+    return Opened{std::move(cat), created};
 }
 
 bool Catalogue::cleanUp() {
@@ -132,8 +124,8 @@ bool Catalogue::cleanUp() {
     }
     // Only the empty text counts: a record without any title value stays.
     const bool deleted =
-        db_.exec(QStringLiteral("DELETE FROM Phones WHERE %1 IS NOT NULL AND CAST(%1 AS TEXT) = ''")
-                     .arg(Database::quoted(nameCol)));
+        db_.exec(QStringLiteral("DELETE FROM %1 WHERE %2 IS NOT NULL AND CAST(%2 AS TEXT) = ''")
+                     .arg(kTable, Database::quoted(nameCol)));
     bool ok = deleted; // the cursor notices the deletions by itself
     if (ok && r.recordCount() == 0)
         ok = prazenZapis();
@@ -200,8 +192,9 @@ Catalogue::SaveResult Catalogue::saveSettings(const QString& title, const QStrin
     if (const int at = walkShortcut(title); at > 0)
         r.Move(at);
     pokazhi(b);
-    // Napred refuses to move from a record with an empty title or author, the entry slot above all, so a
-    // title that no record carries ends the walk instead of looping for ever.
+    // The shortcut leaves the walk on the record with the title or on the entry slot. Napred refuses to move
+    // from the entry slot (its title and author are empty), so a title that no record carries ends the walk
+    // there instead of looping for ever.
     while (!r.hasCurrent() || r.isNull(kName) || r.field(kName) != title) {
         if (!napred(b)) {
             // Keep what the walk itself did (an entry slot appended past the end).
@@ -250,27 +243,30 @@ int Catalogue::walkShortcut(const QString& title) {
         return q.step() == Statement::Step::Row && !q.isNull(0) ? q.int64(0) : -1;
     };
     const qint64 match =
-        firstRow(QStringLiteral("SELECT rowid FROM Phones WHERE Name = ?1 ORDER BY rowid LIMIT 1"), &title);
+        firstRow(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ?1 ORDER BY rowid LIMIT 1").arg(kTable, kName),
+                 &title);
     // The walk ends at the entry slot; records without a title value or an author are passed, as the
     // listing walks pass them.
     const qint64 stop =
-        firstRow(QStringLiteral("SELECT rowid FROM Phones WHERE Name = '' ORDER BY rowid LIMIT 1"), nullptr);
+        firstRow(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = '' ORDER BY rowid LIMIT 1").arg(kTable, kName),
+                 nullptr);
     qint64 target = -1;
     if (match >= 0 && (stop < 0 || match <= stop))
         target = match;
     else if (stop >= 0)
         target = stop;
     else
-        target = firstRow(QStringLiteral("SELECT MAX(rowid) FROM Phones"), nullptr);
+        target = firstRow(QStringLiteral("SELECT MAX(rowid) FROM %1").arg(kTable), nullptr);
     if (target < 0)
         return -1;
-    Statement before(db_, QStringLiteral("SELECT COUNT(*) FROM Phones WHERE rowid < ?1"));
+    Statement before(db_, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE rowid < ?1").arg(kTable));
     before.bindInt64(1, target);
     return before.step() == Statement::Step::Row ? int(before.int64(0)) : -1;
 }
 
 bool Catalogue::ensureEntrySlotAtEnd() {
-    Statement last(db_, QStringLiteral("SELECT Name, Number FROM Phones ORDER BY rowid DESC LIMIT 1"));
+    Statement last(db_,
+                   QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY rowid DESC LIMIT 1").arg(kName, kNumber, kTable));
     const auto step = last.step();
     if (step == Statement::Step::Error)
         return false;

@@ -2,6 +2,7 @@
 // The library's catalogue (BAZA.mdb, table Phones) with its one cursor, and the cursor operations every
 // catalogue walk is built from.
 
+#include "core/Result.h"
 #include "core/storage/Database.h"
 #include "core/storage/Recordset.h"
 
@@ -19,18 +20,16 @@ struct RecordBoxes {
 
 class Catalogue {
 public:
-    enum class OpenStatus { Opened, Created, Failed };
-    struct OpenResult {
-        OpenStatus status = OpenStatus::Failed;
+    struct Opened {
         std::unique_ptr<Catalogue> catalogue;
-        QString error; // Bulgarian, names the file; set when status is Failed
-        explicit operator bool() const { return catalogue != nullptr; }
+        bool created = false; // there was none: it was made with its entry slot
     };
 
     // Opens libraryDir/BAZA.mdb; a missing file is created holding one entry slot. A file that cannot be
-    // read, is not a database or lacks table Phones or one of its fields is reported and left untouched.
-    // readOnly: only reads (listing); nothing is created, and a write-protected catalogue opens as well.
-    static OpenResult open(const QString& libraryDir, bool readOnly = false);
+    // read, is not a database or lacks table Phones or one of its fields is reported (naming the file) and
+    // left untouched. readOnly: only reads (listing); nothing is created, and a write-protected catalogue
+    // opens as well.
+    [[nodiscard]] static Result<Opened> open(const QString& libraryDir, bool readOnly = false);
 
     Catalogue(const Catalogue&) = delete;
     Catalogue& operator=(const Catalogue&) = delete;
@@ -61,7 +60,7 @@ public:
     // slot and nothing is written (NoRecord); Failed when the catalogue refused the write.
     // boxes, when given, are the window's boxes and are left showing the record the walk stopped on.
     enum class SaveResult { Saved, NoRecord, Failed };
-    SaveResult saveSettings(const QString& title, const QString& font, const QString& size,
+    [[nodiscard]] SaveResult saveSettings(const QString& title, const QString& font, const QString& size,
                             const QString& str, const QString& cvetList, const QString& cvetForma,
                             RecordBoxes* boxes = nullptr);
 

@@ -11,9 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <cerrno>
-#include <cstdio>
-#include <sys/stat.h>
 
 namespace vel {
 
@@ -24,41 +21,20 @@ using namespace schema;
 const QString kAdd = QStringLiteral("add");
 const QString kDelete = QStringLiteral("delete");
 
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-bool pathTaken(const QString& path) {
-    struct stat st;
-    return ::lstat(native(path).constData(), &st) == 0;
-}
-
-WriteResult failure(const QString& bg, const QString& en, bool diskFull = false) {
-    WriteResult r;
-    r.outcome = WriteResult::Outcome::Failed;
-    r.error = bg;
-    r.errorEn = en;
-    r.diskFull = diskFull;
-    return r;
-}
-
-WriteResult catalogueFailure(Database& db) {
+Failure catalogueFailure(Database& db) {
     if (db.isDiskFull())
-        return failure(QStringLiteral("Каталогът не може да бъде променен: няма свободно място на диска."),
-                       QStringLiteral("The catalogue cannot be changed: the disk is full."), true);
-    return failure(QStringLiteral("Каталогът не може да бъде променен: %1.").arg(db.reason()),
-                   QStringLiteral("The catalogue cannot be changed: %1.").arg(db.errorText()));
+        return fail(FailureKind::DiskFull,
+                    QStringLiteral("Каталогът не може да бъде променен: няма свободно място на диска."),
+                    QStringLiteral("The catalogue cannot be changed: the disk is full."));
+    return fail(FailureKind::Io, QStringLiteral("Каталогът не може да бъде променен: %1.").arg(db.reason()),
+                QStringLiteral("The catalogue cannot be changed: %1.").arg(db.errorText()));
 }
 
-WriteResult fileFailure(const QString& path, int err) {
-    if (err == ENOSPC || err == EDQUOT)
-        return failure(
-            QStringLiteral("Файлът %1 не може да бъде записан: няма свободно място на диска.")
-                .arg(shownPath(path)),
-            QStringLiteral("The file %1 cannot be written: the disk is full.").arg(shownPath(path)), true);
-    return failure(QStringLiteral("Файлът %1 не може да бъде записан: %2.")
-                       .arg(shownPath(path), fileops::errnoReason(err)),
-                   QStringLiteral("The file %1 cannot be written (error %2).").arg(shownPath(path)).arg(err));
+// A file step's failure (its message a reason) as a sentence naming the file.
+Failure fileFailure(const QString& path, const Failure& why) {
+    return fail(why.kind,
+                QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shownPath(path), why.message),
+                QStringLiteral("The file %1 cannot be written: %2.").arg(shownPath(path), why.english));
 }
 
 bool ensurePendingTable(Database& db) {
@@ -115,10 +91,10 @@ bool dropRecord(Database& db, qint64 record, const QString& title) {
 
 } // namespace
 
-bool storeWorkFacts(const QString& file, const CatalogueRecord& record, bool* diskFull) {
+Result<> storeWorkFacts(const QString& file, const CatalogueRecord& record) {
     Database db;
     if (!db.open(file, Database::Mode::ReadWrite))
-        return false;
+        return fileFailure(file, fail(FailureKind::Io, db.reason(), db.errorText()));
     Statement st;
     // Two short facts: the file may grow by a few pages, whatever it holds.
     qint64 pages = 0;
@@ -141,9 +117,14 @@ bool storeWorkFacts(const QString& file, const CatalogueRecord& record, bool* di
     }
     st = Statement();
     ok = ok && db.exec(QStringLiteral("COMMIT"));
-    *diskFull = db.isDiskFull();
+    const Failure why =
+        fail(db.isDiskFull() ? FailureKind::DiskFull : FailureKind::Io, db.reason(), db.errorText());
     db.close();
-    return ok && fileops::syncFile(file);
+    if (!ok)
+        return fileFailure(file, why);
+    if (Result<> synced = fileops::syncFile(file); !synced)
+        return fileFailure(file, synced.failure());
+    return {};
 }
 
 namespace {
@@ -169,15 +150,11 @@ bool setAside(const QString& libraryDir, const QString& name) {
         const QString target =
             dir.filePath(kAsideFolder + u'/' +
                          (n == 1 ? name : QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(kWorkFileSuffix)));
-        QString reason;
-        switch (fileops::publishNew(from, target, &reason)) {
-        case fileops::PublishResult::Ok:
+        const Result<> moved = fileops::publishNew(from, target);
+        if (moved)
             return true;
-        case fileops::PublishResult::Exists:
-            continue;
-        case fileops::PublishResult::Failed:
+        if (moved.kind() != FailureKind::Exists)
             return false;
-        }
     }
     return false;
 }
@@ -226,7 +203,7 @@ qint64 insertRecord(Catalogue& cat, const CatalogueRecord& record) {
     return cat.napred(boxes) ? rowid : -1;
 }
 
-WriteResult addWorks(Catalogue& cat, const QString& libraryDir,
+Result<> addWorks(Catalogue& cat, const QString& libraryDir,
                      const std::vector<std::pair<CatalogueRecord, QString>>& works, QStringList* added,
                      QStringList* taken) {
     struct Step {
@@ -239,8 +216,9 @@ WriteResult addWorks(Catalogue& cat, const QString& libraryDir,
     for (size_t i = 0; i < works.size(); ++i) {
         const std::optional<QString> target = workFilePath(libraryDir, works[i].first.name);
         if (!target)
-            return failure(QStringLiteral("„%1“ не е допустимо име на файл.").arg(works[i].first.name),
-                           QStringLiteral("\"%1\" cannot name a file.").arg(works[i].first.name));
+            return fail(FailureKind::Invalid,
+                        QStringLiteral("„%1“ не е допустимо име на файл.").arg(works[i].first.name),
+                        QStringLiteral("\"%1\" cannot name a file.").arg(works[i].first.name));
         steps[i].target = *target;
     }
 
@@ -249,7 +227,7 @@ WriteResult addWorks(Catalogue& cat, const QString& libraryDir,
     for (const auto& work : works)
         staged << work.second;
     if (const qsizetype unsynced = fileops::syncFiles(libraryDir, staged); unsynced >= 0)
-        return fileFailure(steps[size_t(unsynced)].target, errno);
+        return fileFailure(steps[size_t(unsynced)].target, fileops::errnoFailure(errno));
 
     // The records first, noted as pending: from here on any open can tell whether each file made it.
     Database& db = cat.database();
@@ -277,19 +255,19 @@ WriteResult addWorks(Catalogue& cat, const QString& libraryDir,
     }
     faultPoint("add-recorded");
 
-    WriteResult result;
-    result.outcome = WriteResult::Outcome::Done;
+    Result<> result;
     for (size_t i = 0; i < works.size(); ++i) {
-        QString reason;
-        const auto placed = fileops::publishNew(works[i].second, steps[i].target, &reason);
-        const int err = errno;
-        steps[i].placed = placed == fileops::PublishResult::Ok;
-        if (placed == fileops::PublishResult::Exists && taken)
-            *taken << works[i].first.name;
-        if (placed == fileops::PublishResult::Failed && result.ok())
-            result = fileFailure(steps[i].target, err);
+        const Result<> placed = fileops::publishNew(works[i].second, steps[i].target);
+        steps[i].placed = placed.ok();
+        if (!placed && placed.kind() == FailureKind::Exists) {
+            if (taken)
+                *taken << works[i].first.name;
+        } else if (!placed && result.ok()) {
+            result = fileFailure(steps[i].target, placed.failure());
+        }
     }
-    fileops::syncDir(libraryDir);
+    // The files are in place; a folder that cannot be flushed only makes them less sure to survive a crash.
+    (void)fileops::syncDir(libraryDir);
     faultPoint("add-placed");
 
     // Works whose file did not go in lose their record again; the others are complete. Notes that cannot
@@ -312,34 +290,32 @@ WriteResult addWorks(Catalogue& cat, const QString& libraryDir,
     return result;
 }
 
-WriteResult addWork(Catalogue& cat, const QString& libraryDir, const CatalogueRecord& record,
-                    const QString& stagedFile) {
+Result<> addWork(Catalogue& cat, const QString& libraryDir, const CatalogueRecord& record,
+                 const QString& stagedFile) {
     const std::optional<QString> target = workFilePath(libraryDir, record.name);
-    WriteResult taken;
-    taken.outcome = WriteResult::Outcome::NameTaken;
-    if (target) {
-        taken.error = QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(*target));
-        taken.errorEn = QStringLiteral("The work file %1 exists already.").arg(shownPath(*target));
-    }
+    const auto taken = [&target] {
+        return fail(FailureKind::Exists, QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(*target)),
+                    QStringLiteral("The work file %1 exists already.").arg(shownPath(*target)));
+    };
     if (target && pathTaken(*target))
-        return taken;
-    bool diskFull = false;
-    if (target && !storeWorkFacts(stagedFile, record, &diskFull))
-        return fileFailure(*target, diskFull ? ENOSPC : EIO);
+        return taken();
+    if (target) {
+        if (Result<> stored = storeWorkFacts(stagedFile, record); !stored)
+            return stored;
+    }
     QStringList clash;
-    WriteResult result = addWorks(cat, libraryDir, {{record, stagedFile}}, nullptr, &clash);
+    Result<> result = addWorks(cat, libraryDir, {{record, stagedFile}}, nullptr, &clash);
     if (result.ok() && !clash.isEmpty())
-        return taken;
+        return taken();
     return result;
 }
 
-WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir) {
+Result<RemovedWork> removeCurrentWork(Catalogue& cat, const QString& libraryDir, const QString& title) {
     Database& db = cat.database();
-    Recordset& r = cat.rs();
-    const qint64 rowid = r.rowid();
-    const QString title = r.hasCurrent() ? r.field(kName) : QString();
+    const qint64 rowid = cat.rs().rowid();
     if (rowid < 0 || title.isEmpty())
-        return failure(QStringLiteral("Няма избрано произведение."), QStringLiteral("No work is chosen."));
+        return fail(FailureKind::NotFound, QStringLiteral("Няма избрано произведение."),
+                    QStringLiteral("No work is chosen."));
 
     PendingNotes notes(db);
     qint64 note = -1;
@@ -347,11 +323,12 @@ WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir) {
         Transaction t(db);
         if (!t.isActive() || !ensurePendingTable(db))
             return catalogueFailure(db);
-        // Another program may have changed the record since it was shown.
+        // Another program may have changed the record since the reader confirmed it.
         Statement again(db, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?1").arg(kName, kTable));
         again.bindInt64(1, rowid);
         if (again.step() != Statement::Step::Row || again.text(0) != title)
-            return failure(
+            return fail(
+                FailureKind::NotFound,
                 QStringLiteral("Произведението „%1“ вече е променено или изтрито от друга програма.")
                     .arg(title),
                 QStringLiteral("The work \"%1\" was changed or deleted by another program.").arg(title));
@@ -363,23 +340,22 @@ WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir) {
     faultPoint("delete-noted");
 
     // The file is moved aside under a temporary name, so that it is either in place or already gone.
-    WriteResult result;
-    QString reason;
+    RemovedWork result;
     fileops::LockedTemp aside;
     const std::optional<QString> path = workFilePath(libraryDir, title);
     if (path && pathTaken(*path)) {
-        aside = fileops::createTempFile(libraryDir, &reason);
-        if (!aside.isValid() ||
-            std::rename(native(*path).constData(), native(aside.path()).constData()) != 0) {
-            const int err = errno;
+        Result<fileops::LockedTemp> made = fileops::createTempFile(libraryDir);
+        Result<> moved = made ? fileops::publishReplace(*path, made->path()) : Result<>(made.failure());
+        if (made)
+            aside = std::move(*made);
+        if (!moved) {
             aside.remove();
             Transaction t(db);
             if (t.isActive() && notes.drop(note))
                 t.commit();
-            return failure(
-                QStringLiteral("Файлът %1 не може да бъде изтрит: %2.")
-                    .arg(shownPath(*path), reason.isEmpty() ? fileops::errnoReason(err) : reason),
-                QStringLiteral("The file %1 cannot be deleted (error %2).").arg(shownPath(*path)).arg(err));
+            return fail(moved.kind(),
+                        QStringLiteral("Файлът %1 не може да бъде изтрит: %2.").arg(shownPath(*path), moved.message()),
+                        QStringLiteral("The file %1 cannot be deleted: %2.").arg(shownPath(*path), moved.failure().english));
         }
         result.fileRemoved = true;
     }
@@ -387,11 +363,10 @@ WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir) {
 
     Transaction t(db);
     if (!t.isActive() || !dropRecord(db, rowid, title) || !notes.drop(note) || !t.commit()) {
-        WriteResult failed = catalogueFailure(db);
+        const Failure failed = catalogueFailure(db);
         t.rollback();
         // Put the file back, so that the work stays whole; failing that the next open finishes the delete.
-        if (result.fileRemoved &&
-            fileops::publishNew(aside.path(), *path, &reason) == fileops::PublishResult::Ok) {
+        if (result.fileRemoved && fileops::publishNew(aside.path(), *path)) {
             Transaction back(db);
             if (back.isActive() && notes.drop(note))
                 back.commit();
@@ -400,24 +375,22 @@ WriteResult removeCurrentWork(Catalogue& cat, const QString& libraryDir) {
         return failed;
     }
     aside.remove();
-    result.outcome = WriteResult::Outcome::Done;
     return result;
 }
 
-QStringList ReconcileReport::messages(bool english) const {
-    QStringList lines;
+std::vector<Failure> ReconcileReport::messages() const {
+    std::vector<Failure> lines;
     for (const QString& name : setAside) {
-        lines << (english
-                      ? QStringLiteral(
-                            "The work file \"%1\" has no catalogue record and names no work; it was "
-                            "moved to the folder \"%2\".")
-                            .arg(name, kAsideFolder)
-                      : QStringLiteral("Файлът „%1“ няма запис в каталога и не носи името на произведението "
-                                       "си; преместен е в папка „%2“.")
-                            .arg(name, kAsideFolder));
+        lines.push_back(fail(FailureKind::NotFound,
+                             QStringLiteral("Файлът „%1“ няма запис в каталога и не носи името на "
+                                            "произведението си; преместен е в папка „%2“.")
+                                 .arg(name, kAsideFolder),
+                             QStringLiteral("The work file \"%1\" has no catalogue record and names no work; "
+                                            "it was moved to the folder \"%2\".")
+                                 .arg(name, kAsideFolder)));
     }
-    if (!error.isEmpty())
-        lines << (english ? errorEn : error);
+    if (failure)
+        lines.push_back(*failure);
     return lines;
 }
 
@@ -426,9 +399,7 @@ ReconcileReport reconcileLibrary(Catalogue& cat, const QString& libraryDir) {
     Database& db = cat.database();
     const QDir dir(libraryDir);
     auto failed = [&]() {
-        const WriteResult f = catalogueFailure(db);
-        report.error = f.error;
-        report.errorEn = f.errorEn;
+        report.failure = catalogueFailure(db);
         report.leftovers = fileops::removeLeftovers(libraryDir);
         return report;
     };

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -44,6 +45,13 @@ QString errnoReason(int err) {
     }
 }
 
+Failure errnoFailure(int err) {
+    const FailureKind kind = err == ENOSPC || err == EDQUOT ? FailureKind::DiskFull
+                             : err == EEXIST                ? FailureKind::Exists
+                                                            : FailureKind::Io;
+    return fail(kind, errnoReason(err), QString::fromLocal8Bit(std::strerror(err)));
+}
+
 LockedTemp::LockedTemp(LockedTemp&& other) noexcept
     : path_(std::exchange(other.path_, QString())), fd_(std::exchange(other.fd_, -1)),
       folder_(other.folder_) {}
@@ -76,7 +84,7 @@ void LockedTemp::remove() {
     unlock();
 }
 
-LockedTemp createLockedTemp(const QString& dir, const QString& prefix, bool folder, QString* error) {
+Result<LockedTemp> createLockedTemp(const QString& dir, const QString& prefix, bool folder) {
     const QString base = dir.endsWith(u'/') || dir.isEmpty() ? dir : QString(dir + u'/');
     int err = EEXIST;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -116,9 +124,7 @@ LockedTemp createLockedTemp(const QString& dir, const QString& prefix, bool fold
         t.folder_ = folder;
         return t;
     }
-    if (error)
-        *error = errnoReason(err);
-    return {};
+    return errnoFailure(err);
 }
 
 namespace {
@@ -189,13 +195,15 @@ int removeLeftovers(const QString& dir) {
     return removed;
 }
 
-bool syncFile(const QString& path) {
+Result<> syncFile(const QString& path) {
     const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
+        return errnoFailure(errno);
+    const int err = ::fsync(fd) == 0 ? 0 : errno;
     ::close(fd);
-    return ok;
+    if (err != 0)
+        return errnoFailure(err);
+    return {};
 }
 
 qsizetype syncFiles(const QString& dir, const QStringList& paths) {
@@ -221,26 +229,42 @@ qsizetype syncFiles(const QString& dir, const QStringList& paths) {
     return -1;
 }
 
-void syncDir(const QString& dir) {
+Result<> syncDir(const QString& dir) {
     const int fd = ::open(native(dir.isEmpty() ? QStringLiteral(".") : dir).constData(),
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    if (fd < 0)
+        return errnoFailure(errno);
+    // Some file systems cannot flush a folder at all (EINVAL): their renames are as durable as they get.
+    const int err = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+    ::close(fd);
+    if (err != 0)
+        return errnoFailure(err);
+    return {};
 }
 
-PublishResult publishNew(const QString& tmp, const QString& target, QString* error) {
+const RenameCalls& systemRenameCalls() {
+    static constexpr RenameCalls calls{
+        [](const char* from, const char* to) {
+            return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+        },
+        [](const char* from, const char* to) { return ::link(from, to); },
+        [](const char* from, const char* to) { return ::rename(from, to); },
+    };
+    return calls;
+}
+
+Result<> publishNew(const QString& tmp, const QString& target, const RenameCalls& calls) {
     const QByteArray from = native(tmp);
     const QByteArray to = native(target);
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return PublishResult::Ok;
+    if (calls.renameNoReplace(from.constData(), to.constData()) == 0)
+        return {};
     int err = errno;
     if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
         // The file system cannot rename without replacing: a hard link fails just as atomically on a clash.
-        if (::link(from.constData(), to.constData()) == 0) {
+        if (calls.link(from.constData(), to.constData()) == 0) {
+            // The temporary name goes too; left behind it would be taken for a leftover and removed later.
             ::unlink(from.constData());
-            return PublishResult::Ok;
+            return {};
         }
         err = errno;
         if (err == EPERM || err == ENOTSUP || err == EOPNOTSUPP) {
@@ -248,24 +272,20 @@ PublishResult publishNew(const QString& tmp, const QString& target, QString* err
             struct stat st;
             if (::lstat(to.constData(), &st) == 0) {
                 err = EEXIST;
-            } else if (::rename(from.constData(), to.constData()) == 0) {
-                return PublishResult::Ok;
+            } else if (calls.rename(from.constData(), to.constData()) == 0) {
+                return {};
             } else {
                 err = errno;
             }
         }
     }
-    if (error)
-        *error = errnoReason(err);
-    return err == EEXIST ? PublishResult::Exists : PublishResult::Failed;
+    return errnoFailure(err);
 }
 
-PublishResult publishReplace(const QString& tmp, const QString& target, QString* error) {
-    if (::rename(native(tmp).constData(), native(target).constData()) == 0)
-        return PublishResult::Ok;
-    if (error)
-        *error = errnoReason(errno);
-    return PublishResult::Failed;
+Result<> publishReplace(const QString& tmp, const QString& target) {
+    if (::rename(native(tmp).constData(), native(target).constData()) != 0)
+        return errnoFailure(errno);
+    return {};
 }
 
 void removeTemp(const QString& tmp) {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 namespace vel {
 
@@ -43,14 +44,9 @@ std::optional<QString> workFilePath(const QString& libraryDir, const QString& ti
     return joined(libraryDir, title + QString::fromLatin1(kWorkFileSuffix));
 }
 
-bool deleteWorkFile(const QString& libraryDir, const QString& title) {
-    const auto path = workFilePath(libraryDir, title);
-    if (!path)
-        return false;
-    const QFileInfo info(*path);
-    if (!info.isSymLink() && !info.isFile())
-        return false;            // missing, or a folder that happens to carry the name
-    return QFile::remove(*path); // a link itself is removed, never what it points to
+bool pathTaken(const QString& path) {
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
 } // namespace vel

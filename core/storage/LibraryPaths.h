@@ -22,8 +22,7 @@ bool isValidWorkTitle(const QString& title);
 // libraryDir + "/" + title + ".mdb", or nothing when the title is not a valid work name.
 std::optional<QString> workFilePath(const QString& libraryDir, const QString& title);
 
-// Removes the work file of the title; false when the title is invalid or there was nothing to remove.
-// Never touches anything but a plain file or link directly inside the library folder.
-bool deleteWorkFile(const QString& libraryDir, const QString& title);
+// Whether anything has the name: a file, a folder, or a link even when it leads nowhere.
+bool pathTaken(const QString& path);
 
 } // namespace vel

@@ -8,7 +8,6 @@ namespace vel {
 Recordset::Recordset(Database& db, const QString& table) : db_(db), table_(table) {
     columns_ = db_.columns(table);
     if (columns_.isEmpty()) {
-        lastError_ = QStringLiteral("no table %1").arg(table);
         return;
     }
     for (int i = 0; i < columns_.size(); ++i) {
@@ -22,7 +21,6 @@ Recordset::Recordset(Database& db, const QString& table) : db_(db), table_(table
         Statement(db_, QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid LIMIT ?2")
                            .arg(quotedCols.join(u','), Database::quoted(table_)));
     if (!selectWindow_.isValid()) {
-        lastError_ = db_.errorText();
         return;
     }
     valid_ = loadRowids();
@@ -52,7 +50,6 @@ bool Recordset::loadRowids() {
     loaded_ = false;
     dropWindow();
     if (s == Statement::Step::Error) {
-        lastError_ = db_.errorText();
         return false; // keep the order read before
     }
     rowids_ = std::move(rowids);
@@ -224,7 +221,6 @@ void Recordset::Edit() {
     syncWithDatabase();
     if (!onRecord()) {
         mode_ = Mode::None;
-        lastError_ = QStringLiteral("no current record");
         return;
     }
     loadCurrent();
@@ -261,16 +257,10 @@ Statement& Recordset::statement(const QString& sql) {
     return it->second;
 }
 
-bool Recordset::fail(const QString& what) {
-    lastError_ = what + u": " + db_.errorText();
-    return false;
-}
-
 bool Recordset::Update() {
     syncWithDatabase();
     const Mode mode = std::exchange(mode_, Mode::None);
     if (mode == Mode::None) {
-        lastError_ = QStringLiteral("Update without AddNew or Edit");
         return false;
     }
 
@@ -289,7 +279,6 @@ bool Recordset::Update() {
         if (cols.empty())
             return true;
         if (!onRecord()) {
-            lastError_ = QStringLiteral("no current record");
             return false;
         }
         QStringList sets;
@@ -299,7 +288,7 @@ bool Recordset::Update() {
                                       .arg(Database::quoted(table_), sets.join(u", "))
                                       .arg(cols.size() + 1));
         if (!st.isValid())
-            return fail(QStringLiteral("update"));
+            return false;
         for (size_t k = 0; k < cols.size(); ++k) {
             if (editNulls_[size_t(cols[k])])
                 st.bindNull(int(k) + 1);
@@ -310,7 +299,7 @@ bool Recordset::Update() {
         const bool ok = st.step() == Statement::Step::Done;
         st.reset();
         if (!ok)
-            return fail(QStringLiteral("update"));
+            return false;
         noteOwnWrite();
         values_ = editValues_;
         nulls_ = editNulls_;
@@ -337,7 +326,7 @@ bool Recordset::Update() {
     }
     Statement& st = statement(sql);
     if (!st.isValid())
-        return fail(QStringLiteral("insert"));
+        return false;
     for (size_t k = 0; k < cols.size(); ++k) {
         if (editNulls_[size_t(cols[k])])
             st.bindNull(int(k) + 1);
@@ -347,7 +336,7 @@ bool Recordset::Update() {
     const bool ok = st.step() == Statement::Step::Done;
     st.reset();
     if (!ok)
-        return fail(QStringLiteral("insert"));
+        return false;
     noteOwnWrite();
     dropWindow(); // a reused rowid must not be read from the window
 
@@ -366,7 +355,6 @@ bool Recordset::Delete() {
     syncWithDatabase();
     mode_ = Mode::None;
     if (!onRecord()) {
-        lastError_ = QStringLiteral("no current record");
         return false;
     }
     Statement& st =
@@ -375,7 +363,7 @@ bool Recordset::Delete() {
     const bool ok = st.step() == Statement::Step::Done;
     st.reset();
     if (!ok)
-        return fail(QStringLiteral("delete"));
+        return false;
     noteOwnWrite();
     dropWindow();
     rowids_.erase(rowids_.begin() + pos_);

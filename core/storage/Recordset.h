@@ -59,8 +59,6 @@ public:
     // Re-reads the stored order, keeping the cursor on its record when it is still there.
     void requery();
 
-    const QString& lastError() const { return lastError_; }
-
 private:
     enum class Mode { None, Add, Edit };
 
@@ -73,7 +71,6 @@ private:
     void loadCurrent() const;
     void setPosition(int pos);
     Statement& statement(const QString& sql);
-    bool fail(const QString& what);
 
     Database& db_;
     QString table_;
@@ -107,7 +104,6 @@ private:
 
     std::map<QString, Statement> statements_;
     Statement selectWindow_;
-    QString lastError_;
 };
 
 } // namespace vel

@@ -16,11 +16,6 @@
 namespace vel {
 
 namespace {
-bool pathTaken(const QString& path) {
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0; // a dangling link still takes the name
-}
-
 // An empty work file with all its tables, made once: writing it out costs far less than creating the
 // tables anew in each work, which counts when a folder of small books comes in.
 const QByteArray& emptyWorkFile() {
@@ -45,16 +40,14 @@ WorkFileBuilder::~WorkFileBuilder() {
     abandon();
 }
 
-bool WorkFileBuilder::fail(Failure f, const QString& message) {
-    failure_ = f;
-    error_ = message;
-    return false;
+Failure WorkFileBuilder::fail(FailureKind kind, const QString& message) {
+    failure_ = vel::fail(kind, message);
+    return failure_;
 }
 
-bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Placement placement) {
+Result<> WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Placement placement) {
     abandon();
-    failure_ = Failure::None;
-    error_.clear();
+    failure_ = Failure();
     pages_ = 0;
     navigationSet_ = false;
     coverSet_ = false;
@@ -64,18 +57,17 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
     const auto path = workFilePath(libraryDir, name);
     if (!path) {
         finalPath_.clear();
-        return fail(Failure::InvalidName, QStringLiteral("„%1“ не е допустимо име на файл.").arg(name));
+        return fail(FailureKind::Invalid, QStringLiteral("„%1“ не е допустимо име на файл.").arg(name));
     }
     finalPath_ = *path;
     if (placement_ != Placement::Replace && pathTaken(finalPath_))
-        return fail(Failure::Exists, QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(finalPath_)));
+        return fail(FailureKind::Exists, QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(finalPath_)));
 
-    QString reason;
-    temp_ = fileops::createTempFile(libraryDir, &reason);
-    if (!temp_.isValid())
-        return fail(
-            Failure::Io,
-            QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shownPath(finalPath_), reason));
+    Result<fileops::LockedTemp> temp = fileops::createTempFile(libraryDir);
+    if (!temp)
+        return fail(temp.kind(), QStringLiteral("Файлът %1 не може да бъде създаден: %2.")
+                                     .arg(shownPath(finalPath_), temp.message()));
+    temp_ = std::move(*temp);
 
     // The temporary file is thrown away on any failure, so it needs no journal; it is flushed to the disk
     // once, before it takes the final name.
@@ -83,7 +75,7 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
     if (empty.isEmpty() || ::pwrite(temp_.handle(), empty.constData(), size_t(empty.size()), 0) != empty.size()) {
         const QString why = empty.isEmpty() ? QStringLiteral("SQLite") : fileops::errnoReason(errno);
         abandon();
-        return fail(Failure::Io,
+        return fail(FailureKind::Io,
                     QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shownPath(finalPath_), why));
     }
     const bool ok = db_.open(temp_.path(), Database::Mode::ReadWrite) &&
@@ -96,18 +88,18 @@ bool WorkFileBuilder::begin(const QString& libraryDir, const QString& name, Plac
         const QString why = db_.reason();
         abandon();
         return fail(
-            Failure::Io,
+            FailureKind::Io,
             QStringLiteral("Файлът %1 не може да бъде създаден: %2.").arg(shownPath(finalPath_), why));
     }
     // The work's own name goes with it, so a file that lost its record can still be named.
     return setFact(QStringLiteral("title"), name);
 }
 
-bool WorkFileBuilder::appendPage(const QString& text) {
+Result<> WorkFileBuilder::appendPage(const QString& text) {
     if (!isActive())
-        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+        return fail(FailureKind::Invalid, QStringLiteral("Няма започнат запис на произведение."));
     if (pages_ >= kMaxPages)
-        return fail(Failure::TooManyPages,
+        return fail(FailureKind::TooLarge,
                     QStringLiteral("Произведението е твърде дълго: повече от %1 страници.").arg(kMaxPages));
     const int number = pages_ + 1;
     insert_.bindInt64(1, number);
@@ -116,42 +108,42 @@ bool WorkFileBuilder::appendPage(const QString& text) {
     const bool ok = insert_.step() == Statement::Step::Done;
     insert_.reset();
     if (!ok)
-        return fail(Failure::Io, QStringLiteral("Страница %1 не може да бъде записана във файла %2: %3.")
+        return fail(FailureKind::Io, QStringLiteral("Страница %1 не може да бъде записана във файла %2: %3.")
                                      .arg(number)
                                      .arg(shownPath(finalPath_), db_.reason()));
     pages_ = number;
-    return true;
+    return {};
 }
 
-bool WorkFileBuilder::setFact(const QString& name, const QString& value) {
+Result<> WorkFileBuilder::setFact(const QString& name, const QString& value) {
     if (!isActive())
-        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+        return fail(FailureKind::Invalid, QStringLiteral("Няма започнат запис на произведение."));
     Statement st(db_, QStringLiteral("INSERT OR REPLACE INTO Svedenia (Ime, Stoinost) VALUES (?1, ?2)"));
     st.bind(1, name);
     st.bind(2, value);
     if (st.step() != Statement::Step::Done)
-        return fail(Failure::Io,
+        return fail(FailureKind::Io,
                     QStringLiteral("Файлът %1 не може да бъде записан.").arg(shownPath(finalPath_)));
-    return true;
+    return {};
 }
 
-bool WorkFileBuilder::setCover(const QByteArray& image) {
+Result<> WorkFileBuilder::setCover(const QByteArray& image) {
     if (!isActive())
-        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+        return fail(FailureKind::Invalid, QStringLiteral("Няма започнат запис на произведение."));
     if (!db_.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Image BLOB); DELETE FROM %1;")
                       .arg(schema::kCoverTable)))
-        return fail(Failure::Io,
+        return fail(FailureKind::Io,
                     QStringLiteral("Файлът %1 не може да бъде записан.").arg(shownPath(finalPath_)));
     Statement st(db_, QStringLiteral("INSERT INTO %1 (Image) VALUES (?1)").arg(schema::kCoverTable));
     st.bindBlob(1, image);
     if (st.step() != Statement::Step::Done)
-        return fail(Failure::Io,
+        return fail(FailureKind::Io,
                     QStringLiteral("Файлът %1 не може да бъде записан.").arg(shownPath(finalPath_)));
     coverSet_ = true;
-    return true;
+    return {};
 }
 
-bool WorkFileBuilder::writeNavigation(const std::vector<ContentsEntry>& contents,
+Result<> WorkFileBuilder::writeNavigation(const std::vector<ContentsEntry>& contents,
                                       const std::vector<NoteAnchor>& notes) {
     bool ok = db_.exec(QStringLiteral("DELETE FROM Contents; DELETE FROM Notes;"));
     Statement entry(db_,
@@ -171,23 +163,27 @@ bool WorkFileBuilder::writeNavigation(const std::vector<ContentsEntry>& contents
         ok = ok && note.step() == Statement::Step::Done;
         note.reset();
     }
-    return ok || fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
-                                       .arg(shownPath(finalPath_), db_.reason()));
+    if (!ok)
+        return fail(FailureKind::Io,
+                    QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shownPath(finalPath_), db_.reason()));
+    return {};
 }
 
-bool WorkFileBuilder::setNavigation(const BookNavigation& navigation) {
+Result<> WorkFileBuilder::setNavigation(const BookNavigation& navigation) {
     if (!isActive())
-        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
+        return fail(FailureKind::Invalid, QStringLiteral("Няма започнат запис на произведение."));
     navigationSet_ = true;
     return writeNavigation(navigation.contents, navigation.notes);
 }
 
-bool WorkFileBuilder::carryOver() {
+Result<> WorkFileBuilder::carryOver() {
     const auto old = WorkFile::open(finalPath_);
     if (!old)
-        return true; // nothing to keep
-    if (!navigationSet_ && !writeNavigation(old->contents(), old->notes()))
-        return false;
+        return {}; // nothing to keep
+    if (!navigationSet_) {
+        if (Result<> written = writeNavigation(old->contents(), old->notes()); !written)
+            return written;
+    }
     // What the book said of itself belongs to the work, not to its pages.
     Statement fact(db_, QStringLiteral("INSERT OR IGNORE INTO Svedenia (Ime, Stoinost) VALUES (?1, ?2)"));
     for (const QString& name : {schema::kFactAuthor, schema::kFactSeries, schema::kFactSeriesNumber}) {
@@ -198,12 +194,13 @@ bool WorkFileBuilder::carryOver() {
         const bool kept = fact.step() == Statement::Step::Done;
         fact.reset();
         if (!kept)
-            return fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+            return fail(FailureKind::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
                                          .arg(shownPath(finalPath_), db_.reason()));
     }
-    if (const QByteArray cover = coverSet_ ? QByteArray() : old->cover();
-        !cover.isEmpty() && !setCover(cover))
-        return false;
+    if (const QByteArray cover = coverSet_ ? QByteArray() : old->cover(); !cover.isEmpty()) {
+        if (Result<> kept = setCover(cover); !kept)
+            return kept;
+    }
     Statement mark(db_, QStringLiteral("INSERT INTO Marks (Position, Made, Words) VALUES (?1, ?2, ?3)"));
     bool ok = true;
     for (const BookMark& m : old->marks()) {
@@ -213,46 +210,52 @@ bool WorkFileBuilder::carryOver() {
         ok = ok && mark.step() == Statement::Step::Done;
         mark.reset();
     }
-    return ok || fail(Failure::Io, QStringLiteral("Файлът %1 не може да бъде записан: %2.")
-                                       .arg(shownPath(finalPath_), db_.reason()));
+    if (!ok)
+        return fail(FailureKind::Io,
+                    QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shownPath(finalPath_), db_.reason()));
+    return {};
 }
 
-bool WorkFileBuilder::commit() {
+Result<> WorkFileBuilder::commit() {
     if (!isActive())
-        return fail(Failure::NotStarted, QStringLiteral("Няма започнат запис на произведение."));
-    if (placement_ == Placement::Replace && !carryOver()) {
-        abandon();
-        return false;
+        return fail(FailureKind::Invalid, QStringLiteral("Няма започнат запис на произведение."));
+    if (placement_ == Placement::Replace) {
+        if (Result<> kept = carryOver(); !kept) {
+            abandon();
+            return kept;
+        }
     }
     // The page count lets readers find a page by its rowid without counting.
     const bool written = db_.exec(QStringLiteral("PRAGMA user_version = %1; COMMIT;").arg(pages_));
-    const QString why = written ? QStringLiteral("грешка при запис на диска") : db_.reason();
+    const Failure dbFailure =
+        vel::fail(db_.isDiskFull() ? FailureKind::DiskFull : FailureKind::Io, db_.reason());
     insert_ = Statement();
     db_.close();
     // A staged file is flushed by addWorks, together with the others that go in with it.
-    if (!written || (placement_ != Placement::Staged && !fileops::syncFile(temp_.path()))) {
+    Result<> flushed = written ? Result<>() : Result<>(dbFailure);
+    if (flushed && placement_ != Placement::Staged)
+        flushed = fileops::syncFile(temp_.path());
+    if (!flushed) {
         abandon();
-        return fail(Failure::Io,
-                    QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shownPath(finalPath_), why));
+        return fail(flushed.kind(), QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+                                        .arg(shownPath(finalPath_), flushed.message()));
     }
     if (placement_ == Placement::Staged)
-        return true;
-    QString reason;
-    const auto published = placement_ == Placement::Replace
-                               ? fileops::publishReplace(temp_.path(), finalPath_, &reason)
-                               : fileops::publishNew(temp_.path(), finalPath_, &reason);
-    if (published != fileops::PublishResult::Ok) {
+        return {};
+    const Result<> placed = placement_ == Placement::Replace ? fileops::publishReplace(temp_.path(), finalPath_)
+                                                             : fileops::publishNew(temp_.path(), finalPath_);
+    if (!placed) {
         abandon();
-        if (published == fileops::PublishResult::Exists)
-            return fail(Failure::Exists,
+        if (placed.kind() == FailureKind::Exists)
+            return fail(FailureKind::Exists,
                         QStringLiteral("Файлът %1 вече съществува.").arg(shownPath(finalPath_)));
-        return fail(
-            Failure::Io,
-            QStringLiteral("Файлът %1 не може да бъде записан: %2.").arg(shownPath(finalPath_), reason));
+        return fail(placed.kind(), QStringLiteral("Файлът %1 не може да бъде записан: %2.")
+                                       .arg(shownPath(finalPath_), placed.message()));
     }
     temp_.unlock();
-    fileops::syncDir(libraryDir_);
-    return true;
+    // The work is in place; a folder that cannot be flushed only makes it less sure to survive a crash.
+    (void)fileops::syncDir(libraryDir_);
+    return {};
 }
 
 void WorkFileBuilder::abandon() {

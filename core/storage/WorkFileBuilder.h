@@ -2,6 +2,7 @@
 // Writes a work's pages into a temporary file beside the final one, in one transaction, and puts it in
 // place only when complete: no half-written work file ever carries a title.
 
+#include "core/Result.h"
 #include "core/nav/Navigation.h"
 #include "core/storage/Database.h"
 #include "core/storage/FileOps.h"
@@ -12,15 +13,6 @@ namespace vel {
 
 class WorkFileBuilder {
 public:
-    enum class Failure {
-        None,
-        InvalidName,  // the title cannot name a file in the library folder
-        Exists,       // a work file of that name exists (checked at begin and again at commit)
-        TooManyPages, // more than 32767 pages
-        Io,           // the folder or disk refused
-        NotStarted,
-    };
-
     WorkFileBuilder() = default;
     ~WorkFileBuilder(); // abandons an uncommitted build
     WorkFileBuilder(const WorkFileBuilder&) = delete;
@@ -31,22 +23,25 @@ public:
         Replace, // a rebuild: commit replaces the old file, which stays readable until then
         Staged,  // commit only finishes the file; it stays locked under its temporary name for addWork
     };
-    bool begin(const QString& libraryDir, const QString& name, Placement placement);
-    bool begin(const QString& libraryDir, const QString& name, bool replaceExisting = false) {
+    // Failures: Invalid (the title cannot name a file in the library folder, or nothing was begun), Exists (a
+    // work file of that name exists; checked at begin and again at commit), TooLarge (more than 32767
+    // pages), DiskFull or Io (the folder or disk refused).
+    [[nodiscard]] Result<> begin(const QString& libraryDir, const QString& name, Placement placement);
+    [[nodiscard]] Result<> begin(const QString& libraryDir, const QString& name, bool replaceExisting = false) {
         return begin(libraryDir, name, replaceExisting ? Placement::Replace : Placement::New);
     }
     // Appends the next page, labelled "1", "2", ...
-    bool appendPage(const QString& text);
+    [[nodiscard]] Result<> appendPage(const QString& text);
     // Keeps a fact about the work in its file (title, author, layout, ...); a later value replaces an
     // earlier one. Part of the same transaction as the pages.
-    bool setFact(const QString& name, const QString& value);
+    [[nodiscard]] Result<> setFact(const QString& name, const QString& value);
     // Keeps the work's cover thumbnail (see coverThumbnail), in the same transaction. A rebuild that sets
     // none keeps the old file's cover, author and series.
-    bool setCover(const QByteArray& image);
+    [[nodiscard]] Result<> setCover(const QByteArray& image);
     // The work's contents and notes, positions in the text being cut. A rebuild that sets none keeps the
     // old file's; a rebuild always keeps the reader's marks (the text is the same, only its pages differ).
-    bool setNavigation(const BookNavigation& navigation);
-    bool commit();
+    [[nodiscard]] Result<> setNavigation(const BookNavigation& navigation);
+    [[nodiscard]] Result<> commit();
     // Drops everything written; the final name is left as it was.
     void abandon();
 
@@ -55,14 +50,13 @@ public:
     QString stagedPath() const { return db_.isOpen() ? QString() : temp_.path(); }
     int pageCount() const { return pages_; }
     const QString& finalPath() const { return finalPath_; }
-    Failure failure() const { return failure_; }
-    // A Bulgarian sentence describing the last failure.
-    const QString& errorString() const { return error_; }
+    // The last failure, as the call that failed returned it.
+    const Failure& failure() const { return failure_; }
 
 private:
-    bool fail(Failure f, const QString& message);
-    bool writeNavigation(const std::vector<ContentsEntry>& contents, const std::vector<NoteAnchor>& notes);
-    bool carryOver();
+    Failure fail(FailureKind kind, const QString& message);
+    Result<> writeNavigation(const std::vector<ContentsEntry>& contents, const std::vector<NoteAnchor>& notes);
+    Result<> carryOver();
 
     Database db_;
     Statement insert_;
@@ -73,8 +67,7 @@ private:
     int pages_ = 0;
     bool navigationSet_ = false;
     bool coverSet_ = false;
-    Failure failure_ = Failure::None;
-    QString error_;
+    Failure failure_;
 };
 
 } // namespace vel

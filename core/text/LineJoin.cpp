@@ -34,11 +34,11 @@ bool joinsLineBreakBefore(QChar c) {
     return joins(c.unicode());
 }
 
-// No step ever writes a CR or an LF, so a join can only remove line breaks and never creates one; the only
-// character a step puts right after a surviving CR LF is a space or the comma of step 31, and the comma step
-// is the last one that looks at line breaks. Hence deciding every line break by the character that follows
-// it in the original text gives exactly the result of the sequential steps. Underscores are removed last,
-// so a line break followed by "_" is decided by the "_" (it stays).
+// A join never writes a line break, so it can only remove them. What a join leaves right after a line break
+// that survives is a space, or the comma of a break joined before a comma, and that comma rule is the last to
+// look at line breaks. So deciding every break by the character that follows it in the original text gives
+// the same result as applying the join rules one after another. Underscores are removed last, so a line
+// break followed by "_" is decided by the "_" (it stays).
 QString joinLineBreaks(QString text) {
     const qsizetype n = text.size();
     const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());

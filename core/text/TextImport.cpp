@@ -28,7 +28,7 @@ namespace {
 
 const QString kNoSuchFile = QStringLiteral("Файлът не съществува");
 const QString kUnreadable = QStringLiteral("Файлът не може да бъде прочетен");
-const QString kTooLarge = QStringLiteral("Файлът е твърде голям, за да бъде текст (повече от 512 MB)");
+const QString kTooLarge = QStringLiteral("Файлът е твърде голям (повече от 512 MB)");
 const QString kBinary = QStringLiteral("Файлът не съдържа текст (изглежда двоичен)");
 const QString kNotADocument = QStringLiteral("Файлът не е документ, който може да бъде прочетен");
 const QString kDocTimeout = QStringLiteral("Четенето на документа продължи твърде дълго и беше прекъснато");
@@ -36,14 +36,6 @@ const QString kDocTooMuch =
     QStringLiteral("Програмата за четене на документа извежда прекалено много текст и беше спряна");
 const QString kNoDocReader =
     QStringLiteral("Няма инсталирана програма за четене на документи .doc (antiword или catdoc).");
-
-QString withPath(const QString& reason, const QString& path) {
-    return reason + QStringLiteral(":\r\n") + shownPath(path);
-}
-
-TextImportResult failure(const QString& message) {
-    return {{}, message};
-}
 
 // A decoded text with NULs, or with more than one character in twenty (and more than two) a control character
 // or an undecodable byte, came from a file that is not a text.
@@ -379,7 +371,7 @@ QString encodingName(QStringConverter::Encoding encoding) {
 TextImportResult finish(QString text, const QString& encoding) {
     dropEndOfFileMarks(text);
     if (looksBinary(text))
-        return failure(kBinary);
+        return TextImportResult::failed(kBinary);
     return {{std::move(text), encoding}, {}};
 }
 
@@ -458,7 +450,7 @@ TextImportResult decodeBytes(QByteArrayView bytes, const ForgetBytes& forget) {
             if (!error)
                 return finish(std::move(text), encodingName(*utf16));
         }
-        return failure(kBinary);
+        return TextImportResult::failed(kBinary);
     }
 
     // A last character cut off by truncation becomes U+FFFD instead of turning the whole file into mojibake.
@@ -482,20 +474,20 @@ TextImportResult decodeText(QByteArrayView bytes) {
     return decodeBytes(bytes, {});
 }
 
-namespace {
-// What is known of a file before a byte of it is read: it must exist, be a plain file, and not be too big
-// (a device such as /dev/zero would never end).
+QString withPath(const QString& reason, const QString& path) {
+    return reason + QStringLiteral(":\r\n") + shownPath(path);
+}
+
 std::optional<TextImportResult> refuseBeforeReading(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
-        return failure(withPath(kNoSuchFile, path));
+        return TextImportResult::failed(withPath(kNoSuchFile, path));
     if (!info.isFile())
-        return failure(withPath(kUnreadable, path));
+        return TextImportResult::failed(withPath(kUnreadable, path));
     if (info.size() > kMaxTextFileBytes)
-        return failure(withPath(kTooLarge, path));
+        return TextImportResult::failed(withPath(kTooLarge, path));
     return std::nullopt;
 }
-} // namespace
 
 TextImportResult loadTextFile(const QString& path) {
     if (auto refused = refuseBeforeReading(path))
@@ -503,12 +495,12 @@ TextImportResult loadTextFile(const QString& path) {
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return failure(withPath(kUnreadable, path));
+        return TextImportResult::failed(withPath(kUnreadable, path));
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return failure(withPath(kUnreadable, path));
+        return TextImportResult::failed(withPath(kUnreadable, path));
     if (bytes.size() > kMaxTextFileBytes)
-        return failure(withPath(kTooLarge, path));
+        return TextImportResult::failed(withPath(kTooLarge, path));
 
     // The bytes already decoded give their memory back while the rest is decoded, so that the file and its
     // text are not both held whole. Only whole pages inside the buffer go; they are never read again.
@@ -593,14 +585,14 @@ TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& 
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return failure(withPath(kUnreadable, path));
+            return TextImportResult::failed(withPath(kUnreadable, path));
         head = file.read(kCompoundDocumentMagic.size());
     }
 
     // Word also opens a plain text saved under a .doc name; RTF and newer formats are not handled here.
     if (!head.startsWith(kCompoundDocumentMagic)) {
         if (head.startsWith("{\\rtf"))
-            return failure(withPath(kNotADocument, path));
+            return TextImportResult::failed(withPath(kNotADocument, path));
         TextImportResult asText = loadTextFile(path);
         if (!asText.ok() && asText.error.startsWith(kBinary))
             asText.error = withPath(kNotADocument, path);
@@ -621,9 +613,9 @@ TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& 
         anyRan = anyRan || run != Extraction::NotStarted;
         switch (run) {
         case Extraction::TimedOut:
-            return failure(withPath(kDocTimeout, path));
+            return TextImportResult::failed(withPath(kDocTimeout, path));
         case Extraction::TooMuch:
-            return failure(withPath(kDocTooMuch, path));
+            return TextImportResult::failed(withPath(kDocTooMuch, path));
         case Extraction::NotStarted:
         case Extraction::Failed:
             continue;
@@ -636,8 +628,8 @@ TextImportResult extractDocText(const QString& path, const QList<DocExtractor>& 
         return {{std::move(text), encodingName(QStringConverter::Utf8)}, {}};
     }
     if (!anyRan)
-        return failure(kNoDocReader);
-    return failure(withPath(kNotADocument, path));
+        return TextImportResult::failed(kNoDocReader);
+    return TextImportResult::failed(withPath(kNotADocument, path));
 }
 
 bool hasVisibleText(QStringView text) {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <optional>
 
 namespace vel {
 
@@ -37,10 +38,18 @@ struct TextImportResult {
     QString error;
 
     bool ok() const { return error.isEmpty(); }
+    static TextImportResult failed(QString message) { return {{}, std::move(message)}; }
 };
+
+// A reason followed by the file it concerns, on a line of its own.
+QString withPath(const QString& reason, const QString& path);
 
 // Files larger than this are not texts anyone reads in a book.
 inline constexpr qint64 kMaxTextFileBytes = qint64(512) * 1024 * 1024;
+
+// What is known of a file before a byte of it is read: it must exist, be a plain file, and not be too big
+// (a device such as /dev/zero would never end). Nothing when it may be read.
+std::optional<TextImportResult> refuseBeforeReading(const QString& path);
 
 // Reads a plain-text file: detects its encoding, refuses binary files, converts every line end to CR LF.
 TextImportResult loadTextFile(const QString& path);

@@ -114,9 +114,9 @@ private slots:
         }
         auto opened = Catalogue::open(viaImport.path());
         const ImportResult r =
-            importWork(*opened.catalogue, viaImport.path(), ImportRequest{file, "Нова книга", "Нов Автор"});
+            importWork(*opened->catalogue, viaImport.path(), ImportRequest{file, "Нова книга", "Нов Автор"});
         QVERIFY2(r.ok(), qPrintable(r.error));
-        opened.catalogue.reset();
+        opened->catalogue.reset();
 
         const CatalogueRecord stored = recordOf(viaWindows.path(), "Нова книга");
         QCOMPARE(stored.font, font);
@@ -126,10 +126,10 @@ private slots:
         QCOMPARE(pagesOf(viaImport.path(), "Нова книга"), pages);
         // The new work's record is followed by one entry slot.
         opened = Catalogue::open(viaImport.path());
-        opened.catalogue->rs().MoveLast();
-        QVERIFY(opened.catalogue->isEntrySlot());
-        opened.catalogue->rs().MovePrevious();
-        QCOMPARE(opened.catalogue->rs().field("Name"), QStringLiteral("Нова книга"));
+        opened->catalogue->rs().MoveLast();
+        QVERIFY(opened->catalogue->isEntrySlot());
+        opened->catalogue->rs().MovePrevious();
+        QCOMPARE(opened->catalogue->rs().field("Name"), QStringLiteral("Нова книга"));
     }
 
     // The book window loaded and laid out, maximized, on screens of other sizes.
@@ -183,9 +183,9 @@ private slots:
         writeFile(dir.filePath("b.txt"), QStringEncoder("windows-1251").encode(text));
         auto opened = Catalogue::open(dir.path());
         const ImportResult a =
-            importWork(*opened.catalogue, dir.path(), {dir.filePath("a.txt"), "Първа", "Автор"});
+            importWork(*opened->catalogue, dir.path(), {dir.filePath("a.txt"), "Първа", "Автор"});
         const ImportResult b =
-            importWork(*opened.catalogue, dir.path(), {dir.filePath("b.txt"), "Втора", "Автор"});
+            importWork(*opened->catalogue, dir.path(), {dir.filePath("b.txt"), "Втора", "Автор"});
         QVERIFY2(a.ok() && b.ok() && a.pages > 1, qPrintable(a.error + b.error));
         QCOMPARE(pagesOf(dir.path(), "Втора"), pagesOf(dir.path(), "Първа"));
         // The hard line breaks were joined as the panel joins them.
@@ -254,15 +254,15 @@ private slots:
         QVERIFY(!QFile::exists(catalogPath(lib.path())));
         auto opened = Catalogue::open(lib.path());
         writeFile(lib.filePath("Автор - Книга.txt"), bench::bulgarianText(4000).toUtf8());
-        QVERIFY(importWork(*opened.catalogue, lib.path(), {lib.filePath("Автор - Книга.txt"), {}, {}}).ok());
-        QVERIFY(insertRecord(*opened.catalogue,
+        QVERIFY(importWork(*opened->catalogue, lib.path(), {lib.filePath("Автор - Книга.txt"), {}, {}}).ok());
+        QVERIFY(insertRecord(*opened->catalogue,
                              {"Без файл", "Друг\tавтор", "Tahoma", "14", "37", "0", "0"}) >= 0);
         writeFile(lib.filePath("a.fb2"),
                   "<FictionBook><description><title-info><author><last-name>Вазов</last-name></author>"
                   "<book-title>Под игото</book-title><sequence name=\"Под игото\" number=\"1\"/></title-info>"
                   "</description><body><p>Текст.</p></body></FictionBook>");
-        QVERIFY(importWork(*opened.catalogue, lib.path(), {lib.filePath("a.fb2"), {}, {}}).ok());
-        opened.catalogue.reset();
+        QVERIFY(importWork(*opened->catalogue, lib.path(), {lib.filePath("a.fb2"), {}, {}}).ok());
+        opened->catalogue.reset();
 
         // The series is the fifth column, empty without one.
         const Outcome o = run({"--list"}, lib.path());

@@ -272,7 +272,7 @@ private slots:
         QVERIFY(!r.loaded.structured);
 
         auto opened = Catalogue::open(dir.path());
-        const ImportResult imported = importWork(*opened.catalogue, dir.path(), ImportRequest{zip, {}, {}});
+        const ImportResult imported = importWork(*opened->catalogue, dir.path(), ImportRequest{zip, {}, {}});
         QVERIFY2(imported.ok(), qPrintable(imported.error));
         QCOMPARE(imported.title, QStringLiteral("Албена"));
         QCOMPARE(imported.author, QStringLiteral("Йордан Йовков"));

@@ -1,4 +1,7 @@
-// The catalogue: opening (and creating), the start-up clean-up and the cursor operations the walks use.
+// The catalogue: opening (and creating), the start-up clean-up, the cursor operations and the walks built
+// from them, and deleting a work while other programs write.
+#include "CatalogueFixture.h"
+#include "core/catalogue/CatalogueWalks.h"
 #include "core/storage/Catalogue.h"
 #include "core/storage/CatalogueRecords.h"
 #include "core/storage/LibraryPaths.h"
@@ -10,39 +13,19 @@
 #include <QTest>
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <optional>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace vel;
+using namespace vel::test;
 
 namespace {
-
-// One catalogue record as written by hand; nullopt stands for a missing value.
-struct Row {
-    std::optional<QString> name;
-    std::optional<QString> number;
-};
-
-void writeCatalogue(const QString& dir, const std::vector<Row>& rows) {
-    Database db;
-    QVERIFY(db.open(catalogPath(dir), Database::Mode::Create));
-    QVERIFY(
-        db.exec(QStringLiteral("CREATE TABLE Phones (Name TEXT, Number TEXT, Font TEXT, Size TEXT, STR TEXT,"
-                               " CvetList TEXT, CvetForma TEXT)")));
-    for (const Row& r : rows) {
-        Statement st(db, QStringLiteral("INSERT INTO Phones (Name, Number, Font) VALUES (?1, ?2, 'Tahoma')"));
-        r.name ? st.bind(1, *r.name) : st.bindNull(1);
-        r.number ? st.bind(2, *r.number) : st.bindNull(2);
-        QCOMPARE(st.step(), Statement::Step::Done);
-    }
-}
 
 std::unique_ptr<Catalogue> openCatalogue(const QString& dir) {
     auto result = Catalogue::open(dir);
     if (!result)
-        qWarning("%s", qPrintable(result.error));
-    return std::move(result.catalogue);
+        qWarning("%s", qPrintable(result.message()));
+    return result ? std::move(result->catalogue) : nullptr;
 }
 
 // Every record as "name|number", in stored order, with "∅" for a missing value.
@@ -89,35 +72,40 @@ private slots:
     void entrySlotAtEnd();
     void writeProtectedCatalogueIsRefused();
     void fullDiskIsSaidAndChangesNothing();
+    void deleteLeavesAnotherProgramsChange();
+    void deletePutsTheFileBackWhenTheRecordStays();
+    void setAsideNamesAreNumbered();
+    void onlyTheEntrySlot();
+    void walkEndsOnlyAtTheEntrySlot();
+    void searchFindsTheFirstAndStopsAtTheSlot();
 };
 
 void TestCatalogue::missingCatalogueIsCreated() {
     QTemporaryDir dir;
     {
         auto result = Catalogue::open(dir.path());
-        QCOMPARE(result.status, Catalogue::OpenStatus::Created);
-        QCOMPARE(records(*result.catalogue), QStringList({"|"}));
-        result.catalogue->rs().MoveFirst();
-        QVERIFY(result.catalogue->isEntrySlot());
+        QVERIFY(result && result->created);
+        QCOMPARE(records(*result->catalogue), QStringList({"|"}));
+        result->catalogue->rs().MoveFirst();
+        QVERIFY(result->catalogue->isEntrySlot());
     }
     auto again = Catalogue::open(dir.path());
-    QCOMPARE(again.status, Catalogue::OpenStatus::Opened);
-    QCOMPARE(again.catalogue->rs().recordCount(), 1);
+    QVERIFY(again && !again->created);
+    QCOMPARE(again->catalogue->rs().recordCount(), 1);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"BAZA.mdb"}));
 
     auto nowhere = Catalogue::open(dir.filePath(QStringLiteral("няма")));
-    QCOMPARE(nowhere.status, Catalogue::OpenStatus::Failed);
-    QVERIFY(nowhere.error.contains(QStringLiteral("BAZA.mdb")));
+    QVERIFY(!nowhere);
+    QVERIFY(nowhere.message().contains(QStringLiteral("BAZA.mdb")));
 }
 
 void TestCatalogue::damagedCatalogueIsLeftAlone() {
     auto expectRefused = [](const QString& dir, const QString& mention) {
         const QByteArray before = readAll(catalogPath(dir));
         auto result = Catalogue::open(dir);
-        QCOMPARE(result.status, Catalogue::OpenStatus::Failed);
-        QVERIFY(!result.catalogue);
-        QVERIFY2(result.error.contains(catalogPath(dir)), qPrintable(result.error));
-        QVERIFY2(result.error.contains(mention), qPrintable(result.error));
+        QVERIFY(!result);
+        QVERIFY2(result.message().contains(catalogPath(dir)), qPrintable(result.message()));
+        QVERIFY2(result.message().contains(mention), qPrintable(result.message()));
         QCOMPARE(readAll(catalogPath(dir)), before);
     };
 
@@ -152,7 +140,7 @@ void TestCatalogue::damagedCatalogueIsLeftAlone() {
 
 void TestCatalogue::cleanUp() {
     QTemporaryDir blanks;
-    writeCatalogue(blanks.path(), {{"", ""}, {"", "Вазов"}, {"", std::nullopt}});
+    writeCatalogue(blanks.path(), {{"", ""}, {"", "Вазов"}, {"", QString()}});
     auto cat = openCatalogue(blanks.path());
     QVERIFY(cat->cleanUp());
     QCOMPARE(records(*cat), QStringList({"|"}));
@@ -165,7 +153,7 @@ void TestCatalogue::cleanUp() {
     writeCatalogue(works.path(), {{"", ""},
                                   {"Под игото", "Вазов"},
                                   {"", "Елин Пелин"},
-                                  {std::nullopt, "Без заглавие"},
+                                  {QString(), "Без заглавие"},
                                   {"Тютюн", "Димов"},
                                   {"", ""},
                                   {"Железният светилник", "Талев"},
@@ -248,7 +236,8 @@ void TestCatalogue::saveSettings() {
         settings << f.join(u',');
     }
     QCOMPARE(settings,
-             QStringList({"Tahoma,,,,", "Arial,12.5,41,16777215,-2147483633", "Tahoma,,,,", "Tahoma,,,,"}));
+             QStringList({"f2,f3,f4,f5,f6", "Arial,12.5,41,16777215,-2147483633", "f2,f3,f4,f5,f6",
+                          "f2,f3,f4,f5,f6"}));
     QCOMPARE(records(*cat), QStringList({"Друга|Х", "Двойник|А", "Двойник|Б", "|"}));
 }
 
@@ -263,7 +252,7 @@ void TestCatalogue::saveSettingsWithoutMatch() {
     QVERIFY(cat->isEntrySlot());
     Recordset& rs = cat->rs();
     for (rs.MoveFirst(); !rs.eof(); rs.MoveNext())
-        QVERIFY(rs.field("Font") != "Arial" && rs.field("STR").isEmpty());
+        QVERIFY(rs.field("Font") != "Arial" && rs.field("STR") != "3");
     QCOMPARE(rs.recordCount(), 3);
 
     // No entry slot at the end: the walk appends one, stops there, and still writes nothing.
@@ -310,10 +299,9 @@ void TestCatalogue::writeProtectedCatalogueIsRefused() {
     auto result = Catalogue::open(dir.path());
     if (immutable)
         setImmutable(path, false);
-    QCOMPARE(result.status, Catalogue::OpenStatus::Failed);
-    QVERIFY(!result.catalogue);
-    QVERIFY2(result.error.contains(QStringLiteral("защитен срещу запис")), qPrintable(result.error));
-    QVERIFY2(result.error.contains(path), qPrintable(result.error));
+    QVERIFY(!result);
+    QVERIFY2(result.message().contains(QStringLiteral("защитен срещу запис")), qPrintable(result.message()));
+    QVERIFY2(result.message().contains(path), qPrintable(result.message()));
     QCOMPARE(readAll(path), before);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"BAZA.mdb"}));
 }
@@ -329,15 +317,152 @@ void TestCatalogue::fullDiskIsSaidAndChangesNothing() {
     QVERIFY(b.begin(dir.path(), "Нова", WorkFileBuilder::Placement::Staged) && b.appendPage("страница") &&
             b.commit());
     const QString longAuthor(20000, u'я');
-    const WriteResult added =
+    const Result<> added =
         addWork(*cat, dir.path(), {"Нова", longAuthor, "Tahoma", "14", "1", "0", "0"}, b.stagedPath());
-    QVERIFY(!added.ok() && added.diskFull);
-    QCOMPARE(added.error, QString("Каталогът не може да бъде променен: няма свободно място на диска."));
+    QVERIFY(!added && added.kind() == FailureKind::DiskFull);
+    QCOMPARE(added.message(), QString("Каталогът не може да бъде променен: няма свободно място на диска."));
     QCOMPARE(cat->saveSettings("Първа", QString(20000, u'ш'), "12", "3", "1", "2"),
              Catalogue::SaveResult::Failed);
     QCOMPARE(db.reason(), QString("няма свободно място на диска"));
     QCOMPARE(records(*cat), QStringList({"Първа|А", "|"}));
     QVERIFY(!QFile::exists(dir.filePath("Нова.mdb")));
+}
+
+namespace {
+// A catalogue with the work "Първа" (its file holding one page) and the entry slot; the cursor on the work.
+std::unique_ptr<Catalogue> oneWork(const QString& dir) {
+    writeCatalogue(dir, {{"Първа", "А"}, {"", ""}});
+    WorkFileBuilder b;
+    if (!b.begin(dir, "Първа") || !b.appendPage("страница") || !b.commit())
+        return nullptr;
+    auto cat = openCatalogue(dir);
+    cat->rs().MoveFirst();
+    return cat;
+}
+} // namespace
+
+void TestCatalogue::deleteLeavesAnotherProgramsChange() {
+    QTemporaryDir dir;
+    auto cat = oneWork(dir.path());
+    QVERIFY(cat);
+    const QByteArray before = readAll(dir.filePath("Първа.mdb"));
+    Database other;
+    QVERIFY(other.open(catalogPath(dir.path()), Database::Mode::ReadWrite));
+    QVERIFY(other.exec("UPDATE Phones SET Name = 'Преименувана' WHERE Name = 'Първа'"));
+
+    const Result<RemovedWork> removed = removeCurrentWork(*cat, dir.path(), "Първа");
+    QVERIFY(!removed && removed.kind() == FailureKind::NotFound);
+    QVERIFY2(removed.message().contains("друга програма"), qPrintable(removed.message()));
+    QCOMPARE(readAll(dir.filePath("Първа.mdb")), before);
+    QCOMPARE(records(*cat), QStringList({"Преименувана|А", "|"}));
+}
+
+void TestCatalogue::deletePutsTheFileBackWhenTheRecordStays() {
+    QTemporaryDir dir;
+    auto cat = oneWork(dir.path());
+    QVERIFY(cat);
+    const QByteArray before = readAll(dir.filePath("Първа.mdb"));
+    // The file is moved aside first; then the record refuses to go: another table still refers to it.
+    QVERIFY(cat->database().exec("CREATE UNIQUE INDEX names ON Phones (Name); PRAGMA foreign_keys = ON;"
+                                 "CREATE TABLE Keep (Title TEXT REFERENCES Phones (Name));"
+                                 "INSERT INTO Keep VALUES ('Първа');"));
+
+    const Result<RemovedWork> removed = removeCurrentWork(*cat, dir.path(), "Първа");
+    QVERIFY(!removed);
+    QCOMPARE(readAll(dir.filePath("Първа.mdb")), before);
+    QCOMPARE(records(*cat), QStringList({"Първа|А", "|"}));
+    QCOMPARE(QDir(dir.path()).entryList({".velmora-build-*"}, QDir::Files | QDir::Hidden), QStringList());
+    // Nothing is left for the next open to finish.
+    Statement pending(cat->database(), QStringLiteral("SELECT count(*) FROM %1").arg(schema::kPendingTable));
+    QVERIFY(pending.step() == Statement::Step::Row && pending.int64(0) == 0);
+}
+
+void TestCatalogue::setAsideNamesAreNumbered() {
+    QTemporaryDir dir;
+    auto cat = openCatalogue(dir.path());
+    const QDir lib(dir.path());
+    QVERIFY(lib.mkpath(kAsideFolder));
+    for (const char* name : {"Чужд.mdb", "Чужд (2).mdb"}) {
+        QFile f(lib.filePath(kAsideFolder + u'/' + QString::fromUtf8(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("по-ранен") > 0);
+    }
+    QFile foreign(lib.filePath("Чужд.mdb"));
+    QVERIFY(foreign.open(QIODevice::WriteOnly) && foreign.write("не е произведение") > 0);
+    foreign.close();
+
+    const ReconcileReport report = reconcileLibrary(*cat, dir.path());
+    QCOMPARE(report.setAside, QStringList{"Чужд.mdb"});
+    QCOMPARE(report.messages().size(), size_t(1));
+    QCOMPARE(readAll(lib.filePath(kAsideFolder + "/Чужд (3).mdb")), QByteArray("не е произведение"));
+    QCOMPARE(readAll(lib.filePath(kAsideFolder + "/Чужд.mdb")), QByteArray("по-ранен"));
+    QVERIFY(!QFile::exists(lib.filePath("Чужд.mdb")));
+}
+
+namespace {
+// A catalogue of exactly these records, cleaned up as at start-up, and the window's boxes.
+struct Opened {
+    QTemporaryDir dir;
+    std::unique_ptr<Catalogue> cat;
+    RecordBoxes boxes;
+    explicit Opened(const QList<Row>& rows) {
+        writeCatalogue(dir.path(), rows);
+        cat = openCatalogue(dir.path());
+        cat->cleanUp();
+    }
+};
+
+const QString A = QStringLiteral("А");
+const QString B = QStringLiteral("Б");
+} // namespace
+
+void TestCatalogue::onlyTheEntrySlot() {
+    // One empty title and one empty author, and no second slot.
+    Opened o(QList<Row>{{"", ""}});
+    const CatalogueLists lists = spisak(*o.cat, o.boxes);
+    QCOMPARE(lists.titles, QStringList({QString()}));
+    QCOMPARE(lists.authors, QStringList({QString()}));
+    QCOMPARE(o.cat->rs().recordCount(), 1);
+}
+
+void TestCatalogue::walkEndsOnlyAtTheEntrySlot() {
+    // A one-character title, and a record without an author, are listed with the works after them; a record
+    // without any title value is passed over; a catalogue without an entry slot gets one.
+    Opened o({{QStringLiteral("Първо"), A},
+              {QString(), QStringLiteral("x")},
+              {QStringLiteral("Я"), B},
+              {QStringLiteral("Безименно"), QString()},
+              {QStringLiteral("Последно"), A}});
+    const CatalogueLists lists = spisak(*o.cat, o.boxes);
+    QCOMPARE(lists.titles, QStringList({"Първо", "Я", "Безименно", "Последно"}));
+    QCOMPARE(lists.authors, QStringList({A, B, QString()}));
+    QCOMPARE(o.cat->rs().recordCount(), 6);
+    QVERIFY(o.cat->isEntrySlot());
+    QVERIFY(o.boxes.name.isEmpty());
+    // The next walk finds the slot and appends nothing.
+    QCOMPARE(allTitles(*o.cat, o.boxes).size(), 4);
+    QCOMPARE(o.cat->rs().recordCount(), 6);
+}
+
+void TestCatalogue::searchFindsTheFirstAndStopsAtTheSlot() {
+    Opened o({{QStringLiteral("Две"), A, "Arial", "12", "7", "255", "0"},
+              {QStringLiteral("Същото"), A, "Tahoma", "14.25", "9", "65280", "16711680"},
+              {QStringLiteral("Същото"), B, "Courier", "10", "3", "1", "2"},
+              {"", ""}});
+    const auto found = tarsene(*o.cat, o.boxes, QStringLiteral("Същото"));
+    QVERIFY(found);
+    QCOMPARE(found->font, QStringLiteral("Tahoma"));
+    QCOMPARE(found->size, QStringLiteral("14.25"));
+    QCOMPARE(found->str, QStringLiteral("9"));
+    QCOMPARE(found->cvetList, QStringLiteral("65280"));
+    QCOMPARE(found->cvetForma, QStringLiteral("16711680"));
+    QCOMPARE(o.cat->rs().position(), 1);
+    QCOMPARE(o.boxes.number, A);
+
+    // A title nobody carries ends the search at the entry slot, and the empty title finds nothing.
+    QVERIFY(!tarsene(*o.cat, o.boxes, QStringLiteral("Няма го")));
+    QVERIFY(o.cat->isEntrySlot());
+    QVERIFY(!tarsene(*o.cat, o.boxes, QString()));
+    QCOMPARE(o.cat->rs().recordCount(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)

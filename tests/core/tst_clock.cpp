@@ -104,21 +104,21 @@ void TstClock::panelArmRingAndDisarm() {
     QVERIFY(a.panelButtonClicked());
     QCOMPARE(a.state(), State::Open);
     QCOMPARE(a.panelToolTip(), QStringLiteral("Стоп"));
-    QVERIFY(a.startButtonVisible() && !a.armedLabelVisible());
+    QVERIFY(a.startOffered() && !a.armedShown());
     a.startClicked();
     QCOMPARE(a.state(), State::Armed);
-    QVERIFY(!a.startButtonVisible() && a.armedLabelVisible());
+    QVERIFY(!a.startOffered() && a.armedShown());
 
     QVERIFY(tickAt(a, QTime(12, 0, 0)));
     QCOMPARE(a.state(), State::Ringing);
     // Two rounds of the three-tick cycle: strike with a beep, hammer back, release with a beep.
-    const Alarm::Hammer hammers[] = {Alarm::Hammer::Picture2, Alarm::Hammer::Picture3, Alarm::Hammer::Rest};
+    const Alarm::Hammer hammers[] = {Alarm::Hammer::Up, Alarm::Hammer::Down, Alarm::Hammer::Rest};
     for (int i = 0; i < 6; ++i) {
         const auto fx = a.ringTick();
         QVERIFY(fx.showWindow);
         QCOMPARE(fx.beep, i % 3 != 1);
         QCOMPARE(a.hammer(), hammers[i % 3]);
-        QCOMPARE(a.labelsOpaque(), i % 3 != 2);
+        QCOMPARE(a.timeLit(), i % 3 != 2);
     }
     QVERIFY(!tickAt(a, QTime(12, 1, 0)));
     QCOMPARE(a.state(), State::Armed);
@@ -129,7 +129,7 @@ void TstClock::panelArmRingAndDisarm() {
     a.panelButtonClicked();
     QCOMPARE(a.state(), State::Closed);
     QCOMPARE(a.panelToolTip(), QStringLiteral("Настройка на алармата"));
-    QVERIFY(a.ringTimerEnabled() && !a.armedLabelVisible() && !a.alarmHandVisible());
+    QVERIFY(a.ringing() && !a.armedShown() && !a.alarmHandVisible());
     QVERIFY(!tickAt(a, QTime(0, 0, 31)));
     QCOMPARE(shown(a), QStringLiteral("12: 00")); // the time is kept
 }

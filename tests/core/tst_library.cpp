@@ -112,9 +112,9 @@ private slots:
         writeLibrary(dir.path(), {{"Първа", {"а"}}, {"Втора", {"б"}}});
         auto opened = Catalogue::open(dir.path());
         QVERIFY(opened);
-        QCOMPARE(opened.catalogue->saveSettings("Втора", "Arial", "12", "1", "0", "0"),
+        QCOMPARE(opened->catalogue->saveSettings("Втора", "Arial", "12", "1", "0", "0"),
                  Catalogue::SaveResult::Saved);
-        const LibraryIndex index(libraryEntries(*opened.catalogue));
+        const LibraryIndex index(libraryEntries(*opened->catalogue));
         QCOMPARE(index.titles(index.find({}, {}, TitleOrder::LastRead)), QStringList({"Втора", "Първа"}));
     }
 
@@ -150,7 +150,7 @@ private slots:
 
         // Stored with the work: a thumbnail within its bound, and the series as the work file's facts.
         auto opened = Catalogue::open(dir.path());
-        const ImportResult added = importWork(*opened.catalogue, dir.path(), ImportRequest{fb2, {}, {}});
+        const ImportResult added = importWork(*opened->catalogue, dir.path(), ImportRequest{fb2, {}, {}});
         QVERIFY2(added.ok(), qPrintable(added.error));
         const auto work = WorkFile::open(*workFilePath(dir.path(), "Под игото"));
         QVERIFY(work);
@@ -266,7 +266,7 @@ private slots:
 
         QStringList seen;
         const auto items =
-            importBatch(*opened.catalogue, lib, importItems({src}).items, BatchOptions{.jobs = 2},
+            importBatch(*opened->catalogue, lib, importItems({src}).items, BatchOptions{.jobs = 2},
                         [&](const BatchItem& item, int done, int total) {
                             QCOMPARE(total, 5);
                             QCOMPARE(done, seen.size() + 1);
@@ -289,7 +289,7 @@ private slots:
         auto second = Catalogue::open(lib2);
         std::atomic<bool> cancel{false};
         const auto partial = importBatch(
-            *second.catalogue, lib2, importItems({src}).items, BatchOptions{.jobs = 1},
+            *second->catalogue, lib2, importItems({src}).items, BatchOptions{.jobs = 1},
             [&](const BatchItem& item, int, int) { cancel = cancel || item.result.ok(); }, &cancel);
         QCOMPARE(titlesOf(lib2), QStringList({"Три"}));
         QVERIFY(partial.back().cancelled);

@@ -182,7 +182,7 @@ private Q_SLOTS:
                 QVERIFY(b.setNavigation(nav));
             PageBuildProgress progress;
             QCOMPARE(buildPages(text, bookPageGeometry(1024, 768, "Tahoma", size, layout), progress,
-                                [&](const QString& p) { return b.appendPage(p); }),
+                                [&](const QString& p) { return b.appendPage(p).ok(); }),
                      PageBuildOutcome::Written);
             QVERIFY(b.commit());
         };
@@ -243,7 +243,7 @@ private Q_SLOTS:
                                   R"(<?xml version="1.0" encoding="UTF-8"?><FictionBook xmlns="urn:x"><body><section><title><p>Първа глава</p></title><p>Сняг вали над града.</p></section><section><title><p>Втора глава</p></title><p>Снегът се топи.</p></section></body></FictionBook>)");
         {
             auto opened = Catalogue::open(dir.path());
-            QVERIFY(importWork(*opened.catalogue, dir.path(), ImportRequest{fb2, {}, {}}).ok());
+            QVERIFY(importWork(*opened->catalogue, dir.path(), ImportRequest{fb2, {}, {}}).ok());
         }
         auto run = [&](StartMode mode, const QString& title, const QStringList& words, QString* printed) {
             StartOptions o;

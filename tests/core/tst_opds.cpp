@@ -206,10 +206,10 @@ private Q_SLOTS:
         QVERIFY(opened);
         const ImportRequest request{{}, "Чичовци", "Иван Вазов"};
         const ImportResult cut =
-            importFromUrl(*opened.catalogue, dir.path(), server.url("/cut.fb2"), request);
+            importFromUrl(*opened->catalogue, dir.path(), server.url("/cut.fb2"), request);
         QVERIFY2(cut.error.contains("непълно"), qPrintable(cut.error));
         const ImportResult missing =
-            importFromUrl(*opened.catalogue, dir.path(), server.url("/none.fb2"), request);
+            importFromUrl(*opened->catalogue, dir.path(), server.url("/none.fb2"), request);
         QVERIFY(missing.error.contains("404"));
         QVERIFY(recordsOf(dir.path()).empty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"BAZA.mdb"});

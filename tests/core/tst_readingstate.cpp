@@ -39,7 +39,7 @@ void TestReadingState::signalsOnlyOnChange() {
 void TestReadingState::newWorkGoesInOnlyUnderAFreeName() {
     QTemporaryDir dir;
     auto opened = Catalogue::open(dir.path());
-    QVERIFY(opened.catalogue);
+    QVERIFY(opened->catalogue);
     ReadingState state;
     QSignalSpy added(&state, &ReadingState::workAdded);
     auto staged = [&](const QString& name, WorkFileBuilder& b) {
@@ -51,7 +51,7 @@ void TestReadingState::newWorkGoesInOnlyUnderAFreeName() {
     WorkFileBuilder first;
     QVERIFY(staged(QStringLiteral("Нова"), first));
     QVERIFY(!state.addBuiltWork(dir.path(), QStringLiteral("Нова"), first.stagedPath()).ok());
-    state.setCatalogue(opened.catalogue.get());
+    state.setCatalogue(opened->catalogue.get());
     QVERIFY(!state.addBuiltWork(dir.path(), QStringLiteral("Нова"), first.stagedPath()).ok());
 
     state.setNewWork({QStringLiteral("Нова"), QStringLiteral("Автор"), "Tahoma", "14", "1", "0", "0"});
@@ -64,8 +64,8 @@ void TestReadingState::newWorkGoesInOnlyUnderAFreeName() {
     WorkFileBuilder second;
     QVERIFY(staged(QStringLiteral("Друга"), second));
     state.setNewWork({QStringLiteral("Нова"), QStringLiteral("Друг"), "Tahoma", "14", "1", "0", "0"});
-    QCOMPARE(state.addBuiltWork(dir.path(), QStringLiteral("Нова"), second.stagedPath()).outcome,
-             WriteResult::Outcome::NameTaken);
+    QCOMPARE(state.addBuiltWork(dir.path(), QStringLiteral("Нова"), second.stagedPath()).kind(),
+             FailureKind::Exists);
     QVERIFY(state.hasNewWork());
     QCOMPARE(added.count(), 1);
     QVERIFY(state.addBuiltWork(dir.path(), QStringLiteral("Нова 2"), second.stagedPath()).ok());

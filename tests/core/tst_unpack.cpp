@@ -95,7 +95,7 @@ private slots:
             QDir().mkpath(lib);
             auto opened = Catalogue::open(lib);
             for (int i = 1; i < entrySlots; ++i)
-                QVERIFY(opened.catalogue->prazenZapis());
+                QVERIFY(opened->catalogue->prazenZapis());
         }
         const unpack::UnpackReport report = unpack::unpackLibrary(packed(tmp), lib);
         QVERIFY2(report.ok() && report.skipped.isEmpty() && report.kept.isEmpty(), qPrintable(report.error));
@@ -103,8 +103,8 @@ private slots:
         QCOMPARE(pagesOf(lib, "Втора"), QStringList({"първа от Втора", "втора от Втора"}));
         QCOMPARE(entriesOf(lib), QStringList({"BAZA.mdb", "Втора.mdb", "Първа.mdb", "Трета.mdb"}));
         auto opened = Catalogue::open(lib);
-        opened.catalogue->rs().MoveLast();
-        QVERIFY(opened.catalogue->isEntrySlot());
+        opened->catalogue->rs().MoveLast();
+        QVERIFY(opened->catalogue->isEntrySlot());
     }
 
     // Works already in the library keep their files and records; only what is new comes in, once.

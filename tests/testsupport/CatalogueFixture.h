@@ -24,9 +24,9 @@ struct LibraryWork {
 // A catalogue holding the works in order, ending with its entry slot; a work file for each work with pages.
 inline void writeLibrary(const QString& dir, const QList<LibraryWork>& works) {
     auto opened = Catalogue::open(dir);
-    QVERIFY2(opened, qPrintable(opened.error));
+    QVERIFY2(opened, qPrintable(opened.message()));
     for (const LibraryWork& w : works) {
-        QVERIFY(insertRecord(*opened.catalogue,
+        QVERIFY(insertRecord(*opened->catalogue,
                              {w.title, w.author, QStringLiteral("Tahoma"), QStringLiteral("14"), w.str,
                               w.cvetList, QStringLiteral("12632256")}) >= 0);
         if (w.pages.isEmpty())
@@ -35,7 +35,7 @@ inline void writeLibrary(const QString& dir, const QList<LibraryWork>& works) {
         QVERIFY(b.begin(dir, w.title));
         for (const QString& p : w.pages)
             QVERIFY(b.appendPage(p));
-        QVERIFY2(b.commit(), qPrintable(b.errorString()));
+        QVERIFY2(b.commit(), qPrintable(b.failure().message));
     }
 }
 
@@ -44,8 +44,8 @@ using Row = QStringList;
 
 inline void writeCatalogue(const QString& dir, const QList<Row>& rows) {
     auto opened = Catalogue::open(dir);
-    QVERIFY2(opened, qPrintable(opened.error));
-    Database& db = opened.catalogue->database();
+    QVERIFY2(opened, qPrintable(opened.message()));
+    Database& db = opened->catalogue->database();
     QVERIFY(db.exec(QStringLiteral("DELETE FROM Phones")));
     Statement insert(db,
                      QStringLiteral("INSERT INTO Phones (Name, Number, Font, Size, STR, CvetList, CvetForma) "

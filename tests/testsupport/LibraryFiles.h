@@ -35,7 +35,7 @@ inline QStringList pagesOf(const QString& dir, const QString& title) {
 
 inline std::vector<CatalogueRecord> recordsOf(const QString& dir) {
     auto opened = Catalogue::open(dir);
-    return opened ? titledRecords(*opened.catalogue) : std::vector<CatalogueRecord>{};
+    return opened ? titledRecords(*opened->catalogue) : std::vector<CatalogueRecord>{};
 }
 
 inline QStringList titlesOf(const QString& dir) {

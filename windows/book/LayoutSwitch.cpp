@@ -38,7 +38,7 @@ void KNIGA::switchLayout() {
     if (!builder_->begin(session().libraryDir(), openedName_, true) ||
         !builder_->setFact(kLayoutFact, layoutName(after))) {
         builder_->abandon();
-        session().platform().messageBox(builder_->errorString(), MsgButtons::Ok, MsgIcon::Critical,
+        session().platform().messageBox(builder_->failure().message, MsgButtons::Ok, MsgIcon::Critical,
                                         kAttention);
         return;
     }

@@ -103,8 +103,9 @@ void KNIGA::buildStep() {
                                                 : WorkFileBuilder::Placement::New;
     if (!builder_->begin(session().libraryDir(), name, placement)) {
         state.setRebuildTitle({});
-        if (builder_->failure() == WorkFileBuilder::Failure::Io)
-            return buildFailedMessage(builder_->errorString());
+        // A name that cannot be used or is taken asks for another; the disk's refusal is told.
+        if (const FailureKind kind = builder_->failure().kind; kind != FailureKind::Invalid && kind != FailureKind::Exists)
+            return buildFailedMessage(builder_->failure().message);
         return askForAnotherName();
     }
     // A new work is set as a book; a rebuild keeps the layout its work had.
@@ -117,12 +118,12 @@ void KNIGA::buildStep() {
     if (!builder_->setFact(kLayoutFact, layoutName(layout))) {
         builder_->abandon();
         state.setRebuildTitle({});
-        return buildFailedMessage(builder_->errorString());
+        return buildFailedMessage(builder_->failure().message);
     }
     // A rebuild keeps what the old file navigated by; a new work takes the loaded book's.
     if (!rebuild && !builder_->setNavigation(state.panelNavigation())) {
         builder_->abandon();
-        return buildFailedMessage(builder_->errorString());
+        return buildFailedMessage(builder_->failure().message);
     }
     buildName_ = name;
     building_ = true;
@@ -144,7 +145,7 @@ void KNIGA::Timer1_Timer() {
 
 void KNIGA::startWorker(const PageGeometry& geometry) {
     // Set while the window's own thread still has the builder; a failure shows at the commit.
-    builder_->setFact(kCutFact, cutSignature(geometry));
+    (void)builder_->setFact(kCutFact, cutSignature(geometry));
     progress_ = std::make_shared<PageBuildProgress>();
     progress_->total = int(buildText_.size());
     Timer101_Timer();
@@ -169,10 +170,10 @@ KNIGA::BuildResult KNIGA::cutAndWrite(std::shared_ptr<WorkFileBuilder> builder, 
         if (builder->commit()) {
             result.outcome = BuildOutcome::Committed;
         } else {
-            result.outcome = builder->failure() == WorkFileBuilder::Failure::Exists
+            result.outcome = builder->failure().kind == FailureKind::Exists
                                  ? BuildOutcome::NameTaken
                                  : BuildOutcome::WriteFailed;
-            result.error = builder->errorString();
+            result.error = builder->failure().message;
         }
         break;
     case PageBuildOutcome::TooManyPages: {
@@ -187,14 +188,14 @@ KNIGA::BuildResult KNIGA::cutAndWrite(std::shared_ptr<WorkFileBuilder> builder, 
         break;
     case PageBuildOutcome::WriteFailed:
         result.outcome = BuildOutcome::WriteFailed;
-        result.error = builder->errorString();
+        result.error = builder->failure().message;
         break;
     }
     return result;
 }
 
 bool KNIGA::BOOT(WorkFileBuilder& builder, const QString& pagePiece) {
-    return builder.appendPage(pagePiece);
+    return builder.appendPage(pagePiece).ok();
 }
 
 void KNIGA::Timer101_Timer() {
@@ -239,13 +240,13 @@ void KNIGA::buildFinished(const BuildResult& result) {
     switch (result.outcome) {
     case BuildOutcome::Committed: {
         if (!builder_->stagedPath().isEmpty()) {
-            const WriteResult added =
+            const Result<> added =
                 session().reading().addBuiltWork(session().libraryDir(), buildName_, builder_->stagedPath());
             builder_->abandon();
-            if (added.outcome == WriteResult::Outcome::NameTaken)
+            if (added.kind() == FailureKind::Exists)
                 return askForAnotherName();
-            if (!added.ok())
-                return buildFailedMessage(added.error);
+            if (!added)
+                return buildFailedMessage(added.message());
         }
         work_ = WorkFile::open(builder_->finalPath());
         if (!work_ || work_->pageCount() < 1)

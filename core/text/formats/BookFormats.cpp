@@ -34,14 +34,6 @@ constexpr Suffix kSuffixes[] = {
 // A listing of a zip's books names no more than this many; the rest are counted.
 constexpr int kNamesListed = 10;
 
-QString withPath(const QString& reason, const QString& path) {
-    return reason + QStringLiteral(":\r\n") + shownPath(path);
-}
-
-TextImportResult failure(const QString& message) {
-    return {{}, message};
-}
-
 // The name and the first bytes; the bytes win, as a reader of the file would find them.
 BookFormat sniffFormat(const QString& name, QByteArrayView head) {
     const BookFormat byName = bookFormatByName(name).value_or(BookFormat::PlainText);
@@ -121,15 +113,15 @@ TextImportResult readPackage(BookFormat format, const ZipRead& read) {
     // Any other zip: what it holds tells which kind of book it is.
     const ZipContents listing = read([](const QString&) { return false; });
     if (!listing.ok())
-        return failure(zipFailureText(listing.failure));
+        return TextImportResult::failed(zipFailureText(listing.failure));
     if (const auto packaged = packagedFormat(listing.names))
         return readPackage(*packaged, read);
     const QStringList books = bookEntries(listing.names);
     if (books.isEmpty())
-        return failure(
+        return TextImportResult::failed(
             QStringLiteral("В архива няма книга (текст, FB2, SFB, EPUB, HTML, DOCX, ODT, RTF или DOC)"));
     if (books.size() > 1)
-        return failure(severalBooksText(books));
+        return TextImportResult::failed(severalBooksText(books));
     return readZippedEntry(read, books.front());
 }
 
@@ -151,7 +143,7 @@ TextImportResult readBytesAs(BookFormat format, const QByteArray& bytes, bool in
         const QString path = dir.filePath(QStringLiteral("document.doc"));
         QFile file(path);
         if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return failure(QStringLiteral("Документът не може да бъде разархивиран"));
+            return TextImportResult::failed(QStringLiteral("Документът не може да бъде разархивиран"));
         file.close();
         TextImportResult r = extractDocText(path);
         if (!r.ok())
@@ -160,7 +152,7 @@ TextImportResult readBytesAs(BookFormat format, const QByteArray& bytes, bool in
     }
     case BookFormat::Zip:
         if (inZip)
-            return failure(QStringLiteral("Архив в архива не се отваря; разархивирайте го първо"));
+            return TextImportResult::failed(QStringLiteral("Архив в архива не се отваря; разархивирайте го първо"));
         break;
     default:
         break;
@@ -173,9 +165,9 @@ TextImportResult readBytesAs(BookFormat format, const QByteArray& bytes, bool in
 TextImportResult readZippedEntry(const ZipRead& read, const QString& entry) {
     const ZipContents one = read([&entry](const QString& n) { return n == entry; });
     if (!one.ok())
-        return failure(zipFailureText(one.failure));
+        return TextImportResult::failed(zipFailureText(one.failure));
     if (one.entries.isEmpty())
-        return failure(QStringLiteral("В архива няма книга %1").arg(entry));
+        return TextImportResult::failed(QStringLiteral("В архива няма книга %1").arg(entry));
     const QByteArray& data = one.entries.front().data;
     TextImportResult result = readBytesAs(sniffFormat(entry, data.left(512)), data, true);
     result.loaded.innerName = QFileInfo(entry).fileName();
@@ -241,19 +233,14 @@ TextImportResult readZippedBook(const QString& path, const QString& entry) {
 }
 
 TextImportResult readBook(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return failure(withPath(QStringLiteral("Файлът не съществува"), path));
-    if (!info.isFile())
-        return failure(withPath(QStringLiteral("Файлът не може да бъде прочетен"), path));
-    if (info.size() > kMaxTextFileBytes)
-        return failure(withPath(QStringLiteral("Файлът е твърде голям (повече от 512 MB)"), path));
+    if (auto refused = refuseBeforeReading(path))
+        return *refused;
 
     QByteArray head;
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return failure(withPath(QStringLiteral("Файлът не може да бъде прочетен"), path));
+            return TextImportResult::failed(withPath(QStringLiteral("Файлът не може да бъде прочетен"), path));
         head = file.read(512);
     }
     const BookFormat format = sniffFormat(path, head);
@@ -269,7 +256,7 @@ TextImportResult readBook(const QString& path) {
     } else {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return failure(withPath(QStringLiteral("Файлът не може да бъде прочетен"), path));
+            return TextImportResult::failed(withPath(QStringLiteral("Файлът не може да бъде прочетен"), path));
         result = readBytesAs(format, file.readAll(), false);
     }
     if (!result.ok())

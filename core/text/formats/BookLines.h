@@ -26,7 +26,6 @@ public:
     void endLine();
     // A blank line in the book (a stanza or scene break); never two in a row, never first.
     void blankLine();
-    bool lineIsEmpty() const { return current_.isEmpty(); }
 
     // Lines of notes, marked, placed by flushNotes: after the paragraph or document they belong to.
     BookLines& notes() { return *notesTarget(); }

@@ -149,7 +149,7 @@ public:
                 ++pos_;
                 flushBytes(state);
                 if (stack.size() >= kMaxDepth)
-                    return failure(QStringLiteral("Файлът RTF е повреден (твърде много вложени групи)"));
+                    return TextImportResult::failed(QStringLiteral("Файлът RTF е повреден (твърде много вложени групи)"));
                 stack.push_back(state);
                 skipPending_ = 0;
             } else if (c == '}') {
@@ -158,7 +158,7 @@ public:
                 if (state.dest == Dest::Footnote && (stack.empty() || stack.back().dest != Dest::Footnote))
                     lines_.notes().endNote();
                 if (stack.empty())
-                    return failure(QStringLiteral("Файлът RTF е повреден (излишна затваряща скоба)"));
+                    return TextImportResult::failed(QStringLiteral("Файлът RTF е повреден (излишна затваряща скоба)"));
                 state = stack.back();
                 stack.pop_back();
                 skipPending_ = 0;
@@ -178,7 +178,7 @@ public:
             }
         }
         if (!ended)
-            return failure(QStringLiteral("Файлът RTF е повреден или непълен (незатворени групи)"));
+            return TextImportResult::failed(QStringLiteral("Файлът RTF е повреден или непълен (незатворени групи)"));
         result.loaded.title = title_.simplified();
         result.loaded.author = author_.simplified();
         finishBook(lines_, result);
@@ -186,12 +186,6 @@ public:
     }
 
 private:
-    static TextImportResult failure(const QString& message) {
-        TextImportResult r;
-        r.error = message;
-        return r;
-    }
-
     BookLines* out(const GroupState& s) {
         if (s.dest == Dest::Body)
             return &lines_;
