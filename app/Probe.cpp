@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
@@ -412,6 +413,26 @@ QByteArray Probe::answer(const QString& request) {
             return reply({{QStringLiteral("ok"), true}});
         }
         return error(QStringLiteral("not a list"));
+    }
+    if (what == QLatin1String("drop")) {
+        // Files and folders dropped at the control's centre, as a file manager drops them.
+        QList<QUrl> urls;
+        for (int i = 3; i < f.size(); ++i)
+            urls << QUrl::fromLocalFile(f[i]);
+        QTimer::singleShot(0, this, [w, urls] {
+            if (!w)
+                return;
+            QMimeData data;
+            data.setUrls(urls);
+            const QPoint at = w->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(w, &enter);
+            if (!enter.isAccepted() || !w)
+                return;
+            QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(w, &drop);
+        });
+        return reply({{QStringLiteral("ok"), true}});
     }
     if (what == QLatin1String("key")) {
         const QKeySequence seq(arg(3));

@@ -33,8 +33,7 @@ const vel::PageGeometry& bookGeometry() {
 }
 
 // Plain pages, or the same text and page set as a book: justified, hyphenated, indented.
-void paginate(benchmark::State& state, vel::PageLayout layout) {
-    const QString& text = bookText();
+void paginate(benchmark::State& state, vel::PageLayout layout, const QString& text = bookText()) {
     vel::PageGeometry g = bookGeometry();
     g.typesetting = vel::Typesetting::of(layout, g.font);
     std::size_t pages = 0;
@@ -56,6 +55,13 @@ void BM_Paginate(benchmark::State& state) {
 
 void BM_PaginateBook(benchmark::State& state) {
     paginate(state, vel::PageLayout::Book);
+}
+
+// As many characters of one letter, with no break anywhere: every line breaks inside that one word. Laid out
+// a short piece at a time, it costs about what the prose of BM_PaginateBook does.
+void BM_PaginateUnbroken(benchmark::State& state) {
+    static const QString text(bookText().size(), QChar(0x0436));
+    paginate(state, vel::PageLayout::Book, text);
 }
 
 // Hyphenating 2 million characters alone, on one core: the soft hyphens a book layout adds.
@@ -126,6 +132,7 @@ void BM_PaginateMemory(benchmark::State& state) {
 // Wall time: the cut uses every core, and a reader waits for the wall clock.
 BENCHMARK(BM_Paginate)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK(BM_PaginateBook)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_PaginateUnbroken)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK(BM_Hyphenate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawLayout)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK(BM_PaginateMemory)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -5,14 +5,14 @@
 #   scripts/fuzz.sh --ci [SECONDS]          every input in fuzz/corpus once, then SECONDS (default 10) of
 #                                           mutation per target, two targets at a time
 #
-# Targets: text fb2 epub docx odt rtf html sfb zip workfile. New inputs found go to build-fuzz/corpus/<target>;
+# Targets: text fb2 epub docx odt rtf html sfb zip workfile catalogue. New inputs found go to build-fuzz/corpus/<target>;
 # an input that fails is written to fuzz/corpus/<target>/ and stays there as a regression test. Each run's
 # figures are in build-fuzz/logs/<target>.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
 
-all=(text fb2 epub docx odt rtf html sfb zip workfile)
+all=(text fb2 epub docx odt rtf html sfb zip workfile catalogue)
 ci=0
 seconds=60
 if [ "${1:-}" = "--ci" ]; then

@@ -39,6 +39,7 @@ RichTextView::RichTextView(QWidget* parent) : QTextEdit(parent) {
 }
 
 void RichTextView::makePageView() {
+    pageView_ = true;
     setReadOnly(true);
     setTextInteractionFlags(Qt::NoTextInteraction);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -62,6 +63,16 @@ void RichTextView::setText(const QString& text) {
 void RichTextView::layOut() {
     if (typesetting_ == Typesetting()) {
         laidOut_ = {};
+        // Qt lays out a run without any break opportunity at a cost of its length for each of its lines:
+        // a text holding a long one wraps anywhere here rather than take minutes. Pages wrap as they were cut.
+        const auto wrap = !pageView_ && hasUnbrokenRun(text_) ? QTextOption::WrapAnywhere
+                                                               : QTextOption::WrapAtWordBoundaryOrAnywhere;
+        if (wordWrapMode() != wrap) {
+            // Emptied first, so that the text on show is not laid out again the slow way.
+            const QSignalBlocker quiet(this);
+            document()->clear();
+            setWordWrapMode(wrap);
+        }
         // Nothing of a book setting carries over: not its justification, nor the format of the thin
         // spaces, which the view's plain-text setter would give to the whole text.
         QTextOption option = document()->defaultTextOption();

@@ -70,6 +70,7 @@ private:
     double fontSize_ = 14.25;
     std::int32_t backColor_ = 0xFFFFFF;
     Typesetting typesetting_;
+    bool pageView_ = false;
     PageFlow flow_;
     LaidOutText laidOut_; // the document's text when typeset; empty otherwise
 };

@@ -164,10 +164,11 @@ void FormB::buildDesign() {
     ComboRed->setToolTip(QStringLiteral("Подреждане на заглавията"));
     vel::setBackColor(ComboRed, kListBack);
     ComboRed->hide();
+    // Below the background's heading and its ornament, which reach down to 1600 twips at the right.
     Korica = add(new PictureBox(this, false), ControlKind::PictureBox, QStringLiteral("Korica"),
-                 {8880, 660, 1560, 2340});
+                 {8880, 1800, 1560, 2340});
     Korica->hide();
-    Svedenia = label(this, "Svedenia", {8880, 3060, 1560, 1140}, QString());
+    Svedenia = label(this, "Svedenia", {8880, 4200, 1560, 1140}, QString());
     Svedenia->setWordWrap(true);
     Svedenia->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     setTransparent(Svedenia);

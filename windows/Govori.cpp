@@ -275,6 +275,8 @@ bool Govori::importMany(const QStringList& paths) {
 }
 
 void Govori::finishBatch(const QString& error, const std::vector<BatchItem>& items) {
+    // Gone before the summary: the summary's own event loop would not delete it.
+    batchProgress_->hide();
     batchProgress_->deleteLater();
     batchProgress_ = nullptr;
     batchCancel_.reset();

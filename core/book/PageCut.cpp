@@ -167,6 +167,20 @@ inline bool isSoftHyphen(char16_t c) {
     return c == 0x00AD;
 }
 
+// Where the first run without a space or a line or paragraph break that goes on past `longer` characters,
+// and past `to` less `longer`, starts in [from, to); -1 when there is none.
+int unbrokenRunStart(QStringView text, int from, int to, int longer) {
+    int run = from;
+    for (int i = from; i < to && run + longer < to; ++i) {
+        const char16_t c = text[i].unicode();
+        if (isBreakSpace(c) || isLineBreak(c) || isParagraphBreak(c))
+            run = i + 1;
+        else if (i - run >= longer)
+            return run;
+    }
+    return -1;
+}
+
 bool isDroppableResidue(const QString& text, int from) {
     if (text.size() - from > kMaxResidue)
         return false;
@@ -544,11 +558,16 @@ private:
         int lineStart = 0;
         // The rest laid out anew mostly meets the lines found before within a few lines: it starts small.
         int chunk = resumes ? kChunkChars / 64 : kChunkChars;
+        int runPiece = kUnbrokenRunChars;
         for (;;) {
-            int end = size;
-            const bool partial = size - lineStart > chunk;
-            if (partial) {
-                end = lineStart + chunk;
+            bool partial = size - lineStart > chunk;
+            int end = partial ? lineStart + chunk : size;
+            if (const int run = unbrokenRunStart(para, lineStart, end, runPiece); run >= 0) {
+                end = run + runPiece;
+                if (para[end - 1].isHighSurrogate())
+                    --end;
+                partial = true;
+            } else if (partial) {
                 int k = end;
                 while (k > lineStart + chunk / 2 && !para[k - 1].isSpace())
                     --k;
@@ -581,6 +600,7 @@ private:
             const std::size_t kept = partial ? count - std::min<std::size_t>(count, 2) : count;
             if (kept == 0) { // too few lines to keep any: take a longer piece
                 chunk *= 2;
+                runPiece *= 2;
                 continue;
             }
             bool relaid = false;
@@ -840,6 +860,10 @@ private:
 };
 
 } // namespace
+
+bool hasUnbrokenRun(QStringView text) {
+    return unbrokenRunStart(text, 0, int(text.size()), kUnbrokenRunChars) >= 0;
+}
 
 PageCut cutPages(const QString& text, const PageGeometry& geometry, const CutProgress& progress) {
     return Cutter(text, geometry).run(progress);

@@ -19,6 +19,15 @@ namespace vel {
 // all white space.
 inline constexpr int kMaxResidue = 5;
 
+// Qt breaks a run with no break opportunity anywhere by measuring, for each of its lines, on to the run's end
+// within the text it is given: a run's cost is its length times its lines. The cutter ends a layout piece
+// this many characters into such a run, far more than any line holds, so that a megabyte of one letter is
+// laid out in linear time into the very same lines.
+inline constexpr int kUnbrokenRunChars = 2048;
+
+// Whether `text` holds a run of more than kUnbrokenRunChars characters without a space or a line break.
+bool hasUnbrokenRun(QStringView text);
+
 // What a page view lays its text out in, in pixels: the viewport (not the widget), the document margin on
 // every side, the font and the typesetting. Lines wrap at word boundaries and, when hyphenated, at the
 // soft hyphens the typesetting adds, or anywhere for a word wider than the line.

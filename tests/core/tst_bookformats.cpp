@@ -320,6 +320,57 @@ private slots:
             QVERIFY2(lines.contains("код на") && lines.contains("два реда"), qPrintable(r.loaded.text));
     }
 
+    // One story as other producers write it, from a source wrapped and not (see data/producers/README.md):
+    // every word of it whole, the note's too, and the chapters where the format marks them.
+    void otherProducersKeepWordsWhole_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("chapters");
+        QTest::addColumn<bool>("note");
+        for (const char* name : {"lo.html", "lo.epub", "lo.docx", "lo.odt", "lo.rtf", "calibre-wrapped.epub",
+                                 "calibre-unwrapped.epub"})
+            QTest::newRow(name) << QString::fromLatin1(name) << true << true;
+        // Plain HTML, read as a browser would; calibre's FB2 makes its headings bold paragraphs.
+        for (const char* name : {"bela-voda.html", "bela-voda-wrapped.html"})
+            QTest::newRow(name) << QString::fromLatin1(name) << true << false;
+        for (const char* name : {"calibre-wrapped.fb2", "calibre-unwrapped.fb2"})
+            QTest::newRow(name) << QString::fromLatin1(name) << false << false;
+    }
+    void otherProducersKeepWordsWhole() {
+        QFETCH(QString, name);
+        QFETCH(bool, chapters);
+        QFETCH(bool, note);
+        const QDir data(QFINDTESTDATA("../data/producers"));
+        static const QRegularExpression word(QStringLiteral("[\\x{0400}-\\x{04FF}]+"));
+        auto words = [&](const QString& text) {
+            QSet<QString> found;
+            for (auto it = word.globalMatch(text); it.hasNext();)
+                found.insert(it.next().captured());
+            return found;
+        };
+        QFile source(data.filePath("bela-voda.html"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QString story = QString::fromUtf8(source.readAll()).remove(QRegularExpression("<[^>]*>"));
+
+        const TextImportResult r = readBook(data.filePath(name));
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        const QSet<QString> read = words(r.loaded.text);
+        QSet<QString> lost = words(story) - read, made = read - words(story);
+        QVERIFY2(lost.isEmpty() && made.isEmpty(),
+                 qPrintable(QStringList(lost.values()).join(' ') + " | " + QStringList(made.values()).join(' ')));
+        QVERIFY2(linesOf(r).contains("носи пролет във сърцето."), qPrintable(r.loaded.text));
+        if (chapters) {
+            QStringList headings;
+            for (const ContentsEntry& e : r.loaded.navigation.contents)
+                headings << e.heading;
+            QCOMPARE(headings, QStringList({"Първа глава", "Втора глава"}));
+        }
+        if (note) {
+            QCOMPARE(r.loaded.navigation.notes.size(), std::size_t(1));
+            QVERIFY2(r.loaded.navigation.notes.front().text.startsWith("[1] Воденица — постройка"),
+                     qPrintable(r.loaded.navigation.notes.front().text));
+        }
+    }
+
     void badInputsAreRefusedWithAReason_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");

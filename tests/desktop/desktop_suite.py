@@ -547,6 +547,27 @@ class Desktop:
         self.click("KNIGA", "Label11")
         self.library_back()
 
+    def drop_folder(self):
+        """A folder of books dropped on the main window comes in whole; the summary names the file that was
+        not added and why."""
+        folder = os.path.join(self.root, "papka")
+        os.makedirs(folder, exist_ok=True)
+        titles = ["%s %s" % (t, self.size) for t in ("Сняг", "Дъжд", "Вятър")]
+        for i, title in enumerate(titles):
+            with open(os.path.join(folder, "%d.fb2" % i), "w", encoding="utf-8") as f:
+                f.write(FB2_BOOK.replace("Пролетна нощ", title) % ("<p>%s</p>" % (TEXT_BODY * 5)))
+        with open(os.path.join(folder, "schupena.fb2"), "w", encoding="utf-8") as f:
+            f.write("<FictionBook><body><p>Счупена")
+        self.probe.ask("drop", "Govori", "-", folder)
+        summary = self.answer("ok", "Добавени произведения: 3")
+        if "schupena.fb2: " not in summary["text"]:
+            raise Failure("the summary does not name the broken file: %r" % summary["text"])
+        self.click("Govori", "Command9")
+        wait_for("the library", lambda: self.probe.control("FormB", "Combo1")["visible"], 15)
+        listed = self.probe.ask("items", "FormB", "Combo1")["items"]
+        if any(t not in listed for t in titles):
+            raise Failure("the dropped books are not all in the library: %r" % listed)
+
     def add_from_catalogue(self):
         catalogue = Catalogue()
         try:
@@ -595,7 +616,7 @@ def run_size(size, args):
             flows = [("first-start", d.first_start), ("read", d.read_a_work), ("add-text", d.add_text),
                      ("add-fb2", d.add_fb2), ("rebuild-font", d.rebuild_with_font), ("find-place", d.find_your_place),
                      ("switch-layout", d.switch_layout_and_read), ("minimize", d.minimize_and_restore),
-                     ("catalogue", d.add_from_catalogue)]
+                     ("catalogue", d.add_from_catalogue), ("drop-folder", d.drop_folder)]
             for name, flow in flows:
                 d.step = name
                 try:

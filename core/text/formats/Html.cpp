@@ -1,5 +1,6 @@
 #include "core/text/formats/Html.h"
 
+#include <QRegularExpression>
 #include <QSet>
 
 #include <QStringDecoder>
@@ -47,6 +48,30 @@ bool isNoteReference(const QXmlStreamAttributes& attributes) {
     return false;
 }
 
+// LibreOffice writes a note as <div id="sdfootnote1"> (sdendnote for end notes) opening with a link back to
+// its reference, and refers to it by the id of that link, "#sdfootnote1sym"; the reference's own id ends
+// in "anc".
+bool isOfficeNote(QStringView id) {
+    static const QRegularExpression note(QStringLiteral("^sd(foot|end)note[0-9]+$"));
+    return id.startsWith(u"sd") && note.match(id).hasMatch();
+}
+// The note an office link names, and whether it is the note's link back: empty when it is no such link.
+QString officeNoteLink(QStringView href, bool* back) {
+    static const QRegularExpression link(QStringLiteral("^(sd(foot|end)note[0-9]+)(sym|anc)$"));
+    const QStringView fragment = href.sliced(href.indexOf(u'#') + 1);
+    if (!fragment.startsWith(u"sd"))
+        return {};
+    const QRegularExpressionMatch m = link.match(fragment);
+    if (!m.hasMatch())
+        return {};
+    *back = m.capturedView(3) == u"anc";
+    return m.captured(1);
+}
+
+bool isNumber(QStringView s) {
+    return !s.isEmpty() && s.size() <= 4 && std::all_of(s.begin(), s.end(), [](QChar c) { return c.isDigit(); });
+}
+
 int headingLevel(QStringView name) {
     return name.size() == 2 && name[0] == u'h' && name[1] >= u'1' && name[1] <= u'6' ? name[1].unicode() - '0'
                                                                                       : 0;
@@ -75,6 +100,7 @@ bool readXhtml(XmlReader& xml, BookLines& lines, QString* title, QString* author
     int depth = 0;
     int noteDepth = 0; // the depth of the note being read, 0 outside notes
     int preDepth = 0;
+    bool noteOpening = false; // in a note, before its first text
     while (!xml.atEnd()) {
         switch (xml.readNext()) {
         case QXmlStreamReader::StartElement: {
@@ -89,18 +115,34 @@ bool readXhtml(XmlReader& xml, BookLines& lines, QString* title, QString* author
             }
             ++depth;
             const QXmlStreamAttributes attributes = xml.attributes();
-            if (noteDepth == 0 && isNote(attributes)) {
+            if (noteDepth == 0 && (isNote(attributes) || isOfficeNote(attributes.value(QStringLiteral("id"))))) {
                 out->endLine();
                 noteDepth = depth;
                 out = &lines.notes();
                 out->startNote(attributes.value(QStringLiteral("id")).toString());
+                noteOpening = true;
             }
-            if (name == u"a" && isNoteReference(attributes)) {
-                const QString href = attributes.value(QStringLiteral("href")).toString();
-                out->noteReference(href.section(u'#', 1), noteMarker(xml.readElementText(
-                                                              QXmlStreamReader::IncludeChildElements)));
-                --depth;
-                break;
+            if (name == u"a") {
+                const QStringView href = attributes.value(QStringLiteral("href"));
+                bool back = false;
+                QString key = officeNoteLink(href, &back);
+                if (noteDepth > 0 && noteOpening && !href.isEmpty()) {
+                    // A note opening with a link back to its reference: that link is the note's number.
+                    const QString number = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+                    out->text(isNumber(number) ? noteMarker(number) + u' ' : number);
+                    --depth;
+                    break;
+                }
+                if (back)
+                    key.clear();
+                if (!key.isEmpty() || isNoteReference(attributes)) {
+                    if (key.isEmpty())
+                        key = href.toString().section(u'#', 1);
+                    out->noteReference(key, noteMarker(xml.readElementText(
+                                                QXmlStreamReader::IncludeChildElements)));
+                    --depth;
+                    break;
+                }
             }
             if (const int level = headingLevel(name); level > 0 && noteDepth == 0) {
                 out->startHeading(level);
@@ -137,6 +179,7 @@ bool readXhtml(XmlReader& xml, BookLines& lines, QString* title, QString* author
         case QXmlStreamReader::EntityReference:
             if (depth == 0)
                 break;
+            noteOpening = noteOpening && xml.isWhitespace();
             if (preDepth == 0) {
                 out->text(xml.text());
                 break;
@@ -306,7 +349,13 @@ private:
         }
         if (dropDepth_ > 0)
             return;
-        if (name == u"br") {
+        // A heading left open ends at the next one.
+        if (const int level = headingLevel(name); level > 0) {
+            if (closing)
+                out_.endHeading();
+            else
+                out_.startHeading(level);
+        } else if (name == u"br") {
             out_.endLine();
         } else if (name == u"hr") {
             out_.blankLine();
