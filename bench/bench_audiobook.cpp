@@ -79,7 +79,8 @@ void BM_FirstSpeech(benchmark::State& state) {
             return;
         const std::vector<vel::TextPiece> pieces = vel::speechPieces(texts.front());
         if (!pieces.empty())
-            firstPieceSeconds = e->synthesize(texts.front().mid(pieces[0].start, pieces[0].length)).seconds();
+            firstPieceSeconds =
+                e->synthesize(texts.front().mid(pieces[0].start, pieces[0].length)).value().seconds();
     }
     state.counters["first_audio_s"] = firstPieceSeconds;
 }
